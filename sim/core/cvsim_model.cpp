@@ -1,0 +1,1 @@
+// The adapter model core: freestanding, fixed-size state, no host calls.

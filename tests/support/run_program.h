@@ -1,0 +1,24 @@
+// Runs a built program or tool and captures what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cvtest {
+
+struct ProgramResult {
+  int status = -1;  // exit status, or 128 + signal number
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// The path of a built program: $CV_BIN_DIR/name.
+std::string BinPath(const std::string& name);
+
+// Runs BinPath(name) with the arguments, standard input from /dev/null (or the
+// given text), in the current environment (so CVLAN_SYSROOT of a TempMachine
+// applies). A program still running after timeoutSeconds is killed.
+ProgramResult RunProgram(const std::string& name, const std::vector<std::string>& args,
+                         const std::string& input = "", int timeoutSeconds = 30);
+
+}  // namespace cvtest

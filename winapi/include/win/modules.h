@@ -1,0 +1,7 @@
+/* Win32 modules functions for POSIX hosts. */
+#ifndef CVLAN_WINAPI_MODULES_H
+#define CVLAN_WINAPI_MODULES_H
+
+#include <win/types.h>
+
+#endif

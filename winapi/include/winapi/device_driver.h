@@ -1,0 +1,32 @@
+// The kernel side of a device, as DeviceIoControl reaches it. A handle opened with
+// CreateFileA("\\\\.\\NAME") resolves NAME through the DOS device names to a kernel
+// device such as "\\Device\\cvlan1"; requests on it go to that device's driver.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace winapi {
+
+class DeviceDriver {
+ public:
+  virtual ~DeviceDriver() = default;
+
+  // One synchronous I/O control. Returns ERROR_SUCCESS, or the Win32 error that
+  // DeviceIoControl reports through GetLastError. On success *bytesReturned is what
+  // the caller receives; on failure the caller's count is left as it was. The driver
+  // may write into out (outSize bytes) on either path, as a METHOD_OUT_DIRECT
+  // driver writes through the caller's buffer.
+  virtual DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                          DWORD* bytesReturned) = 0;
+};
+
+// Drivers installed in this process take precedence over the machine's devices/.
+// Tests use them to script a driver and record what it receives. The kernel device
+// name is compared without regard to case.
+void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver);
+void RemoveTestDriver(const std::string& kernelDevice);
+
+}  // namespace winapi

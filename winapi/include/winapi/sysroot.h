@@ -1,0 +1,36 @@
+// The simulated NT machine: one directory, the system root.
+#pragma once
+
+#include <string>
+
+namespace winapi {
+
+// $CVLAN_SYSROOT, else ${XDG_STATE_HOME:-$HOME/.local/state}/cvlan-nt. When the
+// directory does not exist yet, it is created with the default machine in it, so
+// that the first program run after a build finds a live adapter.
+std::string SystemRoot();
+
+// The same location, without creating anything.
+std::string SystemRootPath();
+
+// An exclusive lock on the machine, shared by every process that uses it: each
+// request, registry write and DOS device change happens under it, so no state is
+// ever torn. The lock is a file lock on <root>/.lock, so a process that dies
+// holding it releases it.
+class MachineLock {
+ public:
+  explicit MachineLock(const std::string& root);
+  ~MachineLock();
+  MachineLock(const MachineLock&) = delete;
+  MachineLock& operator=(const MachineLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Writes a file so that readers see either the old or the new content, never a
+// mix: a temporary file beside it, flushed, then renamed over it.
+bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+}  // namespace winapi

@@ -1,0 +1,79 @@
+#include <winapi/sysroot.h>
+
+#include <cvsim/machine.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace winapi {
+
+std::string SystemRootPath() {
+  const char* root = std::getenv("CVLAN_SYSROOT");
+  if (root && *root) return root;
+  std::string state;
+  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+    state = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    state = std::string(home && *home ? home : "/tmp") + "/.local/state";
+  }
+  return state + "/cvlan-nt";
+}
+
+std::string SystemRoot() {
+  std::string root = SystemRootPath();
+  std::error_code error;
+  if (!std::filesystem::exists(root, error)) {
+    std::filesystem::create_directories(root, error);
+    MachineLock lock(root);
+    // Another process may have made the machine while this one waited.
+    if (!std::filesystem::exists(root + "/registry.reg", error)) cvsim::CreateDefaultMachine(root);
+  }
+  return root;
+}
+
+MachineLock::MachineLock(const std::string& root) {
+  fd_ = ::open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+}
+
+MachineLock::~MachineLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+  std::string temporary = path + ".tmp." + std::to_string(::getpid());
+  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t written = 0;
+  while (written < content.size()) {
+    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      ::unlink(temporary.c_str());
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace winapi
