@@ -29,4 +29,9 @@ class DeviceDriver {
 void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver);
 void RemoveTestDriver(const std::string& kernelDevice);
 
+// <root>/dosdevices/.fail-removal: while this file exists, every DefineDosDeviceA
+// removal on the machine fails with ERROR_ACCESS_DENIED. Create it to show what a
+// program does when it cannot remove a DOS device name; delete it to end that.
+std::string DosDeviceRemovalFailureFlag(const std::string& root);
+
 }  // namespace winapi

@@ -1,6 +1,7 @@
 // The simulated NT machine: one directory, the system root.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace winapi {
@@ -32,5 +33,8 @@ class MachineLock {
 // Writes a file so that readers see either the old or the new content, never a
 // mix: a temporary file beside it, flushed, then renamed over it.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// The whole content of a file, or nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
 
 }  // namespace winapi
