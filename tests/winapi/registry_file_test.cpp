@@ -1,0 +1,174 @@
+#include <winapi/registry_file.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using winapi::ParseRegistryText;
+using winapi::RegistryKey;
+using winapi::RegistryValue;
+
+std::string Parse(const std::string& text, RegistryKey* machine) {
+  std::string error;
+  return ParseRegistryText(text, machine, &error) ? "" : error;
+}
+
+std::string Dword(DWORD n) { return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; }
+
+TEST(RegistryFile, ReadsEveryKindOfValueUnderBothHeaders) {
+  const std::string body =
+      "\n; the adapter's instance\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters]\n"
+      "\"IoBaseAddress\"=dword:00000340\n"
+      "\"Short\"=dword:7\n"
+      "  \"Path\" = \"C:\\\\cv \\\"lan\\\"\"   ; trailing comment\n"
+      "@=\"default\"\n"
+      "\"Blob\"=hex:01,02,\\\n"
+      "  ff,\\\n"
+      "  0a\n"
+      "\"Empty\"=hex:\n"
+      "\"Quad\"=hex(b):01,00,00,00,00,00,00,00\n";
+  for (const std::string header : {"Windows Registry Editor Version 5.00", "REGEDIT4"}) {
+    RegistryKey machine;
+    ASSERT_EQ(Parse(header + "\r\n" + body, &machine), "") << header;
+    const RegistryKey* key = machine.FindPath("system\\currentcontrolset\\SERVICES\\CVLAN1\\parameters");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->values().size(), 7u);
+    EXPECT_EQ(key->values()[0].type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(key->values()[0].data, Dword(0x340));
+    EXPECT_EQ(key->FindValue("short")->data, Dword(7));
+    EXPECT_EQ(key->FindValue("PATH")->data, std::string("C:\\cv \"lan\"\0", 12));
+    EXPECT_EQ(key->FindValue("")->data, std::string("default\0", 8));
+    EXPECT_EQ(key->FindValue("Blob")->type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(key->FindValue("Blob")->data, "\x01\x02\xff\x0a");
+    EXPECT_EQ(key->FindValue("Empty")->data, "");
+    EXPECT_EQ(key->FindValue("Quad")->type, static_cast<DWORD>(REG_QWORD));
+    EXPECT_EQ(key->FindValue("Quad")->data, std::string("\x01\0\0\0\0\0\0\0", 8));
+  }
+}
+
+TEST(RegistryFile, HexStringsAreUtf16OnlyInVersion5Files) {
+  RegistryKey v5, v4;
+  ASSERT_EQ(Parse("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n"
+                  "\"E\"=hex(2):25,00,41,00,25,00,00,00\n\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00\n",
+                  &v5),
+            "");
+  EXPECT_EQ(v5.FindPath("K")->FindValue("E")->data, std::string("%A%\0", 4));
+  EXPECT_EQ(v5.FindPath("K")->FindValue("E")->type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_EQ(v5.FindPath("K")->FindValue("M")->data, std::string("a\0b\0\0", 5));
+  ASSERT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"E\"=hex(2):25,41,25,00\n", &v4), "");
+  EXPECT_EQ(v4.FindPath("K")->FindValue("E")->data, std::string("%A%\0", 4));
+}
+
+TEST(RegistryFile, SubkeysSortByUpperCasedNameAndValuesKeepFileOrder) {
+  RegistryKey machine;
+  ASSERT_EQ(Parse("REGEDIT4\n"
+                  "[HKEY_LOCAL_MACHINE\\S\\_x]\n[HKEY_LOCAL_MACHINE\\S\\Cvlan10]\n"
+                  "[HKEY_LOCAL_MACHINE\\S\\CVLAN2]\n[hkey_local_machine\\s\\cvlan1]\n"
+                  "\"zeta\"=dword:1\n\"Alpha\"=dword:2\n\"mid\"=dword:3\n\"ALPHA\"=dword:4\n",
+                  &machine),
+            "");
+  const RegistryKey* services = machine.FindPath("S");
+  ASSERT_NE(services, nullptr);
+  std::vector<std::string> names;
+  for (size_t i = 0; i < services->SubkeyCount(); ++i) names.push_back(services->Subkey(i).name());
+  EXPECT_EQ(names, (std::vector<std::string>{"cvlan1", "Cvlan10", "CVLAN2", "_x"}));
+  EXPECT_EQ(machine.SubkeyCount(), 1u);
+  EXPECT_EQ(machine.Subkey(0).name(), "S");  // the first spelling stays
+
+  const auto& values = services->FindSubkey("CVLAN1")->values();
+  ASSERT_EQ(values.size(), 3u);  // a repeated name keeps its place and takes the last data
+  EXPECT_EQ(values[0].name, "zeta");
+  EXPECT_EQ(values[1].name, "Alpha");
+  EXPECT_EQ(values[1].data, Dword(4));
+  EXPECT_EQ(values[2].name, "mid");
+}
+
+TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "line 0: no header"},
+      {"REGEDIT5\n", "line 1: the first line is not a header"},
+      {"REGEDIT4\n\"a\"=dword:1\n", "line 2: a value before"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\n", "line 2: a section without"},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n", "line 2: a key outside"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\\\\L]\n", "line 2: an empty key name"},
+      {"REGEDIT4\n[-HKEY_LOCAL_MACHINE\\K]\n", "line 2: key deletions"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=-\n", "line 3: value deletions"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:123456789\n", "line 3: dword: needs"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:\n", "line 3: dword: needs"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:12 34\n", "line 3: text after the dword"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:01,zz\n", "line 3: not a hex byte"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:01 02\n", "line 3: hex bytes must be separated"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:01,\\\n", "line 3: the file ends inside"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex(x):01\n", "line 3: hex(type): needs"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"open\n", "line 3: a quoted text without"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"x\"y\n", "line 3: text after the closing"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\" dword:1\n", "line 3: '=' expected"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=word:1\n", "line 3: unknown data"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nname=dword:1\n", "line 3: neither"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex(1):41\n", "line 3: UTF-16"},
+  };
+  for (const auto& [text, expected] : cases) {
+    RegistryKey machine;
+    machine.CreatePath("Stale");
+    std::string error = Parse(text, &machine);
+    EXPECT_EQ(error.rfind(expected, 0), 0u) << text << " gave: " << error;
+    EXPECT_EQ(machine.SubkeyCount(), 0u) << text;
+  }
+  RegistryKey machine;
+  EXPECT_NE(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n", &machine), "");
+  EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(255, 'k') + "]\n", &machine), "");
+}
+
+TEST(RegistryFile, ReadsUtf16FilesAsTheRegistryEditorWritesThem) {
+  std::string narrow = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"n\"=\"v\"\r\n";
+  std::string wide = "\xFF\xFE";
+  for (char c : narrow) {
+    wide += c;
+    wide += '\0';
+  }
+  RegistryKey machine;
+  ASSERT_EQ(Parse(wide, &machine), "");
+  EXPECT_EQ(machine.FindPath("K")->FindValue("n")->data, std::string("v\0", 2));
+}
+
+TEST(RegistryFile, SerializedTextReadsBackToTheSameKeysAndValues) {
+  RegistryKey machine;
+  RegistryKey& parameters = machine.CreatePath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
+  RegistryKey& empty = machine.CreatePath("SYSTEM\\Empty");  // references stay valid as siblings grow
+  machine.CreatePath("SYSTEM\\A\\B");
+  parameters.SetDword("IoBaseAddress", 0x340);
+  parameters.SetString("Quote", "a \"b\" \\c");
+  parameters.SetString("", "default");
+  parameters.SetBinary("Long", std::string(100, '\x5a'));
+  parameters.SetValue({"Multi", REG_MULTI_SZ, std::string("x\0y\0\0", 5)});
+  parameters.SetValue({"Odd", REG_SZ, std::string("no nul")});
+  parameters.SetValue({"Lines", REG_SZ, std::string("a\nb\0", 4)});
+  parameters.SetValue({"Big", REG_DWORD_BIG_ENDIAN, std::string("\0\0\1\0", 4)});
+  empty.SetValue({"None", REG_NONE, ""});
+
+  std::string text = winapi::SerializeRegistryText(machine);
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
+  EXPECT_NE(text.find("\"IoBaseAddress\"=dword:00000340\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Quote\"=\"a \\\"b\\\" \\\\c\"\n"), std::string::npos);
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+
+  RegistryKey again;
+  ASSERT_EQ(Parse(text, &again), "") << text;
+  EXPECT_EQ(winapi::SerializeRegistryText(again), text);
+  const RegistryKey* read = again.FindPath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
+  ASSERT_NE(read, nullptr);
+  ASSERT_EQ(read->values().size(), parameters.values().size());
+  for (size_t i = 0; i < read->values().size(); ++i) {
+    EXPECT_EQ(read->values()[i].name, parameters.values()[i].name);
+    EXPECT_EQ(read->values()[i].type, parameters.values()[i].type);
+    EXPECT_EQ(read->values()[i].data, parameters.values()[i].data);
+  }
+  EXPECT_NE(again.FindPath("SYSTEM\\Empty")->FindValue("None"), nullptr);
+  EXPECT_NE(again.FindPath("SYSTEM\\A\\B"), nullptr);
+}
+
+}  // namespace
