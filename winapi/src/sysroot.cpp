@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,7 +56,10 @@ MachineLock::~MachineLock() {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
-  std::string temporary = path + ".tmp." + std::to_string(::getpid());
+  // Unique per process and per call, so that two threads writing one path never
+  // share a temporary file.
+  static std::atomic<unsigned> serial{0};
+  std::string temporary = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   size_t written = 0;
