@@ -172,3 +172,46 @@ TEST(RegistryFile, SerializedTextReadsBackToTheSameKeysAndValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// Mangled files never crash the reader, and whatever it accepts writes back to
+// text that reads to the same registry.
+TEST(RegistryFile, MangledTextIsRejectedOrReadsBackStably) {
+  const std::string seed =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters]\r\n"
+      "\"IoBaseAddress\"=dword:00000340\r\n@=\"a \\\"q\\\" \\\\ b\"\r\n"
+      "\"Blob\"=hex:01,02,\\\r\n  03 ; end\r\n\"E\"=hex(2):41,00,00,00\r\n; comment\r\n";
+  const char specials[] = {'\\', '"', '[', ']', '=', ',', ';', '@', '\n', '\0', ':', '(', ')', 'x', '\xFF'};
+  unsigned state = 12345;
+  auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+  int accepted = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = seed;
+    for (int edits = 1 + next() % 4; edits > 0; --edits) {
+      size_t at = next() % text.size();
+      switch (next() % 4) {
+        case 0: text[at] = specials[next() % sizeof specials]; break;
+        case 1: text.insert(at, 1, specials[next() % sizeof specials]); break;
+        case 2: text.erase(at, 1 + next() % 8); break;
+        default: text.resize(at); break;
+      }
+      if (text.empty()) text = "R";
+    }
+    RegistryKey machine;
+    std::string error;
+    if (!ParseRegistryText(text, &machine, &error)) {
+      EXPECT_EQ(error.rfind("line ", 0), 0u);
+      continue;
+    }
+    ++accepted;
+    std::string written = winapi::SerializeRegistryText(machine);
+    RegistryKey again;
+    ASSERT_TRUE(ParseRegistryText(written, &again, &error)) << error << "\n" << written;
+    EXPECT_EQ(winapi::SerializeRegistryText(again), written);
+  }
+  EXPECT_GT(accepted, 300);  // the round trip is exercised, not only the rejections
+}
+
+}  // namespace
