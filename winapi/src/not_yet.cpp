@@ -6,11 +6,6 @@
 
 namespace winapi {
 
-HANDLE OpenConsole(const char*, DWORD, DWORD, DWORD) {
-  SetLastError(ERROR_INVALID_HANDLE);
-  return INVALID_HANDLE_VALUE;
-}
-
 HANDLE OpenDiskFile(const char*, DWORD, DWORD, DWORD, DWORD) {
   SetLastError(ERROR_FILE_NOT_FOUND);
   return INVALID_HANDLE_VALUE;

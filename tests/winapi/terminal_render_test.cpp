@@ -1,0 +1,151 @@
+// The renderer against a small model of an xterm: what it writes must bring the
+// terminal to the frame, and write nothing for what the terminal already shows.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "../../winapi/src/terminal.h"
+
+namespace {
+
+using winapi::terminal::Capabilities;
+using winapi::terminal::Cell;
+using winapi::terminal::Renderer;
+
+// Enough of an xterm for what the renderer sends: cursor address, clear, colours.
+class XtermModel {
+ public:
+  XtermModel(int columns, int rows) : columns_(columns), rows_(rows), cells_(columns * rows, U' ') {}
+  void Apply(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+      unsigned char b = static_cast<unsigned char>(bytes[i]);
+      if (b == 0x1b) {
+        i = Escape(bytes, i);
+        continue;
+      }
+      char32_t c = b;
+      size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+      if (length > 1) c = b & (0x3F >> (length - 1));
+      for (size_t k = 1; k < length; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
+      i += length;
+      ASSERT_LT(x_, columns_) << "written past the last column";
+      ASSERT_LT(y_, rows_);
+      cells_[y_ * columns_ + x_] = c;
+      ++x_;
+    }
+  }
+  char32_t At(int x, int y) const { return cells_[y * columns_ + x]; }
+  int x_ = 0, y_ = 0;
+  bool cursorHidden = false;
+
+ private:
+  size_t Escape(const std::string& s, size_t i) {
+    if (s[i + 1] == '(') return i + 3;
+    if (s[i + 1] != '[') return i + 2;
+    size_t j = i + 2;
+    std::string params;
+    while (j < s.size() && (s[j] < 0x40 || s[j] > 0x7E)) params += s[j++];
+    char final = s[j];
+    if (final == 'H') {
+      int row = 1, column = 1;
+      if (!params.empty()) sscanf(params.c_str(), "%d;%d", &row, &column);
+      y_ = row - 1;
+      x_ = column - 1;
+    } else if (final == 'J') {
+      std::fill(cells_.begin(), cells_.end(), U' ');
+    } else if (final == 'l' && params == "?25") {
+      cursorHidden = true;
+    } else if (final == 'h' && params.find("?25") != std::string::npos) {
+      cursorHidden = false;
+    }
+    return j + 1;
+  }
+  int columns_, rows_;
+  std::vector<char32_t> cells_;
+};
+
+Capabilities Xterm() {
+  Capabilities caps;
+  int fd = open("/dev/null", O_RDWR);
+  EXPECT_TRUE(winapi::terminal::LoadCapabilities("xterm", fd, caps));
+  close(fd);
+  return caps;
+}
+
+std::vector<Cell> Frame(int width, int height, const std::vector<std::string>& rows) {
+  std::vector<Cell> cells(width * height);
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < rows[y].size(); ++x) cells[y * width + x].ch = static_cast<unsigned char>(rows[y][x]);
+  return cells;
+}
+
+TEST(Renderer, BringsTheTerminalToTheFrameAndWritesOnlyWhatChanged) {
+  Capabilities caps = Xterm();
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(20, 4);
+  XtermModel term(20, 4);
+  auto frame = Frame(20, 4, {"Tx_Host      12", "", "bar \xdc\xdc\xdc", "last"});
+  std::string out;
+  renderer.Render(frame.data(), 20, 4, out);
+  term.Apply(out);
+  EXPECT_EQ(term.At(13, 0), U'1');
+  EXPECT_EQ(term.At(4, 2), U'\u2584');
+  EXPECT_EQ(term.At(3, 3), U't');
+
+  out.clear();
+  renderer.Render(frame.data(), 20, 4, out);
+  EXPECT_EQ(out, "") << "an unchanged frame costs nothing";
+
+  frame[0 * 20 + 14].ch = '3';
+  out.clear();
+  renderer.Render(frame.data(), 20, 4, out);
+  EXPECT_EQ(out, "\x1b[1;15H3");
+  term.Apply(out);
+  EXPECT_EQ(term.At(14, 0), U'3');
+}
+
+TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {
+  Capabilities caps = Xterm();
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(10, 3);
+  XtermModel term(10, 3);
+  std::string wide(80, 'x');
+  auto frame = Frame(80, 25, std::vector<std::string>(25, wide));
+  std::string out;
+  renderer.Render(frame.data(), 80, 25, out);
+  term.Apply(out);  // fails on any write beyond the terminal
+  EXPECT_EQ(term.At(9, 2), U'x');
+  out.clear();
+  renderer.PlaceCursor({40, 20}, true, out);
+  term.Apply(out);
+  EXPECT_TRUE(term.cursorHidden) << "a cursor outside the terminal is hidden";
+  out.clear();
+  renderer.PlaceCursor({3, 1}, true, out);
+  term.Apply(out);
+  EXPECT_FALSE(term.cursorHidden);
+  EXPECT_EQ(term.x_, 3);
+  EXPECT_EQ(term.y_, 1);
+}
+
+TEST(Renderer, RepaintsEverythingAfterInvalidate) {
+  Capabilities caps = Xterm();
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(10, 2);
+  auto frame = Frame(10, 2, {"abc", "def"});
+  std::string out;
+  renderer.Render(frame.data(), 10, 2, out);
+  XtermModel term(10, 2);
+  term.Apply("\x1b[1;1Hgarbage!!\x1b[2;1Hgarbage!!");  // the terminal was scribbled on
+  renderer.Invalidate();
+  out.clear();
+  renderer.Render(frame.data(), 10, 2, out, 1, 1);  // the row range is ignored when repainting
+  term.Apply(out);
+  EXPECT_EQ(term.At(0, 0), U'a');
+  EXPECT_EQ(term.At(5, 0), U' ');
+  EXPECT_EQ(term.At(2, 1), U'f');
+}
+
+}  // namespace

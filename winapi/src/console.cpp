@@ -1,0 +1,234 @@
+// The process's console: made on first use over the controlling terminal, the
+// standard handles, "CONOUT$" and "CONIN$", console modes and Sleep.
+#include "console.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "open_kinds.h"
+
+namespace winapi {
+namespace {
+
+// The screen buffer is at least the 80 x 25 of a console window, so that a
+// smaller terminal shows its top-left part instead of moving text about.
+constexpr int kMinWidth = 80;
+constexpr int kMinHeight = 25;
+
+struct ConsoleState {
+  bool decided = false;
+  std::unique_ptr<Console> console;
+  FILE* originalStdout = nullptr;  // while printf() writes into the buffer
+};
+
+ConsoleState& State() {
+  static ConsoleState* state = new ConsoleState;  // kept for atexit code
+  return *state;
+}
+
+ssize_t WriteStdoutToConsole(void*, const char* bytes, size_t size) {
+  Console* console = GetConsole();
+  if (!console) return -1;
+  console->screen->WriteText(bytes, static_cast<DWORD>(size));
+  PresentConsole(false);
+  return static_cast<ssize_t>(size);
+}
+
+// Standard output that is the console goes into the buffer at the cursor, in
+// order with the console calls, as a Windows program's printf() does.
+void RouteStdoutToConsole() {
+  ConsoleState& state = State();
+  std::fflush(stdout);
+  cookie_io_functions_t functions{};
+  functions.write = WriteStdoutToConsole;
+  FILE* file = fopencookie(nullptr, "w", functions);
+  if (!file) return;
+  setvbuf(file, nullptr, _IONBF, 0);
+  state.originalStdout = stdout;
+  stdout = file;
+}
+
+void RestoreStdout() {
+  ConsoleState& state = State();
+  if (!state.originalStdout) return;
+  FILE* file = stdout;
+  stdout = state.originalStdout;
+  state.originalStdout = nullptr;
+  std::fclose(file);
+}
+
+void CreateStdHandles(Console& console) {
+  for (int fd = 0; fd < 3; ++fd) {
+    bool isConsole = console.terminal ? console.terminal->IsThisTerminal(fd) : (fd == 1 && console.stdoutIsConsole);
+    if (isConsole) {
+      if (fd == 0)
+        console.stdHandles[fd] = InsertHandle(console.input);
+      else
+        console.stdHandles[fd] = InsertHandle(console.screen);
+    } else if (fcntl(fd, F_GETFD) != -1) {
+      console.stdHandles[fd] = InsertHandle(std::make_shared<StandardStream>(fd));
+    }
+  }
+}
+
+void AtExit() {
+  PresentConsole(true);
+  RestoreStdout();
+}
+
+}  // namespace
+
+Console* GetConsole() {
+  ConsoleState& state = State();
+  if (!state.decided) {
+    state.decided = true;
+    if (terminal::Terminal* tty = terminal::Terminal::Get()) {
+      auto console = std::make_unique<Console>();
+      console->terminal = tty;
+      console->screen = std::make_shared<ScreenBuffer>(std::max(tty->Columns(), kMinWidth),
+                                                       std::max(tty->Rows(), kMinHeight));
+      console->input = std::make_shared<InputBuffer>();
+      console->renderer = std::make_unique<terminal::Renderer>(tty->Caps());
+      console->renderer->SetTerminalSize(tty->Columns(), tty->Rows());
+      console->stdoutIsConsole = tty->IsThisTerminal(1);
+      CreateStdHandles(*console);
+      state.console = std::move(console);
+      if (state.console->stdoutIsConsole) RouteStdoutToConsole();
+      tty->SetExitHook(AtExit);
+    }
+  }
+  return state.console.get();
+}
+
+void PresentConsole(bool placeCursor) {
+  Console* console = State().console.get();
+  if (!console || !console->terminal) return;
+  terminal::Terminal& tty = *console->terminal;
+  if (tty.TakeRepaint()) {
+    console->renderer->SetTerminalSize(tty.Columns(), tty.Rows());
+    console->renderer->Invalidate();
+  }
+  std::string out;
+  int first, last;
+  ScreenBuffer& screen = *console->screen;
+  if (screen.TakeDirty(&first, &last))
+    console->renderer->Render(screen.Cells(), screen.Width(), screen.Height(), out, first, last);
+  else
+    console->renderer->Render(screen.Cells(), screen.Width(), screen.Height(), out, 0, -1);  // repaint if due
+  if (placeCursor) console->renderer->PlaceCursor(screen.Cursor(), true, out);
+  if (!out.empty()) tty.Write(out);
+}
+
+void PumpConsoleInput(int timeoutMs) {
+  Console* console = GetConsole();
+  if (!console || !console->terminal) return;
+  std::vector<KEY_EVENT_RECORD> keys;
+  console->terminal->ReadKeys(keys, timeoutMs);
+  for (KEY_EVENT_RECORD key : keys) {
+    INPUT_RECORD record{};
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent = key;
+    console->input->events.push_back(record);
+    record.Event.KeyEvent.bKeyDown = FALSE;
+    console->input->events.push_back(record);
+  }
+}
+
+void BeginTestConsole(int width, int height, bool stdoutIsConsole) {
+  EndTestConsole();
+  ConsoleState& state = State();
+  auto console = std::make_unique<Console>();
+  console->screen = std::make_shared<ScreenBuffer>(width, height);
+  console->input = std::make_shared<InputBuffer>();
+  console->stdoutIsConsole = stdoutIsConsole;
+  CreateStdHandles(*console);
+  state.console = std::move(console);
+  state.decided = true;
+  if (stdoutIsConsole) RouteStdoutToConsole();
+}
+
+void EndTestConsole() {
+  ConsoleState& state = State();
+  if (!state.console || state.console->terminal) return;
+  std::fflush(stdout);
+  RestoreStdout();
+  for (HANDLE handle : state.console->stdHandles)
+    if (handle) RemoveHandle(handle);
+  state.console.reset();
+  state.decided = true;  // a test process has no console between tests
+}
+
+HANDLE OpenConsole(const char* name, DWORD, DWORD, DWORD) {
+  Console* console = GetConsole();
+  if (!console) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (strcasecmp(name, "CONIN$") == 0) return InsertHandle(console->input);
+  return InsertHandle(console->screen);
+}
+
+}  // namespace winapi
+
+extern "C" HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
+  int index;
+  switch (nStdHandle) {
+    case STD_INPUT_HANDLE: index = 0; break;
+    case STD_OUTPUT_HANDLE: index = 1; break;
+    case STD_ERROR_HANDLE: index = 2; break;
+    default:
+      SetLastError(ERROR_INVALID_HANDLE);
+      return INVALID_HANDLE_VALUE;
+  }
+  winapi::Console* console = winapi::GetConsole();
+  return console ? console->stdHandles[index] : nullptr;
+}
+
+extern "C" BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
+  if (auto screen = winapi::LookupHandleAs<winapi::ScreenBuffer>(hConsoleHandle)) {
+    if (lpMode) *lpMode = screen->Mode();
+    return TRUE;
+  }
+  if (auto input = winapi::LookupHandleAs<winapi::InputBuffer>(hConsoleHandle)) {
+    if (lpMode) *lpMode = input->mode;
+    return TRUE;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+extern "C" BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
+  if (auto screen = winapi::LookupHandleAs<winapi::ScreenBuffer>(hConsoleHandle)) {
+    if (dwMode & ~0x1Fu) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    screen->SetMode(dwMode);
+    return TRUE;
+  }
+  if (auto input = winapi::LookupHandleAs<winapi::InputBuffer>(hConsoleHandle)) {
+    if (dwMode & ~0x3FFu) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    input->mode = dwMode;
+    winapi::Console* console = winapi::GetConsole();
+    if (console && console->terminal) console->terminal->SetInterruptKey((dwMode & ENABLE_PROCESSED_INPUT) != 0);
+    return TRUE;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
+  winapi::PresentConsole(true);  // the program waits: the screen shows where it stands
+  timespec remaining{static_cast<time_t>(dwMilliseconds / 1000), static_cast<long>(dwMilliseconds % 1000) * 1000000L};
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
