@@ -30,12 +30,22 @@ std::string SystemRootPath() {
 std::string SystemRoot() {
   std::string root = SystemRootPath();
   std::error_code error;
-  if (!std::filesystem::exists(root, error)) {
-    std::filesystem::create_directories(root, error);
-    MachineLock lock(root);
-    // Another process may have made the machine while this one waited.
-    if (!std::filesystem::exists(root + "/registry.reg", error)) cvsim::CreateDefaultMachine(root);
+  if (std::filesystem::exists(root, error)) return root;
+  // The default machine is made in a private directory and renamed into place, so
+  // that a process starting at the same moment sees either no machine or a whole
+  // one. Whoever renames first wins; the other's copy is removed.
+  std::filesystem::path final(root);
+  if (final.has_parent_path()) std::filesystem::create_directories(final.parent_path(), error);
+  std::string staging = root + ".new." + std::to_string(::getpid());
+  std::filesystem::remove_all(staging, error);
+  if (std::filesystem::create_directory(staging, error)) {
+    {
+      MachineLock lock(staging);
+      cvsim::CreateDefaultMachine(staging);
+    }
+    if (::rename(staging.c_str(), root.c_str()) != 0) std::filesystem::remove_all(staging, error);
   }
+  std::filesystem::create_directories(root, error);  // staging impossible: at least an empty machine
   return root;
 }
 
