@@ -1,0 +1,3 @@
+#include "cv_util.h"
+
+int main(int argc, char **argv) { return CvUtilMain(argc, argv); }
