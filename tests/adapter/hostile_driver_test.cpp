@@ -11,6 +11,7 @@ namespace {
 
 using cvtest::Bytes;
 using cvtest::Dword;
+using cvtest::Join;
 using cvtest::Reply;
 using cvtest::Word;
 
@@ -40,14 +41,14 @@ TEST_F(HostileDriverTest, ReplyLengthAboveTheLengthSentIsCutToIt) {
 }
 
 TEST_F(HostileDriverTest, MemoryReadCopiesAtMostTheCountAsked) {
-  adapter->Answer(CVL_OID_MEMORY, Reply::Data(0, Word(0x500) + Word(0xFFFF) + Bytes(16, 0x22)));
+  adapter->Answer(CVL_OID_MEMORY, Reply::Data(0, Join({Word(0x500), Word(0xFFFF), Bytes(16, 0x22)})));
   std::vector<BYTE> buffer = Filled(4);
   EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0x500, 4, buffer.data()), CVL_SUCCESS);
   EXPECT_EQ(buffer, std::vector<BYTE>(4, 0x22));
 }
 
 TEST_F(HostileDriverTest, MemoryReadCopiesTheSmallerCountTheReplyLeaves) {
-  adapter->Answer(CVL_OID_MEMORY, Reply::Data(0, Word(0x500) + Word(2) + Bytes(4, 0x22)));
+  adapter->Answer(CVL_OID_MEMORY, Reply::Data(0, Join({Word(0x500), Word(2), Bytes(4, 0x22)})));
   std::vector<BYTE> buffer = Filled(4);
   EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0x500, 4, buffer.data()), CVL_SUCCESS);
   EXPECT_EQ(buffer, (std::vector<BYTE>{0x22, 0x22, 0xEE, 0xEE}));

@@ -7,6 +7,7 @@ namespace {
 
 using cvtest::Bytes;
 using cvtest::Dword;
+using cvtest::Join;
 using cvtest::Reply;
 using cvtest::ToHex;
 using cvtest::Word;
@@ -19,11 +20,11 @@ Bytes Text(const char* text) { return Bytes(text, text + std::strlen(text)); }
 Bytes ConfigReply(DWORD interrupt, DWORD ioBase, DWORD memory, WORD accessMode) {
   Bytes data(60, 0);
   auto put = [&data](size_t at, const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), data.begin() + at); };
-  put(0, Word(1) + Word(4) + Dword(interrupt) + Dword(ioBase) + Dword(memory));
+  put(0, Join({Word(1), Word(4), Dword(interrupt), Dword(ioBase), Dword(memory)}));
   put(36, Word(accessMode));
   put(42, Word(0x4242));
   put(46, Word(0xC0DE));
-  put(48, Word(0x1111) + Word(0x2222) + Bytes{0x33, 0xF0, 0x44, 0xF0, 0x55});
+  put(48, Join({Word(0x1111), Word(0x2222), Bytes{0x33, 0xF0, 0x44, 0xF0, 0x55}}));
   return data;
 }
 
@@ -111,7 +112,7 @@ TEST_F(ReadFunctionsTest, MemoryReadCountLimits) {
 
 TEST_F(ReadFunctionsTest, FirmwareTextsAreTakenAtThePositionTheDriverGives) {
   // Position 20 from data+16: version at data+36, date 6 bytes on at data+42.
-  adapter->Answer(CVL_OID_FIRMWARE, Reply::Data(20, Dword(20)).AndData(36, Text("V1.23a") + Text("970315")));
+  adapter->Answer(CVL_OID_FIRMWARE, Reply::Data(20, Dword(20)).AndData(36, Text("V1.23a970315")));
   char version[8] = {}, date[8] = {};
   ASSERT_EQ(api(CVL_FN_GET_FIRMWARE, 6, version, 6, date), CVL_SUCCESS);
   EXPECT_STREQ(version, "V1.23a");

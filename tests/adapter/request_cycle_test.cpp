@@ -39,7 +39,7 @@ TEST_F(RequestCycleTest, DriverStatusMapsToResultCodes) {
 }
 
 TEST_F(RequestCycleTest, FailedCallLeavesTheCallersVariablesAlone) {
-  adapter->Answer(CVL_OID_CONFIG, Reply::Fail(6).AndData(0, Word(9) + Word(9) + Word(9)));
+  adapter->Answer(CVL_OID_CONFIG, Reply::Fail(6).AndData(0, Bytes(6, 9)));
   WORD v[7] = {1, 2, 3, 4, 5, 6, 7};
   CVL_RX_INFO* rx = nullptr;
   EXPECT_EQ(api(CVL_FN_GET_CONFIG, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &rx), CVL_BAD_LENGTH);

@@ -64,8 +64,12 @@ TEST_F(WriteFunctionsTest, EachCodeSendsItsObjectOperationLengthAndData) {
 }
 
 TEST_F(WriteFunctionsTest, Code14WritesItsThirdValueBehindTheLengthSent) {
+  // Code 8 sends its 14-byte data area as the block holds it, so it shows what
+  // code 14 left there.
+  BYTE buffer[14];
   ASSERT_EQ(api(14, 1, 2, 0x3333), CVL_SUCCESS);
-  EXPECT_EQ(ToHex(OnlyRequest().DataAt(4, 2)), "3333");
+  ASSERT_EQ(api(8, 14, buffer), CVL_SUCCESS);
+  EXPECT_EQ(ToHex(adapter->requests().back().DataAt(0, 6)), "010002003333");
 }
 
 TEST_F(WriteFunctionsTest, Code36SendsItsTwoValuesThenTen) {

@@ -94,7 +94,7 @@ void ScriptedDriver::AnswerAlways(DWORD oid, const Reply& reply) {
 }
 
 void ScriptedDriver::SetVersion(WORD major, WORD minor) {
-  AnswerAlways(kConfigOid, Reply::Data(0, Word(major) + Word(minor)));
+  AnswerAlways(kConfigOid, Reply::Data(0, Join({Word(major), Word(minor)})));
 }
 
 std::vector<Request> ScriptedDriver::requests() const {
@@ -180,9 +180,10 @@ Bytes Dword(uint32_t value) {
           static_cast<uint8_t>(value >> 24)};
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+Bytes Join(std::initializer_list<Bytes> pieces) {
+  Bytes joined;
+  for (const Bytes& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+  return joined;
 }
 
 Bytes Hex(const std::string& text) {

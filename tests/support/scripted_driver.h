@@ -21,6 +21,7 @@
 #include <winapi/device_driver.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -141,7 +142,8 @@ class ScriptedAdapter {
 // Little-endian helpers for building replies.
 Bytes Word(uint16_t value);
 Bytes Dword(uint32_t value);
-Bytes operator+(Bytes a, const Bytes& b);
+// The pieces one after the other: Join({Word(1), Word(4)}).
+Bytes Join(std::initializer_list<Bytes> pieces);
 // "1A00 0500" -> {0x1A, 0x00, 0x05, 0x00}; blanks are ignored.
 Bytes Hex(const std::string& text);
 std::string ToHex(const Bytes& bytes);
