@@ -1,0 +1,261 @@
+// The look of dialogs on a character screen: a blue desktop, grey dialogs with a
+// caption bar and a frame, black fields, bracketed buttons and check boxes.
+#include "dialog_render.h"
+
+#include <algorithm>
+
+namespace winapi {
+namespace {
+
+constexpr const char* kKeyHelp = " Tab next  Shift+Tab back  Alt+\u2193 list  Space check  Enter OK  Esc Cancel ";
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::u32string Decode(const std::string& s) {
+  std::u32string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += c;
+      ++i;
+    } else if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
+      out += static_cast<char32_t>(((c & 0x1F) << 6) | (s[i + 1] & 0x3F));
+      i += 2;
+    } else if ((c & 0xF0) == 0xE0 && i + 2 < s.size()) {
+      out += static_cast<char32_t>(((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F));
+      i += 3;
+    } else {
+      out += U'?';
+      ++i;
+    }
+  }
+  return out;
+}
+
+class Canvas {
+ public:
+  explicit Canvas(ScreenImage& image) : image_(image) {}
+
+  // Drawing is clipped to this rectangle of the screen.
+  void Clip(RECT clip) { clip_ = clip; }
+
+  void Put(int x, int y, char32_t ch, WORD attr) {
+    if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) return;
+    if (x < 0 || y < 0 || x >= image_.columns || y >= image_.rows) return;
+    image_.cells[static_cast<size_t>(y * image_.columns + x)] = ScreenCell{ch, attr};
+  }
+
+  // Writes text; returns the column after it.
+  int Text(int x, int y, const std::string& text, WORD attr) {
+    for (char32_t c : Decode(text)) Put(x++, y, c, attr);
+    return x;
+  }
+
+  void Fill(int x, int y, int width, WORD attr, char32_t ch = U' ') {
+    for (int i = 0; i < width; ++i) Put(x + i, y, ch, attr);
+  }
+
+ private:
+  ScreenImage& image_;
+  RECT clip_{};
+};
+
+int Width(const RECT& r) { return r.right - r.left; }
+
+void DrawStatic(Canvas& canvas, const Window& w, const RECT& r, bool enabled) {
+  int x = r.left;
+  if (w.style & SS_CENTER) x = r.left + std::max(0, (Width(r) - static_cast<int>(w.text.size())) / 2);
+  canvas.Text(x, r.top, w.text, enabled ? colour::kDialog : colour::kDisabled);
+}
+
+void DrawGroupBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled) {
+  WORD attr = enabled ? colour::kDialog : colour::kDisabled;
+  int right = r.right - 1, bottom = r.bottom - 1;
+  canvas.Put(r.left, r.top, U'\u250C', attr);
+  canvas.Fill(r.left + 1, r.top, right - r.left - 1, attr, U'\u2500');
+  canvas.Put(right, r.top, U'\u2510', attr);
+  for (int y = r.top + 1; y < bottom; ++y) {
+    canvas.Put(r.left, y, U'\u2502', attr);
+    canvas.Put(right, y, U'\u2502', attr);
+  }
+  canvas.Put(r.left, bottom, U'\u2514', attr);
+  canvas.Fill(r.left + 1, bottom, right - r.left - 1, attr, U'\u2500');
+  canvas.Put(right, bottom, U'\u2518', attr);
+  if (!w.text.empty()) canvas.Text(r.left + 2, r.top, " " + w.text + " ", attr);
+}
+
+void DrawCheckBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused) {
+  WORD attr = enabled ? colour::kDialog : colour::kDisabled;
+  WORD textAttr = focused ? colour::kFocus : attr;
+  std::string box = w.check == BST_CHECKED ? "[X]" : (w.check == BST_INDETERMINATE ? "[-]" : "[ ]");
+  if (w.style & BS_LEFTTEXT) {
+    int x = canvas.Text(r.left, r.top, w.text, textAttr);
+    canvas.Text(x + (x + 4 <= r.right ? 1 : 0), r.top, box, attr);
+  } else {
+    int x = canvas.Text(r.left, r.top, box, attr);
+    canvas.Text(x + 1, r.top, w.text, textAttr);
+  }
+}
+
+void DrawPushButton(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused, bool isDefault) {
+  int width = std::max(Width(r), static_cast<int>(w.text.size()) + 4);
+  WORD attr = !enabled ? colour::kDisabled : focused ? colour::kFocus : isDefault ? colour::kDefault : colour::kDialog;
+  std::string label = w.text;
+  int inner = width - 2;
+  int before = (inner - static_cast<int>(label.size())) / 2;
+  std::string face = std::string(static_cast<size_t>(before), ' ') + label;
+  face += std::string(static_cast<size_t>(inner - static_cast<int>(face.size())), ' ');
+  canvas.Text(r.left, r.top, (isDefault ? "\u25B8" : "[") + face + (isDefault ? "\u25C2" : "]"), attr);
+}
+
+void DrawEdit(Canvas& canvas, const Window& w, const RECT& r, bool focused) {
+  WORD attr = (w.style & ES_READONLY) ? colour::kStatus : (focused ? colour::kFieldFocus : colour::kField);
+  canvas.Fill(r.left, r.top, Width(r), attr);
+  canvas.Text(r.left + 1, r.top, w.text, attr);
+}
+
+void DrawComboField(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused) {
+  int field = VisibleFieldWidth(w);
+  WORD attr = !enabled ? colour::kDisabled : focused ? colour::kFieldFocus : colour::kField;
+  canvas.Fill(r.left, r.top, field, attr, enabled ? U' ' : U'\u2591');
+  int start = std::min(w.edit.caret, w.edit.anchor), end = std::max(w.edit.caret, w.edit.anchor);
+  for (int i = 0; i < static_cast<int>(w.text.size()) && i < field; ++i) {
+    bool selected = focused && i >= start && i < end;
+    canvas.Put(r.left + i, r.top, static_cast<unsigned char>(w.text[static_cast<size_t>(i)]),
+               selected ? colour::kSelectedText : attr);
+  }
+  canvas.Put(r.left + field, r.top, U'\u25BC', enabled ? colour::kDialog : colour::kDisabled);
+}
+
+void DrawDroppedList(Canvas& canvas, const Window& w, const RECT& r, int screenRows) {
+  const ComboState& c = w.combo;
+  int count = static_cast<int>(c.items.size());
+  int rows = std::max(1, std::min(w.listRows, count));
+  int width = Width(r);
+  int y = r.top + 1;
+  if (y + rows > screenRows && r.top - rows >= 0) y = r.top - rows;  // no room below: open upwards
+  for (int i = 0; i < rows; ++i) {
+    int index = c.top + i;
+    WORD attr = index == c.highlight ? colour::kListHighlight : colour::kList;
+    canvas.Fill(r.left, y + i, width - 1, attr);
+    if (index < count) canvas.Text(r.left + 1, y + i, c.items[static_cast<size_t>(index)].substr(0, static_cast<size_t>(width - 2)), attr);
+    char32_t bar = U'\u2591';
+    if (count > rows) {
+      int thumb = (count <= 1) ? 0 : c.top * (rows - 1) / std::max(1, count - rows);
+      if (i == thumb) bar = U'\u2588';
+    } else {
+      bar = U' ';
+    }
+    canvas.Put(r.left + width - 1, y + i, bar, colour::kList);
+  }
+}
+
+void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice, ScreenImage& image, HWND focus) {
+  RECT outer = ScreenRect(dialog);
+  RECT screen{0, 0, image.columns, image.rows};
+  canvas.Clip(screen);
+  int right = outer.right - 1, bottom = outer.bottom - 1;
+  bool framed = (dialog.style & WS_CAPTION) != 0;
+  for (int y = outer.top; y <= bottom; ++y) canvas.Fill(outer.left, y, Width(outer), colour::kDialog);
+  if (framed) {
+    canvas.Fill(outer.left, outer.top, Width(outer), colour::kCaption);
+    int x = outer.left + std::max(0, (Width(outer) - static_cast<int>(dialog.text.size())) / 2);
+    canvas.Text(x, outer.top, dialog.text, colour::kCaption);
+    if (dialog.style & WS_SYSMENU) canvas.Text(right - 2, outer.top, "[\u00D7]", colour::kCaption);
+    for (int y = outer.top + 1; y < bottom; ++y) {
+      canvas.Put(outer.left, y, U'\u2502', colour::kDialog);
+      canvas.Put(right, y, U'\u2502', colour::kDialog);
+    }
+    canvas.Put(outer.left, bottom, U'\u2514', colour::kDialog);
+    canvas.Fill(outer.left + 1, bottom, right - outer.left - 1, colour::kDialog, U'\u2500');
+    canvas.Put(right, bottom, U'\u2518', colour::kDialog);
+    std::string line = notice.empty() ? kKeyHelp : " " + notice + " ";
+    int length = static_cast<int>(Decode(line).size());
+    canvas.Text(outer.left + std::max(1, (Width(outer) - length) / 2), bottom, line, colour::kDialog);
+  }
+  RECT client = ClientScreenRect(dialog);
+  if (framed) {
+    client.left += 1;
+    client.right -= 1;
+  }
+  canvas.Clip(client);
+  const Window* dropped = nullptr;
+  for (HWND h : dialog.children) {
+    const Window* w = FindWindowRecord(h);
+    if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
+    RECT r = ScreenRect(*w);
+    bool enabled = ReallyEnabled(*w);
+    bool focused = h == focus;
+    if (w->className == "STATIC") {
+      DrawStatic(canvas, *w, r, enabled);
+    } else if (w->className == "EDIT") {
+      DrawEdit(canvas, *w, r, focused);
+      if (focused) {
+        image.cursorColumn = std::min<int>(r.left + 1 + w->edit.caret, r.right - 1);
+        image.cursorRow = r.top;
+      }
+    } else if (w->className == "COMBOBOX") {
+      DrawComboField(canvas, *w, r, enabled, focused);
+      if (w->combo.dropped) dropped = w;
+      if (focused && !w->combo.dropped) {
+        image.cursorColumn = r.left + std::min(w->edit.caret, VisibleFieldWidth(*w) - 1);
+        image.cursorRow = r.top;
+      }
+    } else if (w->className == "BUTTON") {
+      DWORD type = w->style & BS_TYPEMASK;
+      if (type == BS_GROUPBOX) {
+        DrawGroupBox(canvas, *w, r, enabled);
+      } else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+        DrawPushButton(canvas, *w, r, enabled, focused, type == BS_DEFPUSHBUTTON);
+      } else {
+        DrawCheckBox(canvas, *w, r, enabled, focused);
+      }
+    }
+  }
+  if (dropped != nullptr) {
+    canvas.Clip(screen);
+    DrawDroppedList(canvas, *dropped, ScreenRect(*dropped), image.rows);
+  }
+}
+
+}  // namespace
+
+std::string ScreenImage::RowText(int row) const {
+  std::string out;
+  for (int x = 0; x < columns; ++x) AppendUtf8(out, cells[static_cast<size_t>(row * columns + x)].ch);
+  return out;
+}
+
+ScreenImage RenderScreen(CellSize size, const std::string& notice) {
+  ScreenImage image;
+  image.columns = std::max(size.columns, 1);
+  image.rows = std::max(size.rows, 1);
+  image.cells.assign(static_cast<size_t>(image.columns * image.rows), ScreenCell{});
+  Canvas canvas(image);
+  HWND focus = GetFocus();
+  std::vector<HWND> tops = TopLevelWindows();
+  HWND newest = nullptr;
+  for (HWND h : tops) {
+    const Window* w = FindWindowRecord(h);
+    if (w && (w->style & WS_VISIBLE)) newest = h;
+  }
+  for (HWND h : tops) {
+    const Window* w = FindWindowRecord(h);
+    if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
+    DrawDialog(canvas, *w, h == newest ? notice : std::string(), image, focus);
+  }
+  return image;
+}
+
+}  // namespace winapi

@@ -1,0 +1,135 @@
+// The thread's message queue and the message loop calls.
+#include <chrono>
+#include <deque>
+
+#include "window_manager.h"
+
+namespace winapi {
+namespace {
+
+struct QueuedMessage {
+  MSG msg{};
+  char character = 0;  // what TranslateMessage makes of a key message
+  unsigned modifiers = 0;
+  bool input = false;
+};
+
+struct Queue {
+  std::deque<QueuedMessage> posted;
+  bool quit = false;
+  int quitCode = 0;
+  QueuedMessage lastRetrieved;
+  unsigned modifiers = 0;
+};
+
+Queue& TheQueue() {
+  static Queue* queue = new Queue;
+  return *queue;
+}
+
+DWORD TickTime() {
+  using namespace std::chrono;
+  return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+void SetKeyModifiers(unsigned modifiers) { TheQueue().modifiers = modifiers; }
+
+void PostKeyInput(WORD virtualKey, char character, unsigned modifiers) {
+  QueuedMessage q;
+  q.msg.hwnd = KeyboardTarget();
+  if (q.msg.hwnd == nullptr) return;  // nobody to type to
+  bool alt = (modifiers & kAlt) != 0;
+  q.msg.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+  q.msg.wParam = virtualKey;
+  q.msg.lParam = 1 | (alt ? (1L << 29) : 0);  // repeat count 1, context code for Alt
+  q.msg.time = TickTime();
+  q.character = character;
+  q.modifiers = modifiers;
+  q.input = true;
+  TheQueue().posted.push_back(q);
+}
+
+}  // namespace winapi
+
+extern "C" {
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+  if (hWnd != nullptr && winapi::FindWindowRecord(hWnd) == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  winapi::QueuedMessage q;
+  q.msg = MSG{hWnd, Msg, wParam, lParam, winapi::TickTime(), {0, 0}};
+  winapi::TheQueue().posted.push_back(q);
+  return TRUE;
+}
+
+void WINAPI PostQuitMessage(int nExitCode) {
+  winapi::Queue& queue = winapi::TheQueue();
+  queue.quit = true;
+  queue.quitCode = nExitCode;
+}
+
+// Posted messages first, then the quit message, then input. When no input can
+// ever come (no front end, or the front end has none left) the loop is told to
+// quit rather than made to wait for ever.
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+  winapi::Queue& queue = winapi::TheQueue();
+  auto wanted = [&](const MSG& m) {
+    if (hWnd != nullptr && m.hwnd != hWnd && winapi::TopLevelOf(m.hwnd) != hWnd) return false;
+    if (wMsgFilterMin == 0 && wMsgFilterMax == 0) return true;
+    return m.message >= wMsgFilterMin && m.message <= wMsgFilterMax;
+  };
+  while (true) {
+    for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
+      if (!wanted(it->msg)) continue;
+      queue.lastRetrieved = *it;
+      queue.posted.erase(it);
+      if (queue.lastRetrieved.input) queue.modifiers = queue.lastRetrieved.modifiers;
+      *lpMsg = queue.lastRetrieved.msg;
+      return TRUE;
+    }
+    if (queue.quit) {
+      queue.quit = false;
+      *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, winapi::TickTime(), {0, 0}};
+      return FALSE;
+    }
+    if (!winapi::CurrentFrontEnd().WaitForInput()) {
+      *lpMsg = MSG{nullptr, WM_QUIT, 0, 0, winapi::TickTime(), {0, 0}};
+      return FALSE;
+    }
+  }
+}
+
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+  winapi::Queue& queue = winapi::TheQueue();
+  if (lpMsg == nullptr || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN)) return FALSE;
+  const winapi::QueuedMessage& last = queue.lastRetrieved;
+  if (!last.input || last.character == 0 || last.msg.hwnd != lpMsg->hwnd || last.msg.wParam != lpMsg->wParam) return FALSE;
+  winapi::QueuedMessage q;
+  q.msg = *lpMsg;
+  q.msg.message = lpMsg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
+  q.msg.wParam = static_cast<unsigned char>(last.character);
+  q.modifiers = last.modifiers;
+  q.input = true;
+  queue.posted.push_front(q);  // the character comes next, before anything posted later
+  queue.lastRetrieved.character = 0;
+  return TRUE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+  if (lpMsg == nullptr || lpMsg->hwnd == nullptr) return 0;
+  return SendMessageA(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}
+
+SHORT WINAPI GetKeyState(int nVirtKey) {
+  unsigned modifiers = winapi::TheQueue().modifiers;
+  bool down = (nVirtKey == VK_SHIFT && (modifiers & winapi::kShift)) ||
+              (nVirtKey == VK_CONTROL && (modifiers & winapi::kControl)) ||
+              (nVirtKey == VK_MENU && (modifiers & winapi::kAlt));
+  return down ? static_cast<SHORT>(0x8000) : 0;
+}
+
+}  // extern "C"
