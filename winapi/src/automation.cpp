@@ -35,10 +35,12 @@ struct Session::State : FrontEnd {
 Session::Session(int columns, int rows) : state_(new State) {
   state_->size = CellSize{columns, rows};
   SetAutomationFrontEnd(state_);
+  ResetMessageQueue();
 }
 
 Session::~Session() {
   SetAutomationFrontEnd(nullptr);
+  ResetMessageQueue();
   delete state_;
 }
 

@@ -11,11 +11,6 @@ bool IsCheckBox(DWORD style) {
   return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
 }
 
-bool IsPushButton(DWORD style) {
-  DWORD type = style & BS_TYPEMASK;
-  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-}
-
 void Click(Window& button) {
   if (!ReallyEnabled(button)) return;
   DWORD type = button.style & BS_TYPEMASK;

@@ -13,8 +13,8 @@ RECT DialogUnitsToCells(int x, int y, int cx, int cy) {
   RECT r;
   r.left = floorDiv(x + 1, 4);
   r.top = floorDiv(y + 5, 8);
-  r.right = std::max<LONG>(r.left + 1, floorDiv(x + cx + 3, 4));
-  r.bottom = std::max<LONG>(r.top + 1, floorDiv(y + cy + 7, 8));
+  r.right = r.left + std::max(1, (cx + 3) / 4);
+  r.bottom = r.top + std::max(1, (cy + 7) / 8);
   return r;
 }
 
@@ -28,7 +28,8 @@ bool IsPushButton(const Window& w) {
 }
 
 bool CanTakeFocus(const Window& w) {
-  return (w.style & WS_TABSTOP) && ReallyVisible(w) && ReallyEnabled(w);
+  // The control's own state: the dialog itself may not be shown yet.
+  return (w.style & WS_TABSTOP) && (w.style & WS_VISIBLE) && !(w.style & WS_DISABLED);
 }
 
 // The next (or previous) control in tab order after the given one, wrapping.

@@ -34,12 +34,18 @@ DWORD TickTime() {
 
 }  // namespace
 
+void ResetMessageQueue() {
+  Queue& queue = TheQueue();
+  queue.posted.clear();
+  queue.quit = false;
+  queue.lastRetrieved = QueuedMessage{};
+  queue.modifiers = 0;
+}
+
 void SetKeyModifiers(unsigned modifiers) { TheQueue().modifiers = modifiers; }
 
 void PostKeyInput(WORD virtualKey, char character, unsigned modifiers) {
-  QueuedMessage q;
-  q.msg.hwnd = KeyboardTarget();
-  if (q.msg.hwnd == nullptr) return;  // nobody to type to
+  QueuedMessage q;  // its window is the one with the focus when it is taken from the queue
   bool alt = (modifiers & kAlt) != 0;
   q.msg.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
   q.msg.wParam = virtualKey;
@@ -83,14 +89,28 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     return m.message >= wMsgFilterMin && m.message <= wMsgFilterMax;
   };
   while (true) {
-    for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
-      if (!wanted(it->msg)) continue;
-      queue.lastRetrieved = *it;
-      queue.posted.erase(it);
+    bool found = false, lost = false;
+    for (size_t i = 0; i < queue.posted.size(); ++i) {
+      if (!wanted(queue.posted[i].msg)) continue;
+      queue.lastRetrieved = queue.posted[i];
+      queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
+      MSG& m = queue.lastRetrieved.msg;
+      if (queue.lastRetrieved.input && m.hwnd == nullptr) {
+        m.hwnd = winapi::KeyboardTarget();
+        if (m.hwnd == nullptr) {  // nobody to type to: the key is lost
+          lost = true;
+          break;
+        }
+      }
+      found = true;
+      break;
+    }
+    if (found) {
       if (queue.lastRetrieved.input) queue.modifiers = queue.lastRetrieved.modifiers;
       *lpMsg = queue.lastRetrieved.msg;
       return TRUE;
     }
+    if (lost) continue;
     if (queue.quit) {
       queue.quit = false;
       *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, winapi::TickTime(), {0, 0}};

@@ -105,6 +105,10 @@ void ComboChooseItem(HWND combo, int index);
 enum Modifier : unsigned { kShift = 1, kControl = 2, kAlt = 4 };
 void SetKeyModifiers(unsigned modifiers);
 
+// Forgets every posted message and a pending quit: a new automation session
+// starts with an empty queue.
+void ResetMessageQueue();
+
 // Input as the keyboard gives it: a key, the character it types (0 for none) and
 // the modifiers held. Posted to the keyboard target.
 void PostKeyInput(WORD virtualKey, char character, unsigned modifiers);
