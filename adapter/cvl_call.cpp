@@ -89,6 +89,7 @@ static LONG GetStationAddress(va_list *Args) {
   WORD Length = NextWord(Args);
   void *Buffer = NextPointer(Args);
   if (Length == 0) return CVL_BAD_LENGTH;
+  if (CvlDevice == INVALID_HANDLE_VALUE) return CVL_FAILED;
   DWORD BytesReturned;
   return CvlDeviceControl(CVL_OID_ADDRESS, Buffer, Length, &BytesReturned) ? CVL_SUCCESS : CVL_FAILED;
 }

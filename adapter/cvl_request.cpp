@@ -28,7 +28,14 @@ LONG CvlMapStatus(DWORD Status) {
   }
 }
 
+/* A Status that no driver writes: a driver that fails a request without giving
+   its status must not leave the status of an earlier request (perhaps 0, which
+   counts as success) to be read as the answer. */
+#define CVL_NO_STATUS 0xFFFFFFFF
+
 LONG CvlSendRequest(DWORD Oid, DWORD *BytesReturned) {
+  if (CvlDevice == INVALID_HANDLE_VALUE) return CVL_FAILED; /* no connection: nothing to ask */
+  CvlRequest.Status = CVL_NO_STATUS;
   if (CvlDeviceControl(Oid, &CvlRequest, (WORD)CvlRequest.Length, BytesReturned)) return CVL_SUCCESS;
   return CvlMapStatus(CvlRequest.Status);
 }

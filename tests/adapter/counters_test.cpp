@@ -42,7 +42,7 @@ TEST_F(CountersTest, FullRecordHoldsTheRawHeadThenThe46Words) {
       static_cast<WORD>(C(5) + C(6) + C(4)),
       0,     0,     0,     0,     0,     C(54), C(55), C(56), C(57), C(58), 0,
       C(12), C(13), C(14), C(24), C(25), C(26)};
-  for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(counters.Words[w], expected[w]) << "word " << w;
+  for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(+counters.Words[w], expected[w]) << "word " << w;
 }
 
 TEST_F(CountersTest, SumsAreCutTo16Bits) {
@@ -54,7 +54,7 @@ TEST_F(CountersTest, SumsAreCutTo16Bits) {
   adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, data));
   CVL_COUNTERS counters;
   ASSERT_EQ(api(CVL_FN_GET_COUNTERS, 220, &counters), CVL_SUCCESS);
-  EXPECT_EQ(counters.Words[25], 0x0002);
+  EXPECT_EQ(+counters.Words[25], 0x0002);
 }
 
 TEST_F(CountersTest, ShortLengthCopiesOnlyThatMuchOfTheRawHead) {

@@ -131,6 +131,24 @@ TEST_F(HostileDriverTest, FirmwareLengthsLargerThanTheDataAreaFail) {
   EXPECT_EQ(version, Filled(200));
 }
 
+TEST_F(HostileDriverTest, FailureWithoutAStatusIsNotTakenForTheLastRequestsStatus) {
+  adapter->Answer(CVL_OID_NET_ID, Reply::Fail(0));
+  ASSERT_EQ(api(CVL_FN_SET_NET_ID, 1), CVL_SUCCESS);  // leaves Status 0 in the block
+  adapter->Answer(CVL_OID_STATUS, Reply::FailWithoutStatus().AndData(0, Bytes(4, 0x11)).Length(16));
+  std::vector<BYTE> status = Filled(4);
+  EXPECT_EQ(api(CVL_FN_GET_STATUS, 4, status.data()), CVL_FAILED);
+  EXPECT_EQ(status, Filled(4));
+}
+
+TEST_F(HostileDriverTest, CallsWithoutAnOpenConnectionFailWithoutARequest) {
+  CvlapiClose();
+  BYTE buffer[6];
+  EXPECT_EQ(api(CVL_FN_SET_NET_ID, 1), CVL_FAILED);
+  EXPECT_EQ(api(CVL_FN_GET_ADDRESS, 6, buffer), CVL_FAILED);
+  EXPECT_EQ(api(0), CVL_BAD_FUNCTION);
+  EXPECT_EQ(adapter->requestCount(), 0u);
+}
+
 TEST_F(HostileDriverTest, FailedStationAddressRequestGivesFailed) {
   adapter->Answer(OID_802_3_CURRENT_ADDRESS, Reply::FailWithoutStatus());
   BYTE address[6] = {};

@@ -53,11 +53,11 @@ TEST_F(ReadFunctionsTest, ConfigurationGivesLow16BitsAndTheMemoryWindowIn16ByteU
   EXPECT_EQ(config.netId, 0xC0DE);
   EXPECT_EQ(config.aux, 0x4242);
   ASSERT_NE(config.rxInfo, nullptr);
-  EXPECT_EQ(config.rxInfo->RxInfo1, 0x1111);
-  EXPECT_EQ(config.rxInfo->RxInfo2, 0x2222);
-  EXPECT_EQ(config.rxInfo->RxInfo3, 0x33);
-  EXPECT_EQ(config.rxInfo->RxInfo4, 0x44);
-  EXPECT_EQ(config.rxInfo->RxInfo5, 0x55);
+  EXPECT_EQ(+config.rxInfo->RxInfo1, 0x1111);
+  EXPECT_EQ(+config.rxInfo->RxInfo2, 0x2222);
+  EXPECT_EQ(+config.rxInfo->RxInfo3, 0x33);
+  EXPECT_EQ(+config.rxInfo->RxInfo4, 0x44);
+  EXPECT_EQ(+config.rxInfo->RxInfo5, 0x55);
 }
 
 TEST_F(ReadFunctionsTest, ConfigurationWithoutMemoryWindowGivesMemoryBase0) {
@@ -83,7 +83,7 @@ TEST_F(ReadFunctionsTest, ReceiveInformationIsRefilledByEachConfigurationRead) {
   adapter->Answer(CVL_OID_CONFIG, Reply::Data(0, changed));
   ASSERT_EQ(second.Get(api), CVL_SUCCESS);
   EXPECT_EQ(first.rxInfo, second.rxInfo);
-  EXPECT_EQ(second.rxInfo->RxInfo1, 0x1199);
+  EXPECT_EQ(+second.rxInfo->RxInfo1, 0x1199);
 }
 
 TEST_F(ReadFunctionsTest, MemoryReadSendsAddressAndCountAndCopiesTheBytes) {
@@ -208,11 +208,11 @@ TEST_F(ReadFunctionsTest, StatusReadCopiesWhatTheReplysLengthCovers) {
   EXPECT_EQ(OnlyRequest().oid, 0xFF020192u);
   EXPECT_EQ(OnlyRequest().Length(), 62u);
   EXPECT_EQ(OnlyRequest().outSize, 62u);
-  EXPECT_EQ(status.IeeeTable, 0x14);
-  EXPECT_EQ(status.NetId, 0x1A19);
+  EXPECT_EQ(+status.IeeeTable, 0x14);
+  EXPECT_EQ(+status.NetId, 0x1A19);
   EXPECT_EQ(reinterpret_cast<BYTE*>(&status)[49], 50);
   EXPECT_EQ(reinterpret_cast<BYTE*>(&status)[50], 0xEE);
-  EXPECT_EQ(status.ApCount, 0xEEEE);
+  EXPECT_EQ(+status.ApCount, 0xEEEE);
 }
 
 TEST_F(ReadFunctionsTest, StatusReadOfAShorterReplyCopiesOnlyThat) {
