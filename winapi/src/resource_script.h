@@ -41,8 +41,8 @@ struct ResourceScript {
 // the resource compiler does. On error, returns false with the line and reason.
 bool ParseResourceScript(std::string_view text, ResourceScript& script, std::string& error);
 
-// The resources of a loaded module (its load address, as a module handle is on
-// Windows; NULL for the main program), or nullptr when it carries none.
+// The resources of a loaded module (NULL: the program itself), or nullptr when
+// it carries none.
 const ResourceScript* ModuleResources(HMODULE module);
 
 }  // namespace winapi

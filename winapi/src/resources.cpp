@@ -1,11 +1,12 @@
 // Module resources: each module registers the resource script embedded in it,
 // and LoadStringA / CreateDialogParamA find it by the module's handle.
 #include <dlfcn.h>
-#include <sys/auxv.h>
+#include <link.h>
 
 #include <winapi/resource_module.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -16,7 +17,7 @@ namespace winapi {
 namespace {
 
 struct ModuleScript {
-  const void* base = nullptr;
+  const void* module = nullptr;  // the loader's record of the module: its link map
   const char* text = nullptr;
   std::unique_ptr<ResourceScript> parsed;  // read at first use
   bool failed = false;
@@ -32,17 +33,21 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-// The load address of the module that holds an address, which is what a module
-// handle is on Windows.
-const void* ModuleBaseOf(const void* address) {
+// The loader's record of the module that holds an address. A module handle is
+// the loader's handle, which with glibc is that same record.
+const void* ModuleOf(const void* address) {
   Dl_info info{};
-  if (dladdr(address, &info) == 0) return nullptr;
-  return info.dli_fbase;
+  link_map* map = nullptr;
+  if (dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) return nullptr;
+  return map;
 }
 
-const void* MainProgramBase() {
-  static const void* base = ModuleBaseOf(reinterpret_cast<const void*>(getauxval(AT_PHDR)));
-  return base;
+const void* ModuleOfHandle(HMODULE handle) {
+  if (handle != nullptr) return handle;
+  void* program = dlopen(nullptr, RTLD_LAZY);  // NULL names the program itself
+  link_map* map = nullptr;
+  if (program == nullptr || dlinfo(program, RTLD_DI_LINKMAP, &map) != 0) return nullptr;
+  return map;
 }
 
 }  // namespace
@@ -51,17 +56,17 @@ EmbeddedResourceScript::EmbeddedResourceScript(const char* scriptText) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   ModuleScript module;
-  module.base = ModuleBaseOf(scriptText);
+  module.module = ModuleOf(scriptText);
   module.text = scriptText;
   registry.modules.push_back(std::move(module));
 }
 
 const ResourceScript* ModuleResources(HMODULE handle) {
-  const void* base = handle ? static_cast<const void*>(handle) : MainProgramBase();
+  const void* wanted = ModuleOfHandle(handle);
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   for (ModuleScript& module : registry.modules) {
-    if (module.base != base) continue;
+    if (wanted == nullptr || module.module != wanted) continue;
     if (!module.parsed && !module.failed) {
       auto script = std::make_unique<ResourceScript>();
       std::string error;
