@@ -1,0 +1,45 @@
+// DoDialog, the library's one export: the NT setup's script calls it with a mode
+// and its arguments and reads the result text whose address it gets back.
+#include <windows.h>
+
+#include <string.h>
+
+#include "page_heap.h"
+#include "setup_state.h"
+#include "text_file_check.h"
+
+typedef void (*SETUP_MODE_RUN)(DWORD count, LPSTR* args);
+
+typedef struct SETUP_MODE {
+  LPCSTR Name;  // compared exactly with the first argument
+  SETUP_MODE_RUN Run;
+} SETUP_MODE;
+
+// Mode "1": the status digit alone, "2" when the file has a driver line, else "0".
+static void RunTextFileCheck(DWORD count, LPSTR* args) {
+  LPCSTR path = count >= 2 ? args[1] : NULL;
+  SetupStatus = CheckDriverLine(path) ? 2 : 0;
+  PutStatusDigit();
+}
+
+static const SETUP_MODE SetupModes[] = {
+    {"1", RunTextFileCheck},
+};
+
+extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR* args, LPSTR* textOut) {
+  ResetSetupState();
+  LibraryHeap = PageHeapCreate();
+  LPCSTR mode = (args && count >= 1) ? args[0] : NULL;
+  const SETUP_MODE* selected = NULL;
+  for (size_t i = 0; mode && i < sizeof(SetupModes) / sizeof(SetupModes[0]); i++)
+    if (strcmp(mode, SetupModes[i].Name) == 0) selected = &SetupModes[i];
+  if (selected) {
+    selected->Run(count, args);
+  } else {
+    // No mode: nothing to show and nothing to wait for; the call is refused.
+    SetupStatus = 2;
+    PutStatusDigitAndComma();
+  }
+  if (textOut) *textOut = ResultText;
+  return TRUE;
+}

@@ -1,0 +1,175 @@
+#include <winapi/memory_hooks.h>
+
+#include <cstring>
+
+#include "setup_fixture.h"
+
+namespace {
+
+using setuptest::SetupTest;
+using PageHeap = SetupTest;
+
+constexpr LONG kPrefix = PAGE_HEAP_BLOCK_PREFIX;  // 4 on the 32-bit target
+constexpr LONG kOneUnit = PAGE_HEAP_UNIT_SIZE - kPrefix;
+
+BYTE* Bytes(void* p) { return static_cast<BYTE*>(p); }
+
+PAGE_HEADER* PageOf(void* block) {
+  HGLOBAL handle;
+  std::memcpy(&handle, Bytes(block) - kPrefix, sizeof(handle));
+  auto* page = static_cast<PAGE_HEADER*>(GlobalLock(handle));
+  GlobalUnlock(handle);
+  return page;
+}
+
+TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
+  PAGE_HEADER* page = FirstPage();
+  EXPECT_EQ(page->Handle, LibraryHeap);
+  EXPECT_EQ(page->FreeUnits, 510);
+  void* block = PageHeapAlloc(LibraryHeap, 1);
+  EXPECT_EQ(Bytes(block), Bytes(page) + 2 * PAGE_HEAP_UNIT_SIZE + kPrefix);
+  EXPECT_EQ(PageOf(block), page);  // the block carries its page's handle
+}
+
+TEST_F(PageHeap, RequestsTakeWholeUnitsAndLargeOnesGetTheirOwnMemory) {
+  PAGE_HEADER* page = FirstPage();
+  void* a = PageHeapAlloc(LibraryHeap, kOneUnit);      // 60 bytes on the 32-bit target: one unit
+  void* b = PageHeapAlloc(LibraryHeap, kOneUnit + 1);  // 61: two units
+  void* c = PageHeapAlloc(LibraryHeap, 1);
+  EXPECT_EQ(Bytes(b) - Bytes(a), PAGE_HEAP_UNIT_SIZE);
+  EXPECT_EQ(Bytes(c) - Bytes(b), 2 * PAGE_HEAP_UNIT_SIZE);
+  EXPECT_EQ(page->FreeUnits, 510 - 4);
+
+  void* most = PageHeapAlloc(LibraryHeap, 20000);
+  EXPECT_EQ(page->FreeUnits, 510 - 4 - 313);
+  EXPECT_EQ(PageOf(most), page);
+
+  size_t blocksBefore = winapi::LiveMemoryBlocks();
+  void* large = PageHeapAlloc(LibraryHeap, 20001);
+  ASSERT_NE(large, nullptr);
+  EXPECT_EQ(page->FreeUnits, 510 - 4 - 313);
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore + 1);
+  EXPECT_NE(GlobalHandle(large), nullptr);
+  PageHeapFree(LibraryHeap, large, 20001);
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore);  // given back to the system at once
+}
+
+TEST_F(PageHeap, FreedUnitsAreFoundAgainLowestFirst) {
+  void* a = PageHeapAlloc(LibraryHeap, 100);  // units 3-4
+  void* b = PageHeapAlloc(LibraryHeap, 100);  // units 5-6
+  void* c = PageHeapAlloc(LibraryHeap, 100);  // units 7-8
+  PageHeapFree(LibraryHeap, c, 100);
+  PageHeapFree(LibraryHeap, a, 100);
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 10), a);       // the lowest free unit
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 100), c);      // unit 4 alone is too small
+  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 10)), Bytes(a) + PAGE_HEAP_UNIT_SIZE);  // unit 4
+  PageHeapFree(LibraryHeap, b, 100);
+  EXPECT_EQ(FirstPage()->FreeUnits, 510 - 4);
+}
+
+TEST_F(PageHeap, RunsCrossWordBoundaries) {
+  // Units 3..33 in use, then a free run from 34 on: a 40-unit request spans
+  // map words 1 and 2.
+  void* first = PageHeapAlloc(LibraryHeap, 31 * PAGE_HEAP_UNIT_SIZE - kPrefix);
+  void* run = PageHeapAlloc(LibraryHeap, 40 * PAGE_HEAP_UNIT_SIZE - kPrefix);
+  EXPECT_EQ(Bytes(run) - Bytes(first), 31 * PAGE_HEAP_UNIT_SIZE);
+  EXPECT_EQ(FirstPage()->UnitMap[0], 0u);
+  EXPECT_EQ(FirstPage()->UnitMap[1], 0u);
+  EXPECT_EQ(FirstPage()->UnitMap[2], 0xFFFFFFFFu << 9);  // units 65..73 in use
+}
+
+TEST_F(PageHeap, NewPagesGoDirectlyAfterTheFirst) {
+  void* inP1 = PageHeapAlloc(LibraryHeap, 20000);  // 313 of 510 units
+  void* inP2 = PageHeapAlloc(LibraryHeap, 20000);  // does not fit P1: P2
+  void* inP3 = PageHeapAlloc(LibraryHeap, 20000);  // fits neither: P3
+  PAGE_HEADER* p1 = FirstPage();
+  EXPECT_EQ(PageOf(inP1), p1);
+  EXPECT_EQ(p1->Next, PageOf(inP3));
+  EXPECT_EQ(p1->Next->Next, PageOf(inP2));
+  EXPECT_EQ(p1->Next->Next->Next, nullptr);
+  // A small request fills the first page of the chain that has room.
+  EXPECT_EQ(PageOf(PageHeapAlloc(LibraryHeap, 100)), p1);
+  // 196 units fit P3 and P2 but not P1 (195 left): P3 comes first in the chain.
+  PageHeapFree(LibraryHeap, inP3, 20000);
+  EXPECT_EQ(PageOf(PageHeapAlloc(LibraryHeap, 196 * PAGE_HEAP_UNIT_SIZE - kPrefix)), PageOf(inP3));
+}
+
+TEST_F(PageHeap, ZeroSizesGiveNothingAndFreeNothing) {
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 0), nullptr);
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, -5), nullptr);
+  void* a = PageHeapAlloc(LibraryHeap, 10);
+  PageHeapFree(LibraryHeap, a, 0);
+  EXPECT_EQ(FirstPage()->FreeUnits, 509);
+  EXPECT_EQ(PageHeapAlloc(nullptr, 10), nullptr);
+}
+
+TEST_F(PageHeap, EveryBlockReadsZeroEvenWhenItReusesUnits) {
+  BYTE* a = Bytes(PageHeapAlloc(LibraryHeap, 500));
+  std::memset(a, 0xAB, 500);
+  PageHeapFree(LibraryHeap, a, 500);
+  BYTE* b = Bytes(PageHeapAlloc(LibraryHeap, 500));
+  ASSERT_EQ(b, a);
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(b[i], 0) << i;
+  BYTE* large = Bytes(PageHeapAlloc(LibraryHeap, 30000));
+  for (int i = 0; i < 30000; ++i) ASSERT_EQ(large[i], 0) << i;
+  PageHeapFree(LibraryHeap, large, 30000);
+}
+
+TEST_F(PageHeap, FreeingKeepsThePageLockCountAndIgnoresDoubleFrees) {
+  void* a = PageHeapAlloc(LibraryHeap, 100);
+  EXPECT_EQ(GlobalFlags(LibraryHeap) & GMEM_LOCKCOUNT, 1u);  // locked once, at creation
+  PageHeapFree(LibraryHeap, a, 100);
+  EXPECT_EQ(GlobalFlags(LibraryHeap) & GMEM_LOCKCOUNT, 1u);
+  PageHeapFree(LibraryHeap, a, 100);  // a second time: its units are already free
+  EXPECT_EQ(FirstPage()->FreeUnits, 510);
+}
+
+TEST_F(PageHeap, StringsAreFreedByTheirLength) {
+  LPSTR copy = PageHeapCopyString(LibraryHeap, std::string(200, 'x').c_str());
+  EXPECT_EQ(std::string(copy), std::string(200, 'x'));
+  EXPECT_EQ(FirstPage()->FreeUnits, 510 - 4);
+  PageHeapFreeString(LibraryHeap, copy);
+  EXPECT_EQ(FirstPage()->FreeUnits, 510);
+}
+
+TEST_F(PageHeap, RetryAsksAgainAndIgnoreGivesNothing) {
+  messageBoxAnswer_ = IDRETRY;
+  winapi::FailNextAllocations(2);
+  void* large = PageHeapAlloc(LibraryHeap, 25000);
+  EXPECT_NE(large, nullptr);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].text, "Memory allocation failed");
+  EXPECT_EQ(boxes_[0].caption, "Out Of Memory");
+  EXPECT_EQ(boxes_[0].type, static_cast<UINT>(MB_ABORTRETRYIGNORE | MB_ICONERROR));
+  PageHeapFree(LibraryHeap, large, 25000);
+
+  messageBoxAnswer_ = IDIGNORE;
+  boxes_.clear();
+  PageHeapAlloc(LibraryHeap, 20000);
+  winapi::FailNextAllocations(1);
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 20000), nullptr);  // a new page was needed
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(PagesOfHeap(), 1);
+  EXPECT_NE(PageHeapAlloc(LibraryHeap, 20000), nullptr);  // the lock was left: the heap still works
+  winapi::FailNextAllocations(1);
+  EXPECT_EQ(PageHeapCreate(), nullptr);
+}
+
+TEST_F(PageHeap, AbortEndsTheProcessWithExitCode1) {
+  EXPECT_EXIT(
+      {
+        messageBoxAnswer_ = IDABORT;
+        winapi::FailNextAllocations(1);
+        PageHeapAlloc(LibraryHeap, 30000);
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(PageHeap, ALockFailureGivesNothing) {
+  size_t blocksBefore = winapi::LiveMemoryBlocks();
+  winapi::FailNextLocks(1);
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 30000), nullptr);
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore);  // the unlocked block is not kept
+}
+
+}  // namespace
