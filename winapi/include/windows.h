@@ -15,9 +15,8 @@
 #include <win/files.h>
 #include <win/modules.h>
 #include <win/debug.h>
-#include <win/msgbox.h>
-#include <win/cursor.h>
 #include <win/user.h>
+#include <win/msgbox.h>
 #include <win/resources.h>
 
 #endif

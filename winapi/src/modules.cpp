@@ -1,6 +1,8 @@
-// Modules over the host's dynamic loader. HMODULE is the loader's handle. The
-// Windows name X.dll stands for libX.so, so that system code names its library
-// as on Windows; a name that already ends in .so is taken as it is.
+// Modules over the host's dynamic loader. An HMODULE is the module's load
+// address, as on Windows (and as the resources code finds a module's script);
+// the loader's own handle is looked up from it when needed. The Windows name
+// X.dll stands for libX.so, so that system code names its library as on
+// Windows; a name that already ends in .so is taken as it is.
 #include <windows.h>
 
 #include "modules_symbols.h"
@@ -10,6 +12,7 @@
 #include <link.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -79,20 +82,47 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
   return 1;
 }
 
+// The load address of the module that holds an address.
+HMODULE BaseOf(const void* address) {
+  Dl_info info{};
+  if (!address || ::dladdr(address, &info) == 0) return nullptr;
+  return static_cast<HMODULE>(info.dli_fbase);
+}
+
+HMODULE MainProgram() { return BaseOf(reinterpret_cast<const void*>(::getauxval(AT_PHDR))); }
+
+// The module loaded from path, without taking a reference.
 HMODULE HandleOfLoaded(const std::string& path) {
   void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle) ::dlclose(handle);  // the module stays loaded; this lookup takes no reference
-  return static_cast<HMODULE>(handle);
+  if (!handle) return nullptr;
+  link_map* map = nullptr;
+  HMODULE base = (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) ? BaseOf(map->l_ld) : nullptr;
+  ::dlclose(handle);  // the module stays loaded; this lookup takes no reference
+  return base;
+}
+
+// The loader's handle of a module, with a reference that the caller drops with
+// dlclose; NULL when no module lies at that address.
+void* LoaderHandleOf(HMODULE module) {
+  if (!module || module == MainProgram()) return ::dlopen(nullptr, RTLD_LAZY);
+  Dl_info info{};
+  if (::dladdr(module, &info) == 0 || info.dli_fbase != module || !info.dli_fname) return nullptr;
+  return ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+}
+
+void* SymbolOf(HMODULE module, const char* name) {
+  void* handle = LoaderHandleOf(module);
+  if (!handle) return nullptr;
+  void* symbol = ::dlsym(handle, name);
+  ::dlclose(handle);
+  return symbol;
 }
 
 }  // namespace
 
 namespace winapi {
 
-void* ModuleSymbol(HMODULE module, const char* name) {
-  if (!name) return nullptr;
-  return ::dlsym(module ? static_cast<void*>(module) : RTLD_DEFAULT, name);
-}
+void* ModuleSymbol(HMODULE module, const char* name) { return name ? SymbolOf(module, name) : nullptr; }
 
 }  // namespace winapi
 
@@ -118,14 +148,16 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   }
   for (const std::string& candidate : candidates) {
     if (candidate.find('/') != std::string::npos && ::access(candidate.c_str(), F_OK) != 0) continue;
-    if (void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return static_cast<HMODULE>(handle);
+    void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    link_map* map = nullptr;
+    if (handle && ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) return BaseOf(map->l_ld);
   }
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  if (!lpModuleName) return static_cast<HMODULE>(::dlopen(nullptr, RTLD_LAZY));
+  if (!lpModuleName) return MainProgram();
   LoadedSearch search;
   std::string directory;
   SplitModuleName(lpModuleName, &directory, &search.file);
@@ -153,18 +185,13 @@ BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phMo
     *phModule = GetModuleHandleA(lpModuleName);
     return *phModule != nullptr;
   }
-  Dl_info info;
-  if (!::dladdr(lpModuleName, &info) || !info.dli_fname) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return FALSE;
-  }
-  std::string path = RealPath(info.dli_fname);
-  if (path == RealPath("/proc/self/exe")) {
-    *phModule = GetModuleHandleA(nullptr);
-  } else {
-    void* handle = ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-    if (handle && (dwFlags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) ::dlclose(handle);
-    *phModule = static_cast<HMODULE>(handle);
+  *phModule = BaseOf(lpModuleName);
+  if (*phModule && !(dwFlags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN))) {
+    // The caller owns a reference, as after LoadLibraryA.
+    if (*phModule != MainProgram()) {
+      Dl_info info{};
+      if (::dladdr(*phModule, &info) && info.dli_fname) ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    }
   }
   if (!*phModule) SetLastError(ERROR_MOD_NOT_FOUND);
   return *phModule != nullptr;
@@ -172,12 +199,11 @@ BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phMo
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   std::string path;
-  link_map* map = nullptr;
-  if (!hModule || hModule == GetModuleHandleA(nullptr)) {
+  Dl_info info{};
+  if (!hModule || hModule == MainProgram())
     path = RealPath("/proc/self/exe");
-  } else if (::dlinfo(hModule, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {
-    path = RealPath(map->l_name);
-  }
+  else if (::dladdr(hModule, &info) && info.dli_fbase == hModule && info.dli_fname)
+    path = RealPath(info.dli_fname);
   if (path.empty()) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;
@@ -202,7 +228,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  void* symbol = ::dlsym(hModule ? static_cast<void*>(hModule) : RTLD_DEFAULT, lpProcName);
+  void* symbol = SymbolOf(hModule, lpProcName);
   if (!symbol) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
@@ -211,10 +237,14 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  if (!hLibModule || ::dlclose(hLibModule) != 0) {
+  if (!hLibModule || hLibModule == MainProgram()) return hLibModule != nullptr;
+  void* handle = LoaderHandleOf(hLibModule);
+  if (!handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  ::dlclose(handle);  // the reference taken by the lookup
+  ::dlclose(handle);  // the caller's reference
   return TRUE;
 }
 
