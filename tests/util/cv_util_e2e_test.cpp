@@ -49,9 +49,9 @@ class CvUtilTest : public ::testing::Test {
     return result.out;
   }
 
-  // Runs CV_UTIL with a clean request log.
+  // Runs CV_UTIL with a clean request log (a machine without an adapter has none).
   ProgramResult Util(const std::vector<std::string>& args) {
-    Sim({"log", "--clear"});
+    RunProgram("cvsim", {"log", "--clear"});
     return RunProgram("CV_UTIL", args);
   }
 
@@ -414,8 +414,6 @@ TEST_F(CvUtilTest, AccessControlListUpTo20Entries) {
     }
   }
   EXPECT_EQ(Util({"W"}).out, "ACL contains 20 entries:\n" + expected);
-  Sim({"acl", "add", Entry(21)});
-  EXPECT_EQ(Util({"W"}).out, "Error getting ACL\n");
 }
 
 TEST_F(CvUtilTest, FailedAccessControlListReadPrintsNothing) {
