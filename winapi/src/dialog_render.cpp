@@ -116,7 +116,7 @@ void DrawPushButton(Canvas& canvas, const Window& w, const RECT& r, bool enabled
   int before = (inner - static_cast<int>(label.size())) / 2;
   std::string face = std::string(static_cast<size_t>(before), ' ') + label;
   face += std::string(static_cast<size_t>(inner - static_cast<int>(face.size())), ' ');
-  canvas.Text(r.left, r.top, (isDefault ? "\u25B8" : "[") + face + (isDefault ? "\u25C2" : "]"), attr);
+  canvas.Text(r.left, r.top, (isDefault ? "\u25BA" : "[") + face + (isDefault ? "\u25C4" : "]"), attr);
 }
 
 void DrawEdit(Canvas& canvas, const Window& w, const RECT& r, bool focused) {
@@ -172,7 +172,7 @@ void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice,
     canvas.Fill(outer.left, outer.top, Width(outer), colour::kCaption);
     int x = outer.left + std::max(0, (Width(outer) - static_cast<int>(dialog.text.size())) / 2);
     canvas.Text(x, outer.top, dialog.text, colour::kCaption);
-    if (dialog.style & WS_SYSMENU) canvas.Text(right - 2, outer.top, "[\u00D7]", colour::kCaption);
+    if (dialog.style & WS_SYSMENU) canvas.Text(right - 2, outer.top, "[\u25A0]", colour::kCaption);
     for (int y = outer.top + 1; y < bottom; ++y) {
       canvas.Put(outer.left, y, U'\u2502', colour::kDialog);
       canvas.Put(right, y, U'\u2502', colour::kDialog);

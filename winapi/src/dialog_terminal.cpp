@@ -1,24 +1,119 @@
-// The terminal front end of windows and dialogs.
+// The terminal front end of windows and dialogs: the screen drawn on the
+// controlling terminal (so that it works while standard output is captured) and
+// the keyboard read from it.
+#include "dialog_render.h"
+#include "terminal.h"
 #include "window_manager.h"
 
 namespace winapi {
 namespace {
 
-// Until the dialog is drawn on the terminal, no window can be shown there.
-class NoTerminal : public FrontEnd {
+constexpr int kRepaintPollMs = 250;
+
+unsigned ModifiersOf(DWORD controlState) {
+  unsigned modifiers = 0;
+  if (controlState & SHIFT_PRESSED) modifiers |= kShift;
+  if (controlState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) modifiers |= kControl;
+  if (controlState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) modifiers |= kAlt;
+  return modifiers;
+}
+
+bool AnyVisibleWindow() {
+  for (HWND h : TopLevelWindows()) {
+    if (Window* w = FindWindowRecord(h); w && (w->style & WS_VISIBLE)) return true;
+  }
+  return false;
+}
+
+std::string HelpCommandName(UINT command) {
+  switch (command) {
+    case HELP_CONTENTS: return "its contents";
+    case HELP_CONTEXT: return "a topic";
+    case HELP_KEY:
+    case HELP_PARTIALKEY: return "a keyword";
+    case HELP_HELPONHELP: return "help on help";
+    default: return "command " + std::to_string(command);
+  }
+}
+
+class TerminalScreen : public FrontEnd {
  public:
-  bool Available() override { return false; }
-  CellSize ScreenSize() override { return CellSize{}; }
-  bool WaitForInput() override { return false; }
-  void Beep() override {}
-  void HelpRequested(const std::string&, UINT) override {}
+  bool Available() override {
+    terminal::Terminal* tty = terminal::Terminal::Get();
+    return tty != nullptr && !tty->HungUp();
+  }
+
+  CellSize ScreenSize() override {
+    terminal::Terminal* tty = terminal::Terminal::Get();
+    if (tty == nullptr) return CellSize{};
+    return CellSize{tty->Columns(), tty->Rows()};
+  }
+
+  bool WaitForInput() override {
+    terminal::Terminal* tty = terminal::Terminal::Get();
+    if (tty == nullptr || tty->HungUp() || !AnyVisibleWindow()) return false;  // no input can come
+    std::vector<KEY_EVENT_RECORD> keys;
+    while (keys.empty()) {
+      Draw(*tty);
+      tty->ReadKeys(keys, kRepaintPollMs);
+      if (tty->HungUp()) return false;
+    }
+    for (const KEY_EVENT_RECORD& key : keys) {
+      if (!key.bKeyDown) continue;
+      notice_.clear();  // a help notice stays until the next key
+      PostKeyInput(key.wVirtualKeyCode, key.uChar.AsciiChar, ModifiersOf(key.dwControlKeyState));
+    }
+    return true;
+  }
+
+  void Beep() override {
+    if (terminal::Terminal* tty = terminal::Terminal::Get()) {
+      const std::string& bell = tty->Caps().beep;
+      tty->Write(bell.empty() ? std::string("\a") : bell);
+    }
+  }
+
+  void HelpRequested(const std::string& file, UINT command) override {
+    if (command == HELP_QUIT) return;
+    notice_ = "Help: " + file + ", " + HelpCommandName(command) + " (no help viewer here)";
+  }
+
+  void WindowsChanged() override {
+    terminal::Terminal* tty = terminal::Terminal::Get();
+    if (tty == nullptr || AnyVisibleWindow() || renderer_ == nullptr) return;
+    // The last window went: give the terminal back blank, cursor shown.
+    std::string out = tty->Caps().attributesOff + tty->Caps().clearScreen + tty->Caps().cursorNormal;
+    tty->Write(out);
+    renderer_->Invalidate();
+  }
+
+ private:
+  void Draw(terminal::Terminal& tty) {
+    if (renderer_ == nullptr) renderer_ = std::make_unique<terminal::Renderer>(tty.Caps());
+    if (tty.TakeRepaint()) renderer_->Invalidate();
+    renderer_->SetTerminalSize(tty.Columns(), tty.Rows());
+    ScreenImage image = RenderScreen(CellSize{tty.Columns(), tty.Rows()}, notice_);
+    std::vector<terminal::Cell> cells(image.cells.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+      cells[i].ch = terminal::UnicodeToCp437(image.cells[i].ch);
+      cells[i].attr = image.cells[i].attr;
+    }
+    std::string out;
+    renderer_->Render(cells.data(), image.columns, image.rows, out);
+    COORD cursor{static_cast<SHORT>(image.cursorColumn), static_cast<SHORT>(image.cursorRow)};
+    renderer_->PlaceCursor(cursor, image.cursorColumn >= 0, out);
+    tty.Write(out);
+  }
+
+  std::unique_ptr<terminal::Renderer> renderer_;
+  std::string notice_;
 };
 
 }  // namespace
 
 FrontEnd& TerminalFrontEnd() {
-  static NoTerminal frontEnd;
-  return frontEnd;
+  static TerminalScreen* frontEnd = new TerminalScreen;  // used until the process ends
+  return *frontEnd;
 }
 
 }  // namespace winapi
