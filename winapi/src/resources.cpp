@@ -1,7 +1,7 @@
 // Module resources: each module registers the resource script embedded in it,
 // and LoadStringA / CreateDialogParamA find it by the module's handle.
 #include <dlfcn.h>
-#include <link.h>
+#include <sys/auxv.h>
 
 #include <winapi/resource_module.h>
 
@@ -17,7 +17,7 @@ namespace winapi {
 namespace {
 
 struct ModuleScript {
-  const void* module = nullptr;  // the loader's record of the module: its link map
+  const void* module = nullptr;  // its load address
   const char* text = nullptr;
   std::unique_ptr<ResourceScript> parsed;  // read at first use
   bool failed = false;
@@ -33,21 +33,18 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-// The loader's record of the module that holds an address. A module handle is
-// the loader's handle, which with glibc is that same record.
+// The load address of the module that holds an address: what a module handle
+// is, on Windows and here.
 const void* ModuleOf(const void* address) {
   Dl_info info{};
-  link_map* map = nullptr;
-  if (dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) return nullptr;
-  return map;
+  if (dladdr(address, &info) == 0) return nullptr;
+  return info.dli_fbase;
 }
 
 const void* ModuleOfHandle(HMODULE handle) {
   if (handle != nullptr) return handle;
-  void* program = dlopen(nullptr, RTLD_LAZY);  // NULL names the program itself
-  link_map* map = nullptr;
-  if (program == nullptr || dlinfo(program, RTLD_DI_LINKMAP, &map) != 0) return nullptr;
-  return map;
+  static const void* program = ModuleOf(reinterpret_cast<const void*>(getauxval(AT_PHDR)));  // NULL: the program
+  return program;
 }
 
 }  // namespace
