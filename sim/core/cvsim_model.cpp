@@ -1,1 +1,0 @@
-// The adapter model core: freestanding, fixed-size state, no host calls.
