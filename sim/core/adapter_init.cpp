@@ -17,7 +17,7 @@ struct NeighbourAp {
 // close together (so that it roams now and then), a few weaker ones, and one at
 // the edge of range that comes and goes.
 constexpr NeighbourAp kNeighbours[] = {
-    {0x03, 12, 128, 7, 35}, {0x05, 27, 168, 12, 48}, {0x07, 41, 150, 4, 22},
+    {0x03, 12, 118, 7, 35}, {0x05, 27, 170, 12, 48}, {0x07, 41, 140, 4, 22},
     {0x0A, 55, 96, 9, 60},  {0x0C, 66, 72, 2, 15},   {0x12, 8, 44, 1, 5},
 };
 constexpr uint32_t kNeighbourCount = sizeof kNeighbours / sizeof kNeighbours[0];

@@ -42,7 +42,8 @@ struct ApModel {
 
 // One station associated with the adapter in CellAP mode (association-table slot).
 struct StationModel {
-  uint16_t rate;  // frames per second, in tenths
+  uint16_t rate;      // frames per second, in tenths
+  uint16_t rateBase;  // what the station's user usually does
   uint8_t psp;
   uint16_t idleMs;
 };
@@ -52,6 +53,7 @@ struct NetworkModel {
   uint16_t activity;  // traffic intensity, 0 to 1000
   uint16_t nextStationId;
   uint8_t targetStations;
+  uint32_t sinceRoamMs;  // the firmware holds an association for a while before roaming again
   uint32_t retryEma, crcEma, missedEma;  // 16.16 fixed-point per-cent figures
   ApModel aps[kApTableSlots];
   StationModel stations[kAssocTableSlots];

@@ -11,6 +11,7 @@ constexpr uint32_t kStepMs = 100;
 // have long wrapped by then, and a host must never stall on a huge step.
 constexpr uint64_t kMaxSimulatedMs = 60ull * 60 * 1000;
 constexpr int16_t kApAppearRssi = 46, kApFadeRssi = 36;
+constexpr uint32_t kRoamHoldMs = 60000;
 
 // The frames of one step, which both the status block and the 32-bit counters count.
 struct StepTraffic {
@@ -120,20 +121,23 @@ void MoveAccessPoints(AdapterState& s) {
     Store16(entry + kApRssi, static_cast<uint16_t>(rssi));
     if (Chance(s, 200000)) entry[kApLoad] = static_cast<uint8_t>(Clamp(Drift(s, entry[kApLoad], ap.loadBase, 3, 8), 0, 100));
     if (Chance(s, 15000)) entry[kApMuCount] = static_cast<uint8_t>(Clamp(entry[kApMuCount] + RandomBetween(s, -1, 1), 1, 30));
+    // Whether it is heard follows the mean, so that an access point at the edge
+    // comes and goes over minutes rather than flickering.
     bool current = i == s.net.currentAp && Associated(s);
-    if (entry[kApStatus] == 0 && rssi >= kApAppearRssi) {
+    if (entry[kApStatus] == 0 && ap.rssiMean >= kApAppearRssi) {
       entry[kApStatus] = 0x01;
-    } else if (entry[kApStatus] != 0 && rssi < kApFadeRssi && !current) {
+    } else if (entry[kApStatus] != 0 && ap.rssiMean < kApFadeRssi && !current) {
       entry[kApStatus] = 0;
     } else if (entry[kApStatus] != 0 && !current) {
-      entry[kApStatus] = rssi >= 80 ? 0x02 : 0x01;
+      entry[kApStatus] = ap.rssiMean >= 80 ? 0x02 : 0x01;
     }
     if (entry[kApStatus] != 0) ++heard;
   }
   SetSb16(s, kSbApCount, heard);
 }
 
-int32_t ApRssi(const AdapterState& s, uint32_t slot) { return Load16(ApSlot(s, slot) + kApRssi); }
+// The firmware judges access points by their averaged signal.
+int32_t ApRssi(const AdapterState& s, uint32_t slot) { return s.net.aps[slot].rssiMean; }
 
 bool ApHeard(const AdapterState& s, uint32_t slot) { return s.net.aps[slot].inRange && ApSlot(s, slot)[kApStatus] != 0; }
 
@@ -155,6 +159,7 @@ void MarkPreferred(AdapterState& s) {
 void Roam(AdapterState& s) {
   if (Chance(s, 500)) AddSb16(s, kSbFullScans, 1);  // a background scan of every channel
   if (!Associated(s)) return;
+  s.net.sinceRoamMs = s.net.sinceRoamMs < kRoamHoldMs ? s.net.sinceRoamMs + kStepMs : kRoamHoldMs;
   uint32_t current = s.net.currentAp;
   int32_t preferred = PreferredSlot(s);
   if (preferred >= 0) {
@@ -165,12 +170,12 @@ void Roam(AdapterState& s) {
   for (uint32_t i = 0; i < kApTableSlots; ++i)
     if (i != current && ApHeard(s, i) && (best < 0 || ApRssi(s, i) > ApRssi(s, static_cast<uint32_t>(best))))
       best = static_cast<int32_t>(i);
-  if (best < 0) return;
+  if (best < 0 || s.net.sinceRoamMs < kRoamHoldMs) return;
   uint32_t target = static_cast<uint32_t>(best);
   int32_t here = ApRssi(s, current);
   if (here < kApFadeRssi) {
     Reassociate(s, target, kSbRoamApDrop);
-  } else if (here < 140 && ApRssi(s, target) > here + 28) {
+  } else if (here < 150 && ApRssi(s, target) > here + 30) {
     Reassociate(s, target, kSbRoamApRssi);
   } else if (ApSlot(s, current)[kApLoad] > 85 && ApSlot(s, target)[kApLoad] < 60 && ApRssi(s, target) > 90) {
     Reassociate(s, target, kSbRoamApLoad);
@@ -225,7 +230,7 @@ void StationsStep(AdapterState& s) {
       continue;
     }
     ++associated;
-    st.rate = static_cast<uint16_t>(Clamp(Drift(s, st.rate, 60, 6, 16), 0, 200));
+    st.rate = static_cast<uint16_t>(Clamp(Drift(s, st.rate, st.rateBase, 6, 16), 0, 200));
     uint32_t tx = Events(s, st.rate * 10u), rx = Events(s, st.rate * 7u);
     uint32_t retries = Some(s, tx, 40), failures = Some(s, tx, 4);
     uint32_t duplicates = Some(s, rx, 10), crc = Some(s, rx, 30);
@@ -247,8 +252,8 @@ void StationsStep(AdapterState& s) {
     t.rxDuplicates += duplicates;
     t.rxCrc += crc;
   }
-  if (Chance(s, 4000)) s.net.targetStations = static_cast<uint8_t>(Clamp(s.net.targetStations + RandomBetween(s, -1, 1), 3, 12));
-  if (associated < s.net.targetStations && Chance(s, 5000)) AdmitStation(s);
+  if (Chance(s, 4000)) s.net.targetStations = static_cast<uint8_t>(Clamp(s.net.targetStations + RandomBetween(s, -1, 1), 4, 10));
+  if (associated < s.net.targetStations && Chance(s, 10000)) AdmitStation(s);
   t.txNonDir = Events(s, 400);
   t.rxNonDir = Events(s, 600);
   t.beacons = 1;
@@ -279,6 +284,7 @@ void Reassociate(AdapterState& s, uint32_t slot, uint32_t reasonField) {
   uint8_t* entry = ApSlot(s, slot);
   entry[kApStatus] = 0x83;  // marked: the access point of the association
   s.net.currentAp = static_cast<uint8_t>(slot);
+  s.net.sinceRoamMs = 0;
   SetSb8(s, kSbAssocStatus, 0x80);
   SetSb8(s, kSbApId, entry[kApId]);
   SetSb8(s, kSbHopSequence, entry[kApHop]);
@@ -301,7 +307,8 @@ bool AdmitStation(AdapterState& s) {
     FillBytes(entry, 0, kAssocEntrySize);
     StationModel& st = s.net.stations[i];
     st.psp = Chance(s, 300000) ? 1 : 0;
-    st.rate = static_cast<uint16_t>(RandomBetween(s, 10, 120));
+    st.rateBase = static_cast<uint16_t>(Chance(s, 300000) ? RandomBetween(s, 0, 4) : RandomBetween(s, 20, 120));
+    st.rate = st.rateBase;
     st.idleMs = 0;
     entry[kAsStatus] = st.psp ? 0x03 : 0x01;
     CopyBytes(entry + kAsAddress, address, kAddressSize);
