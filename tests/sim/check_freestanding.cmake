@@ -1,5 +1,6 @@
 # Fails when the core's objects refer to anything outside themselves other
 # than memcpy, memset and memmove, which every kernel provides.
+string(REPLACE "|" ";" OBJECTS "${OBJECTS}")
 execute_process(COMMAND ${NM} -u -C ${OBJECTS} OUTPUT_VARIABLE undefined RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "nm failed on ${OBJECTS}")
