@@ -8,6 +8,7 @@
 #include <winapi/sysroot.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -40,11 +41,8 @@ int Fail(const std::string& message) {
 
 // A machine that is not there yet is made, as the first program run makes it.
 void EnsureMachine(const std::string& root) {
-  std::error_code error;
-  if (std::filesystem::exists(root, error)) return;
-  std::filesystem::create_directories(root, error);
-  winapi::MachineLock lock(root);
-  if (!std::filesystem::exists(root + "/registry.reg", error)) CreateDefaultMachine(root);
+  setenv("CVLAN_SYSROOT", root.c_str(), 1);
+  winapi::SystemRoot();
 }
 
 // Runs `act` on the machine's adapter: the first of its devices in name order.
@@ -281,6 +279,8 @@ std::string LogLine(const LogRecord& r, const uint8_t* data) {
 int Log(const std::string& root, const Args& args) {
   bool clear = args.size() == 1 && args[0] == "--clear";
   if (!args.empty() && !clear) return Usage();
+  EnsureMachine(root);
+  if (ListDevices(root).empty()) return 0;  // no adapter: it received nothing
   return OnAdapter(root, [clear](AdapterState& state) {
     if (clear) {
       LogClear(state);

@@ -174,8 +174,10 @@ uint32_t QueryRadioInfo(Call& c) {
 uint32_t Acl(Call& c) {
   switch (c.op) {
     case kOpQuery:
-      c.reply = Min(c.s.acl.count * kAddressSize, c.size);
-      CopyBytes(c.data, &c.s.acl.entries[0][0], c.reply);
+      // The whole list's size is reported even when less of it fits, so that a
+      // caller can tell that its area was too small.
+      c.reply = c.s.acl.count * kAddressSize;
+      CopyBytes(c.data, &c.s.acl.entries[0][0], Min(c.reply, c.size));
       return kStatusSuccess;
     case kOpSet:
       AclClear(c.s);

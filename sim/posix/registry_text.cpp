@@ -2,19 +2,19 @@
 // the adapter's driver, and its instance with the setup defaults.
 #include "registry_text.h"
 
-#include <cstdio>
-#include <initializer_list>
+#include <winapi/registry_file.h>
+
 #include <utility>
 
 namespace cvsim {
 
 namespace {
 
-constexpr char kServices[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
+constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
 struct Service {
   const char* name;
-  unsigned type, start;
+  DWORD type, start;
   const char* group;
   const char* image;
 };
@@ -32,53 +32,39 @@ constexpr Service kBaseServices[] = {
     {"Tcpip", 1, 1, "PNP_TDI", "\\SystemRoot\\System32\\drivers\\tcpip.sys"},
 };
 
-// A string value, with the .reg escapes for backslash and quote.
-std::string StringValue(const char* name, const std::string& text) {
-  std::string line = std::string("\"") + name + "\"=\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') line += '\\';
-    line += c;
-  }
-  return line + "\"\n";
-}
+constexpr char kDriverImage[] = "\\SystemRoot\\System32\\drivers\\cvlan.sys";
 
-std::string DwordValue(const char* name, unsigned value) {
-  char line[96];
-  std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\n", name, value);
-  return line;
-}
-
-std::string Section(const std::string& path) { return "\n[" + path + "]\n"; }
-
-std::string ServiceKey(const std::string& name, unsigned type, unsigned start, const char* group,
-                       const char* image) {
-  return Section(std::string(kServices) + "\\" + name) + DwordValue("Type", type) + DwordValue("Start", start) +
-         DwordValue("ErrorControl", 1) + StringValue("Group", group) + StringValue("ImagePath", image);
+winapi::RegistryKey& AddService(winapi::RegistryKey& services, const Service& s) {
+  winapi::RegistryKey& key = services.CreatePath(s.name);
+  key.SetDword("Type", s.type);
+  key.SetDword("Start", s.start);
+  key.SetDword("ErrorControl", 1);
+  key.SetString("Group", s.group);
+  key.SetString("ImagePath", s.image);
+  return key;
 }
 
 }  // namespace
 
 std::string MachineRegistryText(const MachineOptions& options) {
-  std::string text = "Windows Registry Editor Version 5.00\n";
-  text += Section("HKEY_LOCAL_MACHINE\\SOFTWARE");
-  text += Section("HKEY_LOCAL_MACHINE\\SYSTEM");
-  text += Section("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet");
-  text += Section(kServices);
-  for (const Service& s : kBaseServices) text += ServiceKey(s.name, s.type, s.start, s.group, s.image);
+  winapi::RegistryKey machine;
+  machine.CreatePath("SOFTWARE");
+  winapi::RegistryKey& services = machine.CreatePath(kServices);
+  for (const Service& s : kBaseServices) AddService(services, s);
   // The driver's own key; its adapter instances are the numbered keys beside it.
-  text += ServiceKey("Cvlan", 1, 3, "NDIS", "\\SystemRoot\\System32\\drivers\\cvlan.sys");
+  AddService(services, Service{"Cvlan", 1, 3, "NDIS", kDriverImage});
   if (options.instanceKey) {
-    text += ServiceKey(options.instance, 1, 2, "NDIS", "\\SystemRoot\\System32\\drivers\\cvlan.sys");
-    text += Section(std::string(kServices) + "\\" + options.instance + "\\Parameters");
-    const std::pair<const char*, unsigned> parameters[] = {
-        {"CardType", 0},         {"Diversity", 0},      {"InterruptNumber", 5},
+    winapi::RegistryKey& instance = AddService(services, Service{options.instance.c_str(), 1, 2, "NDIS", kDriverImage});
+    winapi::RegistryKey& parameters = instance.CreatePath("Parameters");
+    const std::pair<const char*, DWORD> defaults[] = {
+        {"CardType", 0},          {"Diversity", 0},        {"InterruptNumber", 5},
         {"IoBaseAddress", 0x340}, {"CellAP", options.cellAp ? 1u : 0u},
-        {"CellAP_BDelay", 10},   {"CellAP_Hop_Seq", 255}, {"CellAP_Id", 0xFF},
-        {"PCCARDAttributeMemoryAddress", 0xD0000}, {"Net_Id", 0x101},
+        {"CellAP_BDelay", 10},    {"CellAP_Hop_Seq", 255}, {"CellAP_Id", 0xFF},
+        {"PCCARDAttributeMemoryAddress", 0xD0000},       {"Net_Id", 0x101},
     };
-    for (const auto& [name, value] : parameters) text += DwordValue(name, value);
+    for (const auto& [name, value] : defaults) parameters.SetDword(name, value);
   }
-  return text;
+  return winapi::SerializeRegistryText(machine);
 }
 
 }  // namespace cvsim

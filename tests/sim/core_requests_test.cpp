@@ -264,7 +264,9 @@ TEST(CoreRequests, AccessControlList) {
   for (uint8_t i = 10; s->acl.count < kAclCapacity; ++i) ASSERT_TRUE(Send(*s, kOidAcl, kOpAdd, 6, address(i)).reply.ok);
   EXPECT_EQ(Send(*s, kOidAcl, kOpAdd, 6, address(0xFF)).reply.status, kStatusTableFull);
   e = Send(*s, kOidAcl, kOpQuery, 120);
-  EXPECT_EQ(e.reply.bytesReturned, 132u) << "cut to the length sent";
+  EXPECT_EQ(e.reply.bytesReturned, 12u + 32 * 6) << "the size of the whole list";
+  EXPECT_EQ(e.block.size(), 132u) << "of which only what fits was written";
+  EXPECT_EQ(e.data()[119], 27);  // entry 20 of the list: 1, 3, then 10 on
   EXPECT_EQ(Send(*s, kOidAcl, kOpQuery, 200).reply.bytesReturned, 12u + 32 * 6);
   EXPECT_EQ(Send(*s, kOidAcl, kOpAdd, 5, address(0xFE)).reply.status, kStatusBadLength);
 

@@ -40,6 +40,8 @@ TEST(Cvsim, InitMakesTheMachineItIsAskedFor) {
   cvtest::ProgramResult r = cvtest::RunProgram("cvsim", {"peek", "500", "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no simulated adapter"), std::string::npos) << r.err;
+  EXPECT_EQ(Cvsim({"log"}), "") << "a machine without an adapter has received nothing";
+  Cvsim({"log", "--clear"});
 }
 
 TEST(Cvsim, RootOptionAndTheDefaultMachine) {
