@@ -279,7 +279,8 @@ uint32_t QueryCounters(Call& c) {
   CopyBytes(d, c.s.stationAddress, kAddressSize);
   CopyBytes(d + 6, StatusBlock(c.s) + kSbFirmwareText, 12);
   Store16(d + 18, Sb16(c.s, kSbNetId));
-  Store32(d + 20, static_cast<uint32_t>(c.s.clock.nowMs / 1000));
+  uint64_t ms = c.s.clock.nowMs;  // seconds up, from a 32-bit division (none of 64 bits in a kernel)
+  Store32(d + 20, (ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms)) / 1000);
   for (uint32_t i = 0; i < kCounterCount; ++i) Store32(d + kCountersOffset + 4 * i, c.s.counters[i]);
   c.reply = kCountersDataSize;
   return kStatusSuccess;
@@ -371,7 +372,7 @@ DriverReply AnswerRequest(AdapterState& s, uint32_t oid, uint8_t* buffer, uint32
   uint32_t length = size >= 4 ? Load32(buffer + kBlockLength) : size;
   uint16_t op = size >= 6 ? Load16(buffer + kBlockOperation) : 0;
   bool wellFormed = size >= kBlockHeader && length >= kBlockHeader && length <= size;
-  LogRequest(s, oid, op, length, buffer + kBlockHeader, wellFormed ? length - kBlockHeader : 0);
+  LogRequest(s, oid, op, length, wellFormed ? buffer + kBlockHeader : nullptr, wellFormed ? length - kBlockHeader : 0);
   if (size < kBlockHeader) return Failed(kStatusBadLength);  // no room even for Status
   uint32_t bytesReturned = 0;
   const Fault* fault = FindFault(s, oid);

@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t kStepMs = 100;
 // Beyond this much time in one call only the clock moves: the 16-bit counters
 // have long wrapped by then, and a host must never stall on a huge step.
-constexpr uint64_t kMaxSimulatedMs = 60ull * 60 * 1000;
+constexpr uint32_t kMaxSimulatedMs = 60 * 60 * 1000;
 constexpr int16_t kApAppearRssi = 46, kApFadeRssi = 36;
 constexpr uint32_t kRoamHoldMs = 60000;
 
@@ -61,7 +61,8 @@ uint32_t Percent(uint32_t ema) { return (ema + 0x8000) >> 16; }
 // Exponential average of part/whole in 16.16 per cent, over about ten seconds.
 void Average(uint32_t& ema, uint32_t part, uint32_t whole) {
   if (whole == 0) return;
-  uint32_t sample = static_cast<uint32_t>((static_cast<uint64_t>(part) * 100 << 16) / whole);
+  if (part > whole) part = whole;
+  uint32_t sample = ((part * 100u) << 8) / whole << 8;  // 32-bit: no helper calls on 32-bit targets
   ema = ema - ema / 64 + sample / 64;
 }
 
@@ -335,12 +336,12 @@ void DropUnlistedStations(AdapterState& s) {
 }
 
 void AdvanceTime(AdapterState& s, uint64_t ms) {
-  uint64_t simulated = ms < kMaxSimulatedMs ? ms : kMaxSimulatedMs;
+  uint32_t simulated = static_cast<uint32_t>(ms < kMaxSimulatedMs ? ms : kMaxSimulatedMs);
   s.clock.nowMs += ms;
-  uint64_t total = s.clock.pendingMs + simulated;
-  uint64_t steps = total / kStepMs;
-  s.clock.pendingMs = static_cast<uint32_t>(total % kStepMs);
-  for (uint64_t i = 0; i < steps; ++i) {
+  uint32_t total = s.clock.pendingMs + simulated;
+  uint32_t steps = total / kStepMs;
+  s.clock.pendingMs = total % kStepMs;
+  for (uint32_t i = 0; i < steps; ++i) {
     Hop(s);
     MoveActivity(s);
     if (IsCellAp(s)) {

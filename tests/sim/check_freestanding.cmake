@@ -1,6 +1,23 @@
-# Fails when the core's objects refer to anything outside themselves other
-# than memcpy, memset and memmove, which every kernel provides.
+# Fails when the core's objects refer to anything outside themselves other than
+# memcpy, memset and memmove, which every kernel provides. With COMPILER set,
+# first compiles SOURCES with it (a kernel driver's cross compiler) into WORKDIR.
 string(REPLACE "|" ";" OBJECTS "${OBJECTS}")
+string(REPLACE "|" ";" SOURCES "${SOURCES}")
+if(COMPILER)
+  file(MAKE_DIRECTORY ${WORKDIR})
+  set(OBJECTS "")
+  foreach(source ${SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    set(object ${WORKDIR}/${name}.o)
+    execute_process(COMMAND ${COMPILER} -std=c++20 -O2 -ffreestanding -fno-exceptions -fno-rtti -nostdinc++
+                            -Wall -Wextra -Werror -c ${source} -o ${object}
+                    RESULT_VARIABLE failed ERROR_VARIABLE messages)
+    if(failed)
+      message(FATAL_ERROR "${COMPILER} cannot compile ${source} freestanding:\n${messages}")
+    endif()
+    list(APPEND OBJECTS ${object})
+  endforeach()
+endif()
 execute_process(COMMAND ${NM} -u -C ${OBJECTS} OUTPUT_VARIABLE undefined RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "nm failed on ${OBJECTS}")
@@ -9,10 +26,11 @@ execute_process(COMMAND ${NM} -g --defined-only -C ${OBJECTS} OUTPUT_VARIABLE de
 string(REGEX MATCHALL "[^\n]+" lines "${undefined}")
 set(foreign "")
 foreach(line ${lines})
-  if(line MATCHES "^ +U (.+)$")
+  if(line MATCHES "^ +U _?(.+)$")
     set(symbol "${CMAKE_MATCH_1}")
     string(FIND "${defined}" " ${symbol}\n" inside)
-    if(inside EQUAL -1 AND NOT symbol MATCHES "^(memcpy|memset|memmove)$")
+    string(FIND "${defined}" " _${symbol}\n" insideUnderscored)
+    if(inside EQUAL -1 AND insideUnderscored EQUAL -1 AND NOT symbol MATCHES "^(memcpy|memset|memmove)$")
       list(APPEND foreign "${symbol}")
     endif()
   endif()
