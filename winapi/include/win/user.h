@@ -227,6 +227,32 @@ typedef struct tagMSG {
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 
+/* Message box buttons and icons (win/msgbox.h has the rest). */
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONERROR 0x00000010L
+#define MB_ICONSTOP 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONWARNING 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONINFORMATION 0x00000040L
+#define MB_SETFOREGROUND 0x00010000L
+#define MB_TOPMOST 0x00040000L
+
+/* Cursors: a terminal shows none, so the shapes are remembered only. */
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_IBEAM MAKEINTRESOURCEA(32513)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_CROSS MAKEINTRESOURCEA(32515)
+#define IDC_UPARROW MAKEINTRESOURCEA(32516)
+#define IDC_APPSTARTING MAKEINTRESOURCEA(32650)
+
 /* WinHelp commands. */
 #define HELP_CONTEXT 0x0001
 #define HELP_QUIT 0x0002
@@ -313,9 +339,12 @@ BOOL WINAPI TranslateMessage(const MSG *lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 void WINAPI PostQuitMessage(int nExitCode);
 
-/* Sound and help. Message boxes are in win/msgbox.h, cursors in win/cursor.h. */
+/* Sound, help, message boxes, cursors. */
 BOOL WINAPI MessageBeep(UINT uType);
 BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData);
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
+HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 
 #ifdef __cplusplus
 }
