@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Runs scenario lists against one host's build of the programs.
+#
+#   run-scenarios.sh --host posix --bin DIR LIST...
+#   run-scenarios.sh --host wine --bin DIR --prefix TEMPLATE LIST...
+#   (--only NAME runs one scenario)
+#
+# A list is a bash file of functions named scenario_*, run in the order they
+# appear, each in a fresh machine: on POSIX a new system root, under Wine a copy
+# of the prepared prefix (wine-prefix.sh). A scenario uses only the steps below,
+# which mean the same on both hosts, so that one list checks both builds:
+#
+#   instance_key NAME        the driver instance key SYSTEM\CurrentControlSet\Services\NAME
+#   text_file PATH TEXT      a file in the scenario's working folder (TEXT taken verbatim)
+#   folder PATH              a folder there
+#   run PROGRAM [ARG...]     runs a built program (CV_UTIL, cv_mon, a probe, ...)
+#   expect_status N          the last run's exit status
+#   expect_stdout [TEXT]     the last run's standard output, byte for byte (TEXT, or
+#                            standard input when no TEXT is given)
+#
+# Expected texts are written with line feeds; on Windows a program's text-mode
+# output ends its lines with CR LF, so there each line feed stands for CR LF.
+# Exit status: 0 when every scenario passed, 1 when one failed, 77 when the
+# host cannot run (no Wine, or the programs are not built).
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+host='' bin='' template='' only=''
+lists=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --host) host=$2; shift 2 ;;
+    --bin) bin=$2; shift 2 ;;
+    --prefix) template=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
+    -*) echo "run-scenarios.sh: unknown option $1" >&2; exit 2 ;;
+    *) lists+=("$1"); shift ;;
+  esac
+done
+case $host in posix|wine) ;; *) echo "run-scenarios.sh: --host posix or wine" >&2; exit 2 ;; esac
+[ -n "$bin" ] && [ ${#lists[@]} -gt 0 ] || { echo "run-scenarios.sh: --bin DIR and a list are needed" >&2; exit 2; }
+
+if [ "$host" = wine ]; then
+  command -v wine >/dev/null || { echo "Windows tier skipped: wine is not installed"; exit 77; }
+  [ -f "$template/system.reg" ] || { echo "Windows tier skipped: no prepared Wine prefix at $template"; exit 77; }
+  exe=.exe
+else
+  exe=''
+fi
+
+# ---- host steps ------------------------------------------------------------
+
+scratch=''      # the scenario's temporary folder
+failures=()     # what went wrong in the current scenario
+last_status=''  # of the last run
+runs=0
+
+note_failure() { failures+=("$*"); }
+
+# Each line feed of an expected text as the host's programs write it.
+host_text() {
+  local text
+  text=$(cat; printf x)
+  text=${text%x}
+  if [ "$host" = wine ]; then text=${text//$'\n'/$'\r\n'}; fi
+  printf '%s' "$text"
+}
+
+machine_start() {
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/cvscenario.XXXXXX")
+  mkdir -p "$scratch/work"
+  if [ "$host" = wine ]; then
+    "$here/wine-prefix.sh" clone "$template" "$scratch/prefix" || return 1
+    export WINEPREFIX=$scratch/prefix
+    # Errors of the loader and of the service control manager stay visible in the
+    # scenario's error files; the fixme noise does not.
+    export WINEDEBUG=fixme-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+  else
+    # A machine with the services list and nothing in it, rather than the default
+    # machine that a program makes in an empty system root.
+    export CVLAN_SYSROOT=$scratch/root
+    mkdir -p "$CVLAN_SYSROOT"
+    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services]\n' \
+      >"$CVLAN_SYSROOT/registry.reg"
+  fi
+}
+
+machine_end() {
+  if [ "$host" = wine ]; then
+    "$here/wine-prefix.sh" remove "$scratch/prefix"
+    unset WINEPREFIX
+  fi
+  rm -rf "$scratch"
+}
+
+instance_key() {
+  local name=$1
+  if [ "$host" = wine ]; then
+    # Output to a file: this may be the session's first Wine process.
+    if ! wine reg add "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$name" /f \
+        >"$scratch/reg.out" 2>"$scratch/reg.err"; then
+      note_failure "reg add $name failed: $(cat "$scratch/reg.err")"
+    fi
+  else
+    printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\%s]\n' "$name" \
+      >>"$CVLAN_SYSROOT/registry.reg"
+  fi
+}
+
+text_file() {
+  mkdir -p "$(dirname "$scratch/work/$1")"
+  printf '%s' "$2" >"$scratch/work/$1"
+}
+
+folder() { mkdir -p "$scratch/work/$1"; }
+
+run() {
+  local program=$bin/$1$exe
+  shift
+  runs=$((runs + 1))
+  if [ ! -f "$program" ]; then
+    note_failure "$program is not built"
+    last_status=missing
+    : >"$scratch/out"
+    return
+  fi
+  # Standard output and error go to files, never into a pipe (see above).
+  if [ "$host" = wine ]; then
+    (cd "$scratch/work" && timeout 120 wine "$program" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
+  else
+    (cd "$scratch/work" && timeout 60 "$program" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
+  fi
+  last_status=$?
+  cp "$scratch/out" "$scratch/out.$runs"
+  cp "$scratch/err" "$scratch/err.$runs"
+}
+
+expect_status() {
+  if [ "$last_status" != "$1" ]; then
+    note_failure "run $runs: exit status $last_status, expected $1"
+  fi
+}
+
+expect_stdout() {
+  local expected=$scratch/expected.$runs
+  if [ $# -gt 0 ]; then printf '%s' "$1"; else cat; fi | host_text >"$expected"
+  if ! cmp -s "$expected" "$scratch/out"; then
+    note_failure "run $runs: standard output differs (expected, then actual; ^M is CR, \$ a line end):
+$(diff <(cat -A "$expected") <(cat -A "$scratch/out") | sed 's/^/    /')"
+    if [ -s "$scratch/err" ]; then
+      note_failure "run $runs: standard error was:
+$(head -20 "$scratch/err" | sed 's/^/    /')"
+    fi
+  fi
+}
+
+# ---- the run ---------------------------------------------------------------
+
+passed=0 failed=0
+for list in "${lists[@]}"; do
+  # shellcheck source=/dev/null
+  source "$list" || { echo "FAIL cannot read $list"; failed=$((failed + 1)); continue; }
+  for scenario in $(grep -o '^scenario_[A-Za-z0-9_]*' "$list"); do
+    name=${scenario#scenario_}
+    [ -z "$only" ] || [ "$only" = "$name" ] || continue
+    failures=() runs=0 last_status=''
+    if machine_start; then
+      "$scenario"
+      machine_end
+    else
+      note_failure "could not prepare the machine"
+    fi
+    if [ ${#failures[@]} -eq 0 ]; then
+      echo "ok   $name"
+      passed=$((passed + 1))
+    else
+      echo "FAIL $name ($(basename "$list"))"
+      printf '  %s\n' "${failures[@]}"
+      failed=$((failed + 1))
+    fi
+  done
+done
+
+echo "$host: $passed passed, $failed failed"
+[ $failed -eq 0 ] && [ $passed -gt 0 ]
