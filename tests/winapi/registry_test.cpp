@@ -161,13 +161,17 @@ TEST_F(Registry, ShortBuffersGiveMoreDataAsNtAndWineDo) {
   EXPECT_EQ(RegEnumValueA(parameters, 0, exact, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
   EXPECT_STREQ(exact, "Net_I");
 
-  // Short data: the size needed comes back, the buffer stays untouched.
-  char full[16];
+  // Short data: the type and the size needed come back; the data, the name and
+  // the name's length stay untouched.
+  char full[16] = "untouched";
   BYTE small[4] = {7, 7, 7, 7};
   nameLength = sizeof full;
   size = sizeof small;
+  type = 0;
   EXPECT_EQ(RegEnumValueA(parameters, 2, full, &nameLength, nullptr, &type, small, &size), ERROR_MORE_DATA);
-  EXPECT_STREQ(full, "Title");
+  EXPECT_STREQ(full, "untouched");
+  EXPECT_EQ(nameLength, sizeof full);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(size, 9u);
   EXPECT_EQ(small[0], 7);
   size = 2;

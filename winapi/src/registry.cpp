@@ -14,8 +14,9 @@
 //   does (enumerating subkeys needs KEY_ENUMERATE_SUB_KEYS, reading values and key
 //   information needs KEY_QUERY_VALUE; otherwise ERROR_ACCESS_DENIED);
 // - RegEnumKeyA: a name that does not fit gives ERROR_MORE_DATA and writes nothing;
-// - RegEnumValueA (as Wine): data that does not fit gives ERROR_MORE_DATA with the
-//   needed size in *lpcbData and nothing written; a name that does not fit gives
+// - RegEnumValueA (as Windows and Wine): data that does not fit gives ERROR_MORE_DATA
+//   with the type, the needed size in *lpcbData, and neither data nor name written
+//   (*lpcchValueName left alone); a name that does not fit gives
 //   ERROR_MORE_DATA with the name cut and NUL-terminated and *lpcchValueName left
 //   alone, while type and data are still filled;
 // - RegQueryInfoKeyA: keys have no class; the longest data counts string values as
@@ -211,6 +212,7 @@ extern "C" LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
   if (dwIndex >= values.size()) return ERROR_NO_MORE_ITEMS;
   const winapi::RegistryValue& value = values[dwIndex];
   LSTATUS status = winapi::StoreData(value, lpType, lpData, lpcbData);
+  if (status != ERROR_SUCCESS) return status;
   const std::string& name = value.name;
   if (name.size() >= *lpcchValueName) {
     status = ERROR_MORE_DATA;
