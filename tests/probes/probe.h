@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 
 // "ok" or "error N" for a call that returns a BOOL and sets the last error.
 inline const char* ProbeResult(BOOL ok) {

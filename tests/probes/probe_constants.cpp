@@ -22,9 +22,9 @@ static void Constant(const char* name, T value) {
   }
 }
 
-static void Constant(const char* name, const char* text) { printf("%s = \"%s\"\n", name, text); }
+[[maybe_unused]] static void Constant(const char* name, const char* text) { printf("%s = \"%s\"\n", name, text); }
 
-static void Missing(const char* name) { printf("%s is not defined\n", name); }
+[[maybe_unused]] static void Missing(const char* name) { printf("%s is not defined\n", name); }
 
 static void Size(const char* name, size_t size) { printf("sizeof %s = %zu\n", name, size); }
 

@@ -5,27 +5,52 @@
 
 #include <string.h>
 
+// The whole enumeration on one line, so that an order that differs is one fact.
 static void EnumKeys(HKEY key) {
+  printf("subkeys in order:");
   for (DWORD index = 0;; ++index) {
     char name[128];
     LONG status = RegEnumKeyA(key, index, name, sizeof name);
     if (status != ERROR_SUCCESS) {
-      printf("subkey %lu: %s\n", (unsigned long)index, ProbeStatus(status));
+      printf("; then %s\n", ProbeStatus(status));
       break;
     }
-    printf("subkey %lu: %s\n", (unsigned long)index, name);
+    printf("%s %s", index ? "," : "", name);
   }
 }
 
-static void EnumKeyShort(HKEY key, DWORD index, DWORD size) {
+// The index of a subkey or value, found by name, so that the short-buffer cases
+// below do not depend on the enumeration order (which is probed above).
+static DWORD IndexOfKey(HKEY key, const char* wanted) {
+  char name[128];
+  for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
+    if (strcmp(name, wanted) == 0) return index;
+  }
+  return 999;
+}
+
+static DWORD IndexOfValue(HKEY key, const char* wanted) {
+  char name[128];
+  DWORD length = sizeof name;
+  for (DWORD index = 0; RegEnumValueA(key, index, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS; ++index) {
+    if (strcmp(name, wanted) == 0) return index;
+    length = sizeof name;
+  }
+  return 999;
+}
+
+static void EnumKeyShort(HKEY key, const char* wanted, DWORD size) {
+  DWORD index = IndexOfKey(key, wanted);
   char name[128];
   memset(name, '#', sizeof name);
   name[sizeof name - 1] = 0;
   LONG status = RegEnumKeyA(key, index, name, size);
-  printf("subkey %lu into %lu characters: %s\n", (unsigned long)index, (unsigned long)size, ProbeStatus(status));
+  printf("subkey %s into %lu characters: %s, buffer \"%.20s\"\n", wanted, (unsigned long)size, ProbeStatus(status),
+         name);
 }
 
 static void EnumValues(HKEY key) {
+  printf("values in order:");
   for (DWORD index = 0;; ++index) {
     char name[128];
     DWORD nameLength = sizeof name;
@@ -34,16 +59,17 @@ static void EnumValues(HKEY key) {
     DWORD type = 99;
     LONG status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
     if (status != ERROR_SUCCESS) {
-      printf("value %lu: %s\n", (unsigned long)index, ProbeStatus(status));
+      printf("; then %s\n", ProbeStatus(status));
       break;
     }
-    printf("value %lu: %s (name length %lu), type %lu, %lu bytes\n", (unsigned long)index, name,
-           (unsigned long)nameLength, (unsigned long)type, (unsigned long)dataLength);
+    printf("%s %s (name length %lu, type %lu, %lu bytes)", index ? "," : "", name, (unsigned long)nameLength,
+           (unsigned long)type, (unsigned long)dataLength);
   }
 }
 
 // A short name buffer or a short data buffer.
-static void EnumValueShort(HKEY key, DWORD index, DWORD nameSize, DWORD dataSize) {
+static void EnumValueShort(HKEY key, const char* wanted, DWORD nameSize, DWORD dataSize) {
+  DWORD index = IndexOfValue(key, wanted);
   char name[128];
   memset(name, '#', sizeof name);
   name[sizeof name - 1] = 0;
@@ -53,8 +79,8 @@ static void EnumValueShort(HKEY key, DWORD index, DWORD nameSize, DWORD dataSize
   DWORD dataLength = dataSize;
   DWORD type = 99;
   LONG status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
-  printf("value %lu into %lu/%lu: %s, name \"%.20s\" length %lu, type %lu, data length %lu, data[0] %u\n",
-         (unsigned long)index, (unsigned long)nameSize, (unsigned long)dataSize, ProbeStatus(status), name,
+  printf("value %s into %lu/%lu: %s, name \"%.20s\" length %lu, type %lu, data length %lu, data[0] %u\n",
+         wanted, (unsigned long)nameSize, (unsigned long)dataSize, ProbeStatus(status), name,
          (unsigned long)nameLength, (unsigned long)type, (unsigned long)dataLength, data[0]);
 }
 
@@ -83,9 +109,9 @@ int main() {
 
   QueryInfo("CvProbe", probe);
   EnumKeys(probe);
-  EnumKeyShort(probe, 1, 5);  // "Alpha": exactly its length, no room for the NUL
-  EnumKeyShort(probe, 1, 6);
-  EnumKeyShort(probe, 1, 0);
+  EnumKeyShort(probe, "Alpha", 5);  // exactly its length, no room for the NUL
+  EnumKeyShort(probe, "Alpha", 6);
+  EnumKeyShort(probe, "Alpha", 1);
 
   HKEY parameters;
   status = RegOpenKeyExA(probe, "Parameters", 0, KEY_QUERY_VALUE, &parameters);
@@ -93,12 +119,12 @@ int main() {
   if (status == ERROR_SUCCESS) {
     QueryInfo("Parameters", parameters);
     EnumValues(parameters);
-    EnumValueShort(parameters, 0, 2, 64);
-    EnumValueShort(parameters, 0, 4, 64);
-    EnumValueShort(parameters, 0, 5, 64);
-    EnumValueShort(parameters, 1, 64, 2);
-    EnumValueShort(parameters, 1, 64, 3);
-    EnumValueShort(parameters, 1, 64, 4);
+    EnumValueShort(parameters, "Zone", 2, 64);  // names: cut, exactly the length, room for the NUL
+    EnumValueShort(parameters, "Zone", 4, 64);
+    EnumValueShort(parameters, "Zone", 5, 64);
+    EnumValueShort(parameters, "AutoConfig", 64, 3);  // data: "yes" without and with its NUL
+    EnumValueShort(parameters, "AutoConfig", 64, 4);
+    EnumValueShort(parameters, "Blob", 64, 2);
     char text[16];
     DWORD length = sizeof text, type = 99;
     status = RegQueryValueExA(parameters, "AUTOCONFIG", NULL, &type, (BYTE*)text, &length);

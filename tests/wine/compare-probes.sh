@@ -4,10 +4,11 @@
 #   compare-probes.sh --posix DIR --windows DIR --prefix TEMPLATE [--known FILE] PROBE...
 #
 # A probe prints one fact per line, "what: result". Lines must agree, except
-# where the known-differences file names the fact (probe, tab, the text before
-# the first ": ", tab, the reason): there Wine is known to depart from Windows
-# and winapi follows Windows. A known difference that no longer differs is
-# reported, so the file does not outlive the fault it names.
+# where the known-differences file names the fact: there Wine is known to depart
+# from Windows, and winapi must give what Windows gives. Its lines are
+#   probe <TAB> fact (the text before the first ": ") <TAB> Windows' result <TAB> why
+# A known difference that no longer differs is reported, so that the file does
+# not outlive the fault it names.
 # A probe whose source folder holds PROBE.reg runs on a registry made from it.
 set -uo pipefail
 
@@ -25,6 +26,9 @@ while [ $# -gt 0 ]; do
     *) probes+=("$1"); shift ;;
   esac
 done
+posix=$(cd "$posix" 2>/dev/null && pwd) || { echo "compare-probes.sh: no POSIX build at --posix" >&2; exit 2; }
+windows=$(cd "$windows" 2>/dev/null && pwd) || { echo "Windows tier skipped: no Windows build at --windows"; exit 77; }
+template=$(cd "$template" 2>/dev/null && pwd) || template=''
 command -v wine >/dev/null || { echo "Windows tier skipped: wine is not installed"; exit 77; }
 [ -f "$template/system.reg" ] || { echo "Windows tier skipped: no prepared Wine prefix at $template"; exit 77; }
 
@@ -64,8 +68,8 @@ run_wine() {  # probe output
 
 key_of() { local line=$1; echo "${line%%: *}"; }
 
-known_reason() {  # probe key
-  awk -F'\t' -v p="$1" -v k="$2" '$1 == p && $2 == k { print $3; exit }' "$known"
+known_field() {  # probe key field: the known difference's field 3 (Windows' result) or 4 (why)
+  awk -F'\t' -v p="$1" -v k="$2" -v f="$3" '$1 == p && $2 == k { print $f; exit }' "$known"
 }
 
 failed=0
@@ -88,12 +92,13 @@ for probe in "${probes[@]}"; do
   differences=0 explained=0
   for i in "${!mine[@]}"; do
     key=$(key_of "${mine[$i]}")
-    reason=$(known_reason "$probe" "$key")
+    reason=$(known_field "$probe" "$key" 4)
     if [ "${mine[$i]}" = "${theirs[$i]}" ]; then
       [ -z "$reason" ] || echo "note $probe: \"$key\" no longer differs under Wine; drop it from $(basename "$known")"
       continue
     fi
-    if [ -n "$reason" ] && [ "$key" = "$(key_of "${theirs[$i]}")" ]; then
+    expected=$(known_field "$probe" "$key" 3)
+    if [ -n "$reason" ] && [ "$key" = "$(key_of "${theirs[$i]}")" ] && [ "${mine[$i]#*: }" = "$expected" ]; then
       explained=$((explained + 1))
       echo "known $probe: $key"
       echo "        winapi: ${mine[$i]#*: }"
@@ -102,7 +107,7 @@ for probe in "${probes[@]}"; do
       continue
     fi
     differences=$((differences + 1))
-    echo "FAIL $probe, line $((i + 1)):"
+    echo "FAIL $probe, line $((i + 1))$([ -z "$reason" ] || echo ", where Windows gives: $expected"):"
     echo "        winapi: ${mine[$i]}"
     echo "        Wine:   ${theirs[$i]}"
   done

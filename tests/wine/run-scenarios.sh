@@ -40,6 +40,8 @@ done
 case $host in posix|wine) ;; *) echo "run-scenarios.sh: --host posix or wine" >&2; exit 2 ;; esac
 [ -n "$bin" ] && [ ${#lists[@]} -gt 0 ] || { echo "run-scenarios.sh: --bin DIR and a list are needed" >&2; exit 2; }
 
+bin=$(cd "$bin" 2>/dev/null && pwd) || { echo "Windows tier skipped: no build at the given --bin"; exit 77; }
+[ -z "$template" ] || template=$(cd "$template" 2>/dev/null && pwd) || template=''
 if [ "$host" = wine ]; then
   command -v wine >/dev/null || { echo "Windows tier skipped: wine is not installed"; exit 77; }
   [ -f "$template/system.reg" ] || { echo "Windows tier skipped: no prepared Wine prefix at $template"; exit 77; }

@@ -1,7 +1,6 @@
 # CV_UTIL: the usage text and the ways it ends when no driver answers.
 
-cv_util_usage_text() {
-  cat <<'TEXT'
+cv_util_usage_text=$(cat <<'TEXT'
 Corvane API Utility V3.00
 Usage: CV_UTIL <function code> [<optional parameters>,,,]
 Function codes and [optional] parameters:
@@ -16,13 +15,14 @@ Function codes and [optional] parameters:
   Y <IEEE address> - Delete ACL Entry
   Z - Clear ACL
 TEXT
-}
+)$'\n'
+
 
 # Without arguments the usage text comes before any look for a driver.
 scenario_cv_util_usage() {
   run CV_UTIL
   expect_status 0
-  cv_util_usage_text | expect_stdout
+  expect_stdout "$cv_util_usage_text"
 }
 
 # The driver is looked for before the letter is examined: q does not reach the usage text.
