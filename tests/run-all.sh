@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the POSIX host plainly and under ASan/UBSan, then the
-# Windows cross build. Usage: bash tests/run-all.sh
+# Builds and runs every test: the Windows cross builds (MinGW-w64) first, so that
+# the POSIX build's Windows tier runs them under Wine; then the POSIX host plainly
+# and under ASan/UBSan. Usage: bash tests/run-all.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+if command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null; then
+  cmake --workflow --preset mingw32
+  cmake --workflow --preset mingw64
+else
+  echo "mingw32, mingw64: skipped, MinGW-w64 is not installed (apt-get install mingw-w64)"
+fi
 cmake --workflow --preset default
 cmake --workflow --preset asan
-if command -v i686-w64-mingw32-g++ >/dev/null; then
-  cmake --workflow --preset mingw32
-else
-  echo "mingw32: skipped, i686-w64-mingw32-g++ is not installed (apt-get install mingw-w64)"
-fi
