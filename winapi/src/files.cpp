@@ -108,7 +108,11 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
   if ((uStyle & 3) == OF_READWRITE) access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = (uStyle & OF_CREATE) ? CREATE_ALWAYS : OPEN_EXISTING;
   HANDLE handle = winapi::OpenDiskFile(full.c_str(), access, 0, disposition, 0);
-  if (handle == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  if (handle == INVALID_HANDLE_VALUE) {
+    // OpenFile looks for the file: a missing folder is a file not found (as Wine).
+    DWORD error = GetLastError();
+    return fail(error == ERROR_PATH_NOT_FOUND && !(uStyle & OF_CREATE) ? ERROR_FILE_NOT_FOUND : error);
+  }
   if (uStyle & OF_EXIST) {
     CloseHandle(handle);
     return TRUE;
@@ -241,10 +245,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (!*lpFileName) {
-    SetLastError(ERROR_INVALID_NAME);
-    return 0;
-  }
+  if (!*lpFileName) return 0;  // as Wine: nothing to resolve, and no error set
   std::string full = winapi::FullWindowsPath(lpFileName);
   if (full.size() + 1 > nBufferLength || !lpBuffer) return static_cast<DWORD>(full.size() + 1);
   std::memcpy(lpBuffer, full.c_str(), full.size() + 1);

@@ -73,6 +73,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
+  if (!*lpFileName) {  // as Windows: an empty pattern names no folder
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   std::string full = winapi::FullWindowsPath(lpFileName);
   size_t slash = full.find_last_of('\\');
   std::string directory = full.substr(0, slash + 1);
