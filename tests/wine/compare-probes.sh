@@ -9,7 +9,10 @@
 #   probe <TAB> fact (the text before the first ": ") <TAB> Windows' result <TAB> why
 # A known difference that no longer differs is reported, so that the file does
 # not outlive the fault it names.
-# A probe whose source folder holds PROBE.reg runs on a registry made from it.
+# A probe whose source folder holds NAME.reg (probe_NAME) runs on a registry made
+# from it, and one with NAME.tree in a folder made from that: one entry a line,
+# a path and a tab and the file's one line of text, or a path ending in / for a
+# folder. Both hosts run a probe in the same folder, so that paths agree.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,27 +41,42 @@ trap 'rm -rf "$scratch"' EXIT
 # The registry a probe needs, if any: PROBE.reg beside its source.
 fixture_of() { local f=$probes_source/${1#probe_}.reg; [ -f "$f" ] && echo "$f"; }
 
+# A fresh working folder for the probe, filled from its tree.
+make_work() {  # probe
+  local work=$scratch/work.$1 tree=$probes_source/${1#probe_}.tree path text
+  rm -rf "$work"
+  mkdir -p "$work"
+  [ -f "$tree" ] || return 0
+  while IFS=$'\t' read -r path text; do
+    case $path in
+      */) mkdir -p "$work/$path" ;;
+      *) mkdir -p "$(dirname "$work/$path")"; printf '%s\n' "$text" >"$work/$path" ;;
+    esac
+  done <"$tree"
+}
+
 run_posix() {  # probe output
   local probe=$1 out=$2 root=$scratch/root.$1 fixture
-  mkdir -p "$root" "$scratch/work.posix.$probe"
+  mkdir -p "$root"
+  make_work "$probe"
   fixture=$(fixture_of "$probe")
   if [ -n "$fixture" ]; then cp "$fixture" "$root/registry.reg"
   else printf 'Windows Registry Editor Version 5.00\n' >"$root/registry.reg"; fi
-  (cd "$scratch/work.posix.$probe" && CVLAN_SYSROOT=$root timeout 60 "$posix/$probe" >"$out" 2>"$out.err")
+  (cd "$scratch/work.$probe" && CVLAN_SYSROOT=$root timeout 60 "$posix/$probe" >"$out" 2>"$out.err")
 }
 
 run_wine() {  # probe output
   local probe=$1 out=$2 prefix=$scratch/prefix.$1 fixture status
   "$here/wine-prefix.sh" clone "$template" "$prefix" || return 1
-  mkdir -p "$scratch/work.wine.$probe"
+  make_work "$probe"
   fixture=$(fixture_of "$probe")
   export WINEPREFIX=$prefix WINEDEBUG=fixme-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
   if [ -n "$fixture" ]; then
-    cp "$fixture" "$scratch/work.wine.$probe/fixture.reg"
-    (cd "$scratch/work.wine.$probe" && wine regedit /S fixture.reg >"$out.reg" 2>&1) ||
+    cp "$fixture" "$scratch/fixture.$probe.reg"
+    (cd "$scratch" && wine regedit /S "fixture.$probe.reg" >"$out.reg" 2>&1) ||
       { echo "regedit could not import $fixture" >&2; return 1; }
   fi
-  (cd "$scratch/work.wine.$probe" && timeout 120 wine "$windows/$probe.exe" >"$out.crlf" 2>"$out.err")
+  (cd "$scratch/work.$probe" && timeout 120 wine "$windows/$probe.exe" >"$out.crlf" 2>"$out.err")
   status=$?
   "$here/wine-prefix.sh" remove "$prefix"
   unset WINEPREFIX
