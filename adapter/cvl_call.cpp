@@ -153,8 +153,11 @@ static LONG CopyResults(const CVL_FUNCTION *Function, va_list *Args, WORD Asked,
       break;
     case CVL_KIND_FIRMWARE:
       return CopyFirmware(Args);
-    case CVL_KIND_FIXED: {
-      DWORD Length = Function->Words ? Smaller(NextWord(Args), Function->DataLength) : Function->DataLength;
+    case CVL_KIND_FIXED:
+      memcpy(NextPointer(Args), Data, Function->DataLength);
+      break;
+    case CVL_KIND_FIXED_PART: {
+      DWORD Length = Smaller(NextWord(Args), Function->DataLength);
       memcpy(NextPointer(Args), Data, Length);
       break;
     }

@@ -89,7 +89,7 @@ extern "C" LONG CvlapiClose(void) {
     DosNameDefined = FALSE;
     if (!DefineDosDeviceA(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, DeviceName,
                           RawTargetPath))
-      return 2;
+      return CVL_CLOSE_NAME_KEPT;
   }
   return 0;
 }

@@ -13,7 +13,8 @@ typedef enum _CVL_KIND {
   CVL_KIND_WRITE_MEMORY,  /* 3: address, count, source */
   CVL_KIND_FIRMWARE,      /* 6: the two firmware texts */
   CVL_KIND_ADDRESS,       /* 7: the station address, without a request block */
-  CVL_KIND_FIXED,         /* 8, 9, 17: a data area of DataLength bytes to a buffer */
+  CVL_KIND_FIXED,         /* 9: | buffer; the DataLength bytes of the data area */
+  CVL_KIND_FIXED_PART,    /* 8, 17: | length, buffer; at most the DataLength bytes */
   CVL_KIND_SEND,          /* Words words from the caller, then Trailer when it is set */
   CVL_KIND_FLAG,          /* 19: one word, 0 or 1 */
   CVL_KIND_VALUE,         /* 20: the word of the reply is the result */
@@ -29,7 +30,7 @@ typedef struct _CVL_FUNCTION {
   DWORD Oid;
   WORD Operation;
   BYTE Kind;        /* CVL_KIND_... */
-  BYTE Words;       /* SEND: words taken from the caller; FIXED: 1 when the caller gives a length */
+  BYTE Words;       /* SEND: words taken from the caller */
   WORD DataLength;  /* fixed data length sent (the variable ones add the caller's) */
   WORD Trailer;     /* SEND: a constant word written after the caller's, or CVL_NO_TRAILER */
 } CVL_FUNCTION;

@@ -167,7 +167,10 @@ CVLAPI_PROC CvlapiLocate(void);
 LONG CvlapiCall(LONG Code, ...);
 
 /* Closes the device and removes the DOS device name that CvlapiLocate defined.
-   Returns 0, or 2 when that name cannot be removed. Safe to call at any time. */
+   Returns 0, or CVL_CLOSE_NAME_KEPT when that name cannot be removed. Safe to
+   call at any time. */
+#define CVL_CLOSE_NAME_KEPT 2
+
 LONG CvlapiClose(void);
 
 #ifdef __cplusplus
