@@ -414,6 +414,8 @@ TEST_F(CvUtilTest, AccessControlListUpTo20Entries) {
     }
   }
   EXPECT_EQ(Util({"W"}).out, "ACL contains 20 entries:\n" + expected);
+  Sim({"acl", "add", Entry(21)});
+  EXPECT_EQ(Util({"W"}).out, "Error getting ACL\n");
 }
 
 TEST_F(CvUtilTest, FailedAccessControlListReadPrintsNothing) {
