@@ -111,6 +111,20 @@ TEST(Concurrency, ReadersNeverSeeATornStatusBlock) {
       ExpectConsistent(e.data(), "driver");
     }
   });
+  // And the utility, when it is built: its I all lines must add up as well.
+  std::thread utilityReader([&] {
+    if (!std::filesystem::exists(cvtest::BinPath("CV_UTIL"))) return;
+    while (!done) {
+      cvtest::ProgramResult r = cvtest::RunProgram("CV_UTIL", {"I", "all"});
+      unsigned host = 0, dir = 0, nonDir = 0, poll = 0;
+      size_t at = r.out.find("Host Transmit ");
+      ASSERT_NE(at, std::string::npos) << r.out;
+      ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Host Transmit %u, Dir_Uni %u, Non_Dir_Uni %u, Tx_Poll %u", &host,
+                            &dir, &nonDir, &poll),
+                4);
+      EXPECT_EQ(host, (dir + nonDir) % 65536) << r.out;
+    }
+  });
   int peeks = 0;
   while (!done) {
     std::string out = Cvsim({"peek", "500", "191"});
@@ -122,6 +136,7 @@ TEST(Concurrency, ReadersNeverSeeATornStatusBlock) {
   writer.join();
   setter.join();
   driverReader.join();
+  utilityReader.join();
   EXPECT_GT(peeks, 0);
 }
 
