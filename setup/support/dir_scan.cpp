@@ -147,8 +147,9 @@ DIR_SCAN* DirScanBuild(LPCSTR path, BOOL shallow) {
   InitNode(root, NULL, relName, scan->RootPath);
   if (isFile) {
     root->Scanned = 1;
+    // The name comes from the full form, whose separators are all backslashes.
     CHAR name[MAX_PATH];
-    LPCSTR last = LastPathComponent(path);
+    LPCSTR last = LastPathComponent(scan->RootPath);
     size_t nameLength = strlen(last);
     if (nameLength >= sizeof(name)) nameLength = sizeof(name) - 1;
     memcpy(name, last, nameLength);

@@ -1,0 +1,182 @@
+#include <winapi/memory_hooks.h>
+
+#include <string>
+#include <vector>
+
+#include "file_lines.h"
+#include "setup_fixture.h"
+
+namespace {
+
+struct Line {
+  std::string text;
+  DWORD number;
+  bool operator==(const Line&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Line& line) {
+  return out << line.number << ":" << ::testing::PrintToString(line.text);
+}
+
+class FileLines : public setuptest::SetupTest {
+ protected:
+  void SetUp() override {
+    SetupTest::SetUp();
+    BlockListPoolInit(&ScanPool);
+    blocks_ = winapi::LiveMemoryBlocks();
+    units_ = FreeUnitsOfHeap();
+  }
+  void TearDown() override {
+    FileLinesDelete(lines_);
+    DirScanFree(scan_);
+    EXPECT_EQ(FreeUnitsOfHeap(), units_);
+    EXPECT_EQ(winapi::LiveMemoryBlocks(), blocks_);
+    SetupTest::TearDown();
+  }
+  // The lines of a file with the given content.
+  std::vector<Line> LinesOf(const std::string& content) {
+    Write("f.txt", content);
+    scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
+    lines_ = FileLinesNew(DirScanFirstFile(scan_), FALSE);
+    return Read(FileLinesGet(lines_));
+  }
+  static std::vector<Line> Read(BLOCK_LIST list) {
+    std::vector<Line> lines;
+    for (auto* l = static_cast<LINE_RECORD*>(BlockListFirst(list)); l; l = static_cast<LINE_RECORD*>(BlockListNext(l)))
+      lines.push_back({LineText(l), l->Number});
+    return lines;
+  }
+
+  ::DIR_SCAN* scan_ = nullptr;
+  FILE_LINES* lines_ = nullptr;
+  size_t blocks_ = 0;
+  LONG units_ = 0;
+};
+
+TEST_F(FileLines, LineEndsStayInTheLines) {
+  EXPECT_EQ(LinesOf("one\r\ntwo\nthree"), (std::vector<Line>{{"one\r\n", 1}, {"two\n", 2}, {"three", 3}}));
+}
+
+TEST_F(FileLines, AFinalLineFeedMakesNoEmptyLine) {
+  EXPECT_EQ(LinesOf("a\n\nb\n"), (std::vector<Line>{{"a\n", 1}, {"\n", 2}, {"b\n", 3}}));
+}
+
+TEST_F(FileLines, AnEmptyFileGivesAnEmptyListNotNone) {
+  EXPECT_TRUE(LinesOf("").empty());
+  EXPECT_NE(FileLinesGet(lines_), nullptr);
+}
+
+TEST_F(FileLines, ALineOfExactly512BytesThenItsLineFeed) {
+  std::string full(512, 'x');
+  EXPECT_EQ(LinesOf(full + "\nnext\n"), (std::vector<Line>{{full, 1}, {"\n", 2}, {"next\n", 3}}));
+}
+
+TEST_F(FileLines, LongLinesComeInPiecesOfAtMost512Bytes) {
+  std::string text = "head\n" + std::string(1300, 'y') + "\ntail";
+  std::vector<Line> lines = LinesOf(text);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1], (Line{std::string(512, 'y'), 2}));
+  EXPECT_EQ(lines[2], (Line{std::string(512, 'y'), 3}));
+  EXPECT_EQ(lines[3], (Line{std::string(276, 'y') + "\n", 4}));
+  EXPECT_EQ(lines[4], (Line{"tail", 5}));
+}
+
+TEST_F(FileLines, ATextEndsAtItsFirstNulAndGivesBackWhatItTook) {
+  std::string text("ab\0cd\n", 6);
+  text += std::string(300, 'z') + std::string(1, '\0') + "\n";
+  std::vector<Line> lines = LinesOf(text);
+  EXPECT_EQ(lines, (std::vector<Line>{{"ab", 1}, {std::string(300, 'z'), 2}}));
+  // TearDown checks that every unit came back, which it would not if a text
+  // were freed by a length other than the one it was allocated with.
+}
+
+TEST_F(FileLines, LinesLoadOnceAndAgainAfterADiscard) {
+  LinesOf("first\n");
+  BLOCK_LIST list = FileLinesGet(lines_);
+  Write("f.txt", "changed\nfile\n");
+  EXPECT_EQ(FileLinesGet(lines_), list);
+  EXPECT_EQ(Read(list), (std::vector<Line>{{"first\n", 1}}));
+  FileLinesDiscard(lines_);
+  EXPECT_EQ(lines_->Lines, nullptr);
+  EXPECT_EQ(Read(FileLinesGet(lines_)), (std::vector<Line>{{"changed\n", 1}, {"file\n", 2}}));
+}
+
+TEST_F(FileLines, AFileThatCannotBeOpenedGivesNoLines) {
+  LinesOf("x\n");
+  FileLinesDiscard(lines_);
+  ASSERT_TRUE(DeleteFileA(Path("f.txt").c_str()));
+  EXPECT_EQ(FileLinesGet(lines_), nullptr);
+  FILE_LINES* none = FileLinesNew(nullptr, TRUE);
+  EXPECT_EQ(FileLinesGet(none), nullptr);
+  FileLinesDelete(none);
+  EXPECT_EQ(FileLinesGet(nullptr), nullptr);
+}
+
+TEST_F(FileLines, LoadingShowsTheWaitCursorAndPutsTheOldOneBack) {
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  SetCursor(arrow);
+  Write("f.txt", "x\n");
+  scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
+  lines_ = FileLinesNew(DirScanFirstFile(scan_), TRUE);  // loads at once
+  EXPECT_NE(lines_->Lines, nullptr);
+  EXPECT_EQ(SetCursor(arrow), arrow);
+}
+
+TEST_F(FileLines, RecordsOfTheirOwnAndResets) {
+  LINE_RECORD* own = LineNew("abc\n", 4, 7, nullptr);
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->Flags, static_cast<DWORD>(LINE_OWN_RECORD));
+  EXPECT_STREQ(LineText(own), "abc\n");
+  EXPECT_EQ(own->Number, 7u);
+  EXPECT_EQ(own->Link, 0u);
+  own->Flags |= LINE_MARK;
+  own->Link = 9;
+  LineReset(own);
+  EXPECT_EQ(own->Flags, static_cast<DWORD>(LINE_OWN_RECORD));
+  EXPECT_EQ(own->Link, 0u);
+  LineDelete(own);  // frees the text and the record
+  EXPECT_EQ(LineText(nullptr), nullptr);
+
+  LinesOf("a\nb\n");
+  auto* first = static_cast<LINE_RECORD*>(BlockListFirst(lines_->Lines));
+  first->Flags |= LINE_MARK;
+  FileLinesReset(lines_);
+  EXPECT_EQ(first->Flags, 0u);
+}
+
+TEST_F(FileLines, RangesAndComparisonSets) {
+  LinesOf("a\nb\nc\n");
+  auto* first = static_cast<LINE_RECORD*>(BlockListFirst(lines_->Lines));
+  auto* last = static_cast<LINE_RECORD*>(BlockListLast(lines_->Lines));
+  BLOCK_LIST ranges = BlockListCreate(&ScanPool);
+  LINE_RANGE* range = LineRangeNew(first, last, ranges);
+  EXPECT_EQ(BlockListFirst(ranges), range);
+  EXPECT_EQ(LineRangeFirst(range), first);
+  EXPECT_EQ(LineRangeLast(range), last);
+  EXPECT_EQ(LineRangeFirst(nullptr), nullptr);
+  BlockListDestroy(&ScanPool, &ranges);
+
+  COMPARE_SET* set = CompareSetNew();
+  ASSERT_NE(set, nullptr);
+  EXPECT_TRUE(BlockListIsEmpty(set->Items));
+  set->FirstScan = DirScanBuild(Path("f.txt").c_str(), TRUE);
+  set->SecondScan = DirScanBuild(Path("").c_str(), TRUE);
+  CompareSetDelete(set);  // frees both scans
+}
+
+TEST_F(FileLines, AComparisonItemGivesBackEverythingItHolds) {
+  LinesOf("a\n");
+  auto* item = static_cast<COMPARE_ITEM*>(PageHeapAlloc(LibraryHeap, sizeof(COMPARE_ITEM)));
+  item->OwnRecord = 1;
+  item->FirstLines = FileLinesNew(DirScanFirstFile(scan_), TRUE);
+  item->Lists[1] = BlockListCreate(&ScanPool);
+  item->Texts[0] = PageHeapCopyString(LibraryHeap, "some text");
+  auto* line = static_cast<LINE_RECORD*>(BlockListFirst(item->FirstLines->Lines));
+  line->Flags |= LINE_MARK;
+  CompareItemReset(item);
+  EXPECT_EQ(item->Lists[1], nullptr);
+  EXPECT_EQ(line->Flags, 0u);
+  CompareItemDelete(item);
+}
+
+}  // namespace
