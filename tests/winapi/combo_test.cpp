@@ -185,3 +185,30 @@ TEST_F(ComboTest, ArrowKeysSelectItemsAndAltDownOpensTheListThatEnterAndEscapeCl
 }
 
 }  // namespace
+
+namespace {
+
+// Found where the Windows test tier compared these with Wine (tests/probes/probe_combo.cpp).
+TEST_F(ComboTest, AnItemEqualToOneListedGoesWhereTheBinarySearchMeetsIt) {
+  for (const char* item : {"0x2", "0x10", "0x1", "0x101", "0x100", "WPOS/ISA", "pcmcia"}) Add(sorted, item);
+  EXPECT_EQ(Add(sorted, "0x1"), 0);  // before the "0x1" already there, as Windows' list box puts it
+  EXPECT_EQ(Add(sorted, "PCMCIA"), 6);  // the search meets "pcmcia" at 6 and goes before it
+  EXPECT_EQ(Item(sorted, 6), "PCMCIA");
+  EXPECT_EQ(Item(sorted, 7), "pcmcia");
+}
+
+TEST_F(ComboTest, WithoutTheFocusASelectedTextIsNotSelectedForTyping) {
+  for (const char* item : {"5", "10"}) Add(plain, item);
+  SetFocus(sorted);
+  SendMessageA(plain, CB_SETCURSEL, 1, 0);
+  SendMessageA(plain, WM_CHAR, '5', 1);
+  EXPECT_EQ(Text(plain), "510");  // typed before the text, not over it
+  EXPECT_EQ(Selection(plain), CB_ERR);
+
+  SetFocus(plain);
+  SendMessageA(plain, CB_SETCURSEL, 1, 0);
+  SendMessageA(plain, WM_CHAR, '5', 1);
+  EXPECT_EQ(Text(plain), "5");  // with the focus the whole text is selected and replaced
+}
+
+}  // namespace

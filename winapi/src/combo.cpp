@@ -38,8 +38,11 @@ int Find(const ComboState& combo, int start, const std::string& text, bool exact
 void ShowSelection(Window& w) {
   ComboState& c = w.combo;
   w.text = c.selection >= 0 ? c.items[static_cast<size_t>(c.selection)] : std::string();
+  // As on Windows: the new text is selected only while the combo box has the focus;
+  // otherwise the caret stands before it, so that typing inserts there.
+  bool focused = GetFocus() == w.handle;
   w.edit.anchor = 0;
-  w.edit.caret = static_cast<int>(w.text.size());
+  w.edit.caret = focused ? static_cast<int>(w.text.size()) : 0;
 }
 
 int Insert(Window& w, int index, const char* text) {
@@ -52,10 +55,21 @@ int Insert(Window& w, int index, const char* text) {
   return index;
 }
 
+// The place of a new item in a sorted list, found as Windows' list box finds it:
+// a binary search that stops at an equal item and puts the new one before it.
 int SortedPosition(const ComboState& c, const std::string& item) {
-  auto at = std::upper_bound(c.items.begin(), c.items.end(), item,
-                             [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
-  return static_cast<int>(at - c.items.begin());
+  int low = 0, high = static_cast<int>(c.items.size());
+  while (low != high) {
+    int middle = (low + high) / 2;
+    int order = CompareNoCase(item, c.items[static_cast<size_t>(middle)]);
+    if (order == 0) return middle;
+    if (order < 0) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low;
 }
 
 void ScrollToHighlight(Window& w) {
