@@ -12,7 +12,9 @@
 # A probe whose source folder holds NAME.reg (probe_NAME) runs on a registry made
 # from it, and one with NAME.tree in a folder made from that: one entry a line,
 # a path and a tab and the file's one line of text, or a path ending in / for a
-# folder. Both hosts run a probe in the same folder, so that paths agree.
+# folder. Both hosts run a probe in the same folder, so that paths agree. A probe
+# with a resource script (NAME.rc) shows windows: on POSIX it gets a terminal of
+# its own, where winapi draws dialogs, and under Wine a virtual X display.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -62,7 +64,12 @@ run_posix() {  # probe output
   fixture=$(fixture_of "$probe")
   if [ -n "$fixture" ]; then cp "$fixture" "$root/registry.reg"
   else printf 'Windows Registry Editor Version 5.00\n' >"$root/registry.reg"; fi
-  (cd "$scratch/work.$probe" && CVLAN_SYSROOT=$root timeout 60 "$posix/$probe" >"$out" 2>"$out.err")
+  if shows_windows "$probe"; then
+    (cd "$scratch/work.$probe" && CVLAN_SYSROOT=$root TERM=xterm timeout 60 \
+      script -qec "'$posix/$probe' >'$out' 2>'$out.err'" /dev/null >"$out.tty")
+  else
+    (cd "$scratch/work.$probe" && CVLAN_SYSROOT=$root timeout 60 "$posix/$probe" >"$out" 2>"$out.err")
+  fi
 }
 
 run_wine() {  # probe output
@@ -76,13 +83,17 @@ run_wine() {  # probe output
     (cd "$scratch" && wine regedit /S "fixture.$probe.reg" >"$out.reg" 2>&1) ||
       { echo "regedit could not import $fixture" >&2; return 1; }
   fi
-  (cd "$scratch/work.$probe" && timeout 120 wine "$windows/$probe.exe" >"$out.crlf" 2>"$out.err")
+  local display=()
+  shows_windows "$probe" && display=(xvfb-run -a)
+  (cd "$scratch/work.$probe" && timeout 120 "${display[@]}" wine "$windows/$probe.exe" >"$out.crlf" 2>"$out.err")
   status=$?
   "$here/wine-prefix.sh" remove "$prefix"
   unset WINEPREFIX
   tr -d '\r' <"$out.crlf" >"$out"
   return $status
 }
+
+shows_windows() { [ -f "$probes_source/${1#probe_}.rc" ]; }
 
 key_of() { local line=$1; echo "${line%%: *}"; }
 
