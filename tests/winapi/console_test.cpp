@@ -166,7 +166,7 @@ TEST_F(ConsoleTest, KeepsTheModesOfEachBuffer) {
 
 TEST(NoConsole, ConsoleCallsFailAsWithoutAConsole) {
   winapi::test::UseNoConsole();
-  EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), nullptr);
+  EXPECT_NE(GetStdHandle(STD_OUTPUT_HANDLE), INVALID_HANDLE_VALUE) << "the file or pipe behind descriptor 1";
   HANDLE out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(out, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));

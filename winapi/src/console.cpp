@@ -187,7 +187,13 @@ extern "C" HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
       return INVALID_HANDLE_VALUE;
   }
   winapi::Console* console = winapi::GetConsole();
-  return console ? console->stdHandles[index] : nullptr;
+  if (console) return console->stdHandles[index];
+  // No console: the standard handles are the files, pipes or devices behind the
+  // descriptors, on which console calls fail.
+  static HANDLE streams[3] = {nullptr, nullptr, nullptr};
+  if (!streams[index] && fcntl(index, F_GETFD) != -1)
+    streams[index] = winapi::InsertHandle(std::make_shared<winapi::StandardStream>(index));
+  return streams[index];
 }
 
 extern "C" BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {

@@ -55,17 +55,8 @@ class CvMonEndToEnd : public testing::Test {
   }
   // The monitor's pid: the one child of the pane's shell.
   pid_t MonitorPid() {
-    std::string panePid = ReadText("/proc/self/stat");  // placeholder to keep the pattern simple
-    (void)panePid;
-    FILE* pipe = popen(("tmux -L cvmon-e2e-" + std::to_string(getpid()) + " display-message -p -t mon '#{pane_pid}'").c_str(), "r");
-    char buffer[32] = {0};
-    if (pipe) {
-      if (!fgets(buffer, sizeof buffer, pipe)) buffer[0] = 0;
-      pclose(pipe);
-    }
-    std::string shell = std::to_string(atoi(buffer));
-    std::string children = ReadText("/proc/" + shell + "/task/" + shell + "/children");
-    return static_cast<pid_t>(atoi(children.c_str()));
+    std::string shell = std::to_string(tmux.PanePid());
+    return static_cast<pid_t>(atoi(ReadText("/proc/" + shell + "/task/" + shell + "/children").c_str()));
   }
 
   // The screen that the monitor draws in-process after three rate passes
@@ -111,8 +102,9 @@ class CvMonEndToEnd : public testing::Test {
       shown = rows;
       return rows == expected;
     }, 6000);
-    if (!same)
+    if (!same) {
       for (int y = 0; y < 25; ++y) EXPECT_EQ(shown[y], expected[y]) << "row " << y + 1;
+    }
   }
 
   cvtest::TempMachine machine;
@@ -195,9 +187,7 @@ TEST_F(CvMonEndToEnd, EscapeLetterArrowAndFunctionKeyQuitWithTheCursorOnRow24) {
     EXPECT_EQ(ReadText(machine.path("stty.after")), ReadText(machine.path("stty.before"))) << "terminal restored";
     auto rows = tmux.Screen();
     EXPECT_NE(rows[0].find("Corvane Monitor Utility"), std::string::npos) << "the screen stays";
-    tmux.Keys("C-c");  // ends the pane's sleep
-    tmux.~TmuxSession();
-    new (&tmux) cvtest::TmuxSession();
+    tmux.Stop();
   }
 }
 
@@ -215,8 +205,7 @@ TEST_F(CvMonEndToEnd, RestoresTheTerminalOnSignals) {
     kill(pid, signal);
     EXPECT_EQ(Status(), status);
     EXPECT_EQ(ReadText(machine.path("stty.after")), ReadText(machine.path("stty.before")));
-    tmux.~TmuxSession();
-    new (&tmux) cvtest::TmuxSession();
+    tmux.Stop();
   }
 }
 

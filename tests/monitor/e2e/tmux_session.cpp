@@ -31,7 +31,9 @@ std::vector<std::string> Characters(const std::string& line) {
 
 TmuxSession::TmuxSession() : socket_("cvmon-e2e-" + std::to_string(getpid())) {}
 
-TmuxSession::~TmuxSession() { Tmux("kill-server 2>/dev/null"); }
+TmuxSession::~TmuxSession() { Stop(); }
+
+void TmuxSession::Stop() { Tmux("kill-server 2>/dev/null"); }
 
 bool TmuxSession::Available() { return system("command -v tmux >/dev/null 2>&1") == 0; }
 
@@ -73,6 +75,7 @@ std::vector<std::string> TmuxSession::Screen() {
 
 int TmuxSession::CursorX() { return std::stoi(Tmux("display-message -p -t mon '#{cursor_x}'")); }
 int TmuxSession::CursorY() { return std::stoi(Tmux("display-message -p -t mon '#{cursor_y}'")); }
+int TmuxSession::PanePid() { return std::stoi(Tmux("display-message -p -t mon '#{pane_pid}'")); }
 
 bool TmuxSession::Sleep100() {
   usleep(100000);

@@ -23,6 +23,10 @@ class TmuxSession {
   std::vector<std::string> Screen();
   int CursorX();
   int CursorY();
+  // The process id of the pane's shell.
+  int PanePid();
+  // Ends the session and its server; Start() may begin another.
+  void Stop();
   // Polls the screen until check() holds or the time is up; true when it held.
   template <class Check>
   bool WaitFor(Check check, int timeoutMs = 5000);
