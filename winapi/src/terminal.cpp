@@ -92,6 +92,12 @@ void OnContinue(int) {
 void OnResize(int) { g_repaint = 1; }
 
 void Handle(int signal, void (*handler)(int), struct sigaction* previous) {
+  struct sigaction current{};
+  sigaction(signal, nullptr, &current);
+  if (current.sa_handler == SIG_IGN) {  // ignored as the process was started (nohup): stays so
+    if (previous) *previous = current;
+    return;
+  }
   struct sigaction action{};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);

@@ -33,7 +33,12 @@ TmuxSession::TmuxSession() : socket_("cvmon-e2e-" + std::to_string(getpid())) {}
 
 TmuxSession::~TmuxSession() { Stop(); }
 
-void TmuxSession::Stop() { Tmux("kill-server 2>/dev/null"); }
+void TmuxSession::Stop() {
+  Tmux("kill-server 2>/dev/null");
+  // A server shuts down in its own time: the next session gets a server of its own.
+  static int sessions = 0;
+  socket_ = "cvmon-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++sessions);
+}
 
 bool TmuxSession::Available() { return system("command -v tmux >/dev/null 2>&1") == 0; }
 
