@@ -4,7 +4,9 @@
 
 #include <string.h>
 
+#include "dialog.h"
 #include "page_heap.h"
+#include "registry_parameters.h"
 #include "setup_state.h"
 #include "text_file_check.h"
 
@@ -22,8 +24,24 @@ static void RunTextFileCheck(DWORD count, LPSTR* args) {
   PutStatusDigit();
 }
 
+// Modes "0" and "99999": the configuration dialog, preset to the string table's
+// defaults or to the installed instance's values. The status digit and a comma,
+// then the fields when the dialog was confirmed.
+static void RunDialogMode(DWORD, LPSTR* args) {
+  if (strcmp(args[0], "0") == 0) InstallMode = 1;
+  if (strcmp(args[0], "99999") == 0) ReconfigureMode = 1;
+  if (ReconfigureMode) {
+    SetupStatus = ReadInstanceParameters();
+    CloseServicesKey();
+  }
+  if (SetupStatus == 0) SetupStatus = RunConfigurationDialog();
+  PutStatusDigitAndComma();
+}
+
 static const SETUP_MODE SetupModes[] = {
     {"1", RunTextFileCheck},
+    {"0", RunDialogMode},
+    {"99999", RunDialogMode},
 };
 
 extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR* args, LPSTR* textOut) {

@@ -128,7 +128,7 @@ void DrawEdit(Canvas& canvas, const Window& w, const RECT& r, bool focused) {
 void DrawComboField(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused) {
   int field = VisibleFieldWidth(w);
   WORD attr = !enabled ? colour::kDisabled : focused ? colour::kFieldFocus : colour::kField;
-  canvas.Fill(r.left, r.top, field, attr, enabled ? U' ' : U'\u2591');
+  canvas.Fill(r.left, r.top, field, enabled ? attr : colour::kField);
   int start = std::min(w.edit.caret, w.edit.anchor), end = std::max(w.edit.caret, w.edit.anchor);
   for (int i = 0; i < static_cast<int>(w.text.size()) && i < field; ++i) {
     bool selected = focused && i >= start && i < end;

@@ -18,6 +18,19 @@ unsigned ModifiersOf(DWORD controlState) {
   return modifiers;
 }
 
+// The cell's byte: code page 437 has glyphs for the arrows among its control bytes.
+unsigned char Cp437Byte(char32_t c) {
+  switch (c) {
+    case U'\u25BA': return 0x10;  // ►
+    case U'\u25C4': return 0x11;  // ◄
+    case U'\u2191': return 0x18;  // ↑
+    case U'\u2193': return 0x19;  // ↓
+    case U'\u25B2': return 0x1E;  // ▲
+    case U'\u25BC': return 0x1F;  // ▼
+    default: return terminal::UnicodeToCp437(c);
+  }
+}
+
 bool AnyVisibleWindow() {
   for (HWND h : TopLevelWindows()) {
     if (Window* w = FindWindowRecord(h); w && (w->style & WS_VISIBLE)) return true;
@@ -95,7 +108,7 @@ class TerminalScreen : public FrontEnd {
     ScreenImage image = RenderScreen(CellSize{tty.Columns(), tty.Rows()}, notice_);
     std::vector<terminal::Cell> cells(image.cells.size());
     for (size_t i = 0; i < cells.size(); ++i) {
-      cells[i].ch = terminal::UnicodeToCp437(image.cells[i].ch);
+      cells[i].ch = Cp437Byte(image.cells[i].ch);
       cells[i].attr = image.cells[i].attr;
     }
     std::string out;

@@ -59,6 +59,50 @@ void PostKeyInput(WORD virtualKey, char character, unsigned modifiers) {
 
 }  // namespace winapi
 
+namespace winapi {
+namespace {
+
+// Takes (or with remove FALSE, copies) the first message that the filter lets
+// through: posted messages first, then the quit message. FALSE when none waits.
+BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL remove) {
+  Queue& queue = TheQueue();
+  auto wanted = [&](UINT message, HWND target) {
+    if (hWnd != nullptr && target != hWnd && TopLevelOf(target) != hWnd) return false;
+    if (filterMin == 0 && filterMax == 0) return true;
+    return message >= filterMin && message <= filterMax;
+  };
+  for (size_t i = 0; i < queue.posted.size();) {
+    QueuedMessage q = queue.posted[i];
+    if (q.input && q.msg.hwnd == nullptr) {
+      q.msg.hwnd = KeyboardTarget();  // input goes to the window with the focus when it is taken
+      if (q.msg.hwnd == nullptr) {    // nobody to type to: the key is lost
+        queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
+        continue;
+      }
+    }
+    if (!wanted(q.msg.message, q.msg.hwnd)) {
+      ++i;
+      continue;
+    }
+    *lpMsg = q.msg;
+    if (remove) {
+      queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
+      queue.lastRetrieved = q;
+      if (q.input) queue.modifiers = q.modifiers;
+    }
+    return TRUE;
+  }
+  if (queue.quit && (hWnd == nullptr) && ((filterMin == 0 && filterMax == 0) || (filterMin <= WM_QUIT && WM_QUIT <= filterMax))) {
+    if (remove) queue.quit = false;
+    *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, TickTime(), {0, 0}};
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+}  // namespace winapi
+
 extern "C" {
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -81,46 +125,22 @@ void WINAPI PostQuitMessage(int nExitCode) {
 // Posted messages first, then the quit message, then input. When no input can
 // ever come (no front end, or the front end has none left) the loop is told to
 // quit rather than made to wait for ever.
+
+// Posted messages first, then the quit message, then input. When no input can
+// ever come (no front end, or the front end has none left) the loop is told to
+// quit rather than made to wait for ever.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-  winapi::Queue& queue = winapi::TheQueue();
-  auto wanted = [&](const MSG& m) {
-    if (hWnd != nullptr && m.hwnd != hWnd && winapi::TopLevelOf(m.hwnd) != hWnd) return false;
-    if (wMsgFilterMin == 0 && wMsgFilterMax == 0) return true;
-    return m.message >= wMsgFilterMin && m.message <= wMsgFilterMax;
-  };
   while (true) {
-    bool found = false, lost = false;
-    for (size_t i = 0; i < queue.posted.size(); ++i) {
-      if (!wanted(queue.posted[i].msg)) continue;
-      queue.lastRetrieved = queue.posted[i];
-      queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
-      MSG& m = queue.lastRetrieved.msg;
-      if (queue.lastRetrieved.input && m.hwnd == nullptr) {
-        m.hwnd = winapi::KeyboardTarget();
-        if (m.hwnd == nullptr) {  // nobody to type to: the key is lost
-          lost = true;
-          break;
-        }
-      }
-      found = true;
-      break;
-    }
-    if (found) {
-      if (queue.lastRetrieved.input) queue.modifiers = queue.lastRetrieved.modifiers;
-      *lpMsg = queue.lastRetrieved.msg;
-      return TRUE;
-    }
-    if (lost) continue;
-    if (queue.quit) {
-      queue.quit = false;
-      *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, winapi::TickTime(), {0, 0}};
-      return FALSE;
-    }
+    if (winapi::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, TRUE)) return lpMsg->message != WM_QUIT;
     if (!winapi::CurrentFrontEnd().WaitForInput()) {
       *lpMsg = MSG{nullptr, WM_QUIT, 0, 0, winapi::TickTime(), {0, 0}};
       return FALSE;
     }
   }
+}
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+  return winapi::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {

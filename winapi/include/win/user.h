@@ -56,6 +56,9 @@ typedef struct tagMSG {
 
 #define SC_CLOSE 0xF060
 
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
 /* Window styles. */
 #define WS_OVERLAPPED 0x00000000L
 #define WS_POPUP 0x80000000L
@@ -334,6 +337,7 @@ SHORT WINAPI GetKeyState(int nVirtKey);
 
 /* The message loop. */
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
 BOOL WINAPI TranslateMessage(const MSG *lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);

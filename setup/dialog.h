@@ -1,0 +1,70 @@
+// The configuration dialog: template 500 of the library's resources, run as a
+// modeless dialog in DoDialog's own message loop.
+#pragma once
+
+#include <windows.h>
+
+#define IDD_CONFIGURATION 500
+
+// Controls of template 500.
+#define IDC_CARD_TYPE 305
+#define IDC_INTERRUPT 315
+#define IDC_IO_PORT 325
+#define IDC_MEMORY 335
+#define IDC_NET_ID 345
+#define IDC_DIVERSITY 350
+#define IDC_CELLAP_GROUP 355
+#define IDC_CELLAP 360
+#define IDC_BEACON_DELAY_LABEL 365
+#define IDC_BEACON_DELAY 370
+#define IDC_HOP_SEQUENCE_LABEL 375
+#define IDC_HOP_SEQUENCE 380
+#define IDC_AP_ID_LABEL 390
+#define IDC_AP_ID 395
+#define IDC_HELP 420
+#define IDC_STATUS_LINE 450
+
+// String-table ids of the lists' ranges and defaults.
+#define IDS_INTERRUPT_FIRST 1
+#define IDS_INTERRUPT_LAST 6
+#define IDS_IO_PORT_FIRST 7
+#define IDS_IO_PORT_LAST 8
+#define IDS_MEMORY_FIRST 9
+#define IDS_MEMORY_LAST 10
+#define IDS_NET_ID_FIRST 11
+#define IDS_NET_ID_LAST 12
+#define IDS_BEACON_DELAY_FIRST 13
+#define IDS_BEACON_DELAY_LAST 14
+#define IDS_HOP_SEQUENCE_FIRST 15
+#define IDS_HOP_SEQUENCE_LAST 16
+#define IDS_AP_ID_FIRST 17
+#define IDS_AP_ID_LAST 18
+#define IDS_IO_PORT_DEFAULT 19
+#define IDS_MEMORY_DEFAULT 20
+#define IDS_NET_ID_DEFAULT 21
+#define IDS_BEACON_DELAY_DEFAULT 22
+#define IDS_HOP_SEQUENCE_EXTRA 23
+#define IDS_AP_ID_EXTRA 24
+#define IDS_CARD_TYPE_ISA 25
+#define IDS_CARD_TYPE_PCMCIA 26
+
+#define IO_PORT_STEP 16
+#define MEMORY_STEP 16384
+
+// The library's module: the dialog template and the string table come from it.
+extern HMODULE SetupModule;
+// The dialog while it exists (kept for the validation).
+extern HWND DialogWindow;
+extern DWORD DiversityFlag;
+extern DWORD CellApFlag;
+
+// A number of the string table, read into a buffer of bufferSize characters
+// (the NUL included) and taken as a decimal integer.
+LONG LoadStringNumber(UINT id, int bufferSize);
+
+INT_PTR CALLBACK ConfigurationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creates the dialog over the desktop and runs the message loop until the
+// dialog ends. Returns the status: 2 when cancelled or when the dialog could
+// not be created, 0 otherwise.
+LONG RunConfigurationDialog(void);

@@ -1,0 +1,55 @@
+// DoDialog's dialog modes: the modeless dialog and the message loop that runs it.
+#include <string.h>
+
+#include "dialog.h"
+#include "setup_state.h"
+
+static MSG LoopMessage;
+
+// The library's own module, whatever name it was loaded under.
+static HMODULE OwnModule(void) {
+  HMODULE module = NULL;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          (LPCSTR)&LoopMessage, &module))
+    return NULL;
+  return module;
+}
+
+static HWND CreateConfigurationDialog(HMODULE module) {
+  if (!module) return NULL;
+  SetupModule = module;
+  return CreateDialogParamA(module, MAKEINTRESOURCE(IDD_CONFIGURATION), GetDesktopWindow(), ConfigurationDialogProc, 0);
+}
+
+LONG RunConfigurationDialog(void) {
+  DialogWindow = NULL;
+  DiversityFlag = 0;
+  CellApFlag = 0;
+  LPCSTR name = InstallMode ? "a:\\winnt35\\i386\\cvsetup.dll" : "cvsetup.dll";
+  HMODULE named = GetModuleHandleA(name);
+  HWND dialog = CreateConfigurationDialog(named);
+  // Loaded under another name or path: the library still has its resources.
+  if (!dialog && OwnModule() != named) dialog = CreateConfigurationDialog(OwnModule());
+  if (!dialog) return 2;  // nothing to show, so no loop that could only wait for ever
+  ShowWindow(dialog, SW_SHOWNORMAL);
+
+  while (GetMessageA(&LoopMessage, NULL, 0, 0) > 0) {
+    if (!IsDialogMessageA(dialog, &LoopMessage)) {
+      TranslateMessage(&LoopMessage);
+      DispatchMessageA(&LoopMessage);
+    }
+  }
+
+  if (IsWindow(dialog)) {
+    // Cancelled: the window is still there. It goes, and help with it, before
+    // the call returns; the status stays what Cancel made it.
+    LONG status = SetupStatus;
+    DestroyWindow(dialog);
+    // The quit message that WM_DESTROY posted belongs to this loop, not the caller's.
+    MSG quit;
+    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    SetupStatus = status;
+  }
+  DialogWindow = NULL;
+  return SetupStatus;
+}
