@@ -204,7 +204,7 @@ INT_PTR CALLBACK ConfigurationDialogProc(HWND dialog, UINT message, WPARAM wPara
           SetupStatus = 0;
           SwitchCellAp(dialog);
           break;
-        case IDC_HELP:
+        case IDC_HELP_BUTTON:
           SetupStatus = 0;
           WinHelpA(dialog, HelpFile(), HELP_CONTENTS, 0);
           return 0;

@@ -21,7 +21,7 @@
 #define IDC_HOP_SEQUENCE 380
 #define IDC_AP_ID_LABEL 390
 #define IDC_AP_ID 395
-#define IDC_HELP 420
+#define IDC_HELP_BUTTON 420
 #define IDC_STATUS_LINE 450
 
 // String-table ids of the lists' ranges and defaults.

@@ -3,6 +3,7 @@
 
 #include "dialog.h"
 #include "setup_state.h"
+#include "validation.h"
 
 static MSG LoopMessage;
 
@@ -25,6 +26,7 @@ LONG RunConfigurationDialog(void) {
   DialogWindow = NULL;
   DiversityFlag = 0;
   CellApFlag = 0;
+  ResetValidation();
   LPCSTR name = InstallMode ? "a:\\winnt35\\i386\\cvsetup.dll" : "cvsetup.dll";
   HMODULE named = GetModuleHandleA(name);
   HWND dialog = CreateConfigurationDialog(named);

@@ -133,6 +133,15 @@ void ValidateAll(void) {
   AllFieldsValid = !InvalidFound && (!PendingMessages || BlockListIsEmpty(PendingMessages));
 }
 
+void ResetValidation(void) {
+  for (int i = 0; i < FIELD_COUNT; i++) {
+    if (FieldReported[i]) RemoveMessages(Fields[i].Key);
+    FieldReported[i] = 0;
+  }
+  CellApReported = 0;
+  AllFieldsValid = 0;
+}
+
 void ShowFirstMessage(void) {
   if (!PendingMessages) return;
   VALIDATION_MESSAGE* first = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);

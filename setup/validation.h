@@ -23,6 +23,8 @@ extern BLOCK_LIST PendingMessages;
 extern DWORD AllFieldsValid;
 
 void ValidateAll(void);
+// A new dialog starts with no message pending and no field reported.
+void ResetValidation(void);
 // Shows the oldest pending message in the status line, with a beep.
 void ShowFirstMessage(void);
 // Removes every pending message whose key equals key (without regard to case).

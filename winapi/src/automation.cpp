@@ -76,23 +76,35 @@ void TypeText(const std::string& text) {
   }
 }
 
+void FocusControl(HWND control) {
+  PostInputAction([control] {
+    Window* w = FindWindowRecord(control);
+    if (w == nullptr || !ReallyVisible(*w) || !ReallyEnabled(*w)) return;
+    SetDialogFocus(control);
+  });
+}
+
 void Click(HWND control) {
-  Window* w = FindWindowRecord(control);
-  if (w == nullptr || !ReallyVisible(*w) || !ReallyEnabled(*w)) return;
-  if (w->className == "BUTTON" && (w->style & BS_TYPEMASK) == BS_GROUPBOX) return;
-  if (w->className != "STATIC") SetDialogFocus(control);
-  if (w->className == "COMBOBOX") {
-    ComboToggleList(control);
-  } else {
-    SendMessageA(control, WM_LBUTTONDOWN, 0, 0);
-    SendMessageA(control, WM_LBUTTONUP, 0, 0);
-  }
+  PostInputAction([control] {
+    Window* w = FindWindowRecord(control);
+    if (w == nullptr || !ReallyVisible(*w) || !ReallyEnabled(*w)) return;
+    if (w->className == "BUTTON" && (w->style & BS_TYPEMASK) == BS_GROUPBOX) return;
+    if (w->className != "STATIC") SetDialogFocus(control);
+    if (w->className == "COMBOBOX") {
+      ComboToggleList(control);
+    } else {
+      SendMessageA(control, WM_LBUTTONDOWN, 0, 0);
+      SendMessageA(control, WM_LBUTTONUP, 0, 0);
+    }
+  });
 }
 
 void ChooseItem(HWND combo, int index) {
-  Window* w = FindWindowRecord(combo);
-  if (w == nullptr || !w->combo.dropped) return;
-  ComboChooseItem(combo, index);
+  PostInputAction([combo, index] {
+    Window* w = FindWindowRecord(combo);
+    if (w == nullptr || !w->combo.dropped) return;
+    ComboChooseItem(combo, index);
+  });
 }
 
 HWND ActiveDialog() {

@@ -1,6 +1,7 @@
 // The thread's message queue and the message loop calls.
 #include <chrono>
 #include <deque>
+#include <functional>
 
 #include "window_manager.h"
 
@@ -12,6 +13,7 @@ struct QueuedMessage {
   char character = 0;  // what TranslateMessage makes of a key message
   unsigned modifiers = 0;
   bool input = false;
+  std::function<void()> action;  // mouse input: done when the loop takes it, in order
 };
 
 struct Queue {
@@ -40,6 +42,13 @@ void ResetMessageQueue() {
   queue.quit = false;
   queue.lastRetrieved = QueuedMessage{};
   queue.modifiers = 0;
+}
+
+void PostInputAction(std::function<void()> action) {
+  QueuedMessage q;
+  q.input = true;
+  q.action = std::move(action);
+  TheQueue().posted.push_back(std::move(q));
 }
 
 void SetKeyModifiers(unsigned modifiers) { TheQueue().modifiers = modifiers; }
@@ -73,6 +82,12 @@ BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL re
   };
   for (size_t i = 0; i < queue.posted.size();) {
     QueuedMessage q = queue.posted[i];
+    if (q.action) {
+      if (!remove) return FALSE;  // what lies behind it depends on it
+      queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
+      q.action();
+      continue;
+    }
     if (q.input && q.msg.hwnd == nullptr) {
       q.msg.hwnd = KeyboardTarget();  // input goes to the window with the focus when it is taken
       if (q.msg.hwnd == nullptr) {    // nobody to type to: the key is lost

@@ -112,6 +112,8 @@ void ResetMessageQueue();
 // Input as the keyboard gives it: a key, the character it types (0 for none) and
 // the modifiers held. Posted to the keyboard target.
 void PostKeyInput(WORD virtualKey, char character, unsigned modifiers);
+// Mouse input and the like: done when the message loop comes to it.
+void PostInputAction(std::function<void()> action);
 
 struct CellSize {
   int columns = 80;

@@ -58,9 +58,15 @@ class Session {
   State* state_;
 };
 
+// Input goes into the queue, in order, as a user's would: it takes effect when
+// the message loop takes it, after the step that sent it has returned.
 // Keyboard input, delivered to the window with the focus as the terminal would.
 void PressKey(WORD virtualKey, unsigned modifiers = 0);
 void TypeText(const std::string& text);
+
+// Moves the focus to a control as Tab would bring it there: an edit field's
+// text is selected, so that typing replaces it.
+void FocusControl(HWND control);
 
 // Mouse input. A push button or check box is pressed; a combo box's button opens
 // or closes its list; ChooseItem clicks an item of the open list.
