@@ -17,7 +17,6 @@
 #include <win/debug.h>
 #include <win/user.h>
 #include <win/msgbox.h>
-#include <win/cursor.h>
 #include <win/resources.h>
 
 #endif

@@ -1,62 +1,37 @@
-/* Message boxes. On a POSIX host a message box asks on the controlling terminal;
-   without one it writes its caption and text to standard error and answers with
-   its default button (the first unless MB_DEFBUTTONn names another), so that a
-   program run from a script never waits for an answer that cannot come. */
+/* Message boxes. MessageBoxA, its buttons and icons are declared with the
+   windows (user.h); the default-button and mask bits and the further answers
+   are here. On a POSIX host a message box asks on the controlling terminal;
+   without one it writes its caption and text to standard error and answers
+   with its default button (the first unless MB_DEFBUTTONn names another), so
+   that a program run from a script never waits for an answer that cannot come. */
 #ifndef CVLAN_WINAPI_MSGBOX_H
 #define CVLAN_WINAPI_MSGBOX_H
 
 #include <win/types.h>
+#include <win/user.h>
 
-#define MB_OK 0x00000000L
-#define MB_OKCANCEL 0x00000001L
-#define MB_ABORTRETRYIGNORE 0x00000002L
-#define MB_YESNOCANCEL 0x00000003L
-#define MB_YESNO 0x00000004L
-#define MB_RETRYCANCEL 0x00000005L
+#ifndef MB_CANCELTRYCONTINUE
 #define MB_CANCELTRYCONTINUE 0x00000006L
-#define MB_ICONHAND 0x00000010L
-#define MB_ICONQUESTION 0x00000020L
-#define MB_ICONEXCLAMATION 0x00000030L
-#define MB_ICONASTERISK 0x00000040L
-#define MB_ICONWARNING MB_ICONEXCLAMATION
-#define MB_ICONERROR MB_ICONHAND
-#define MB_ICONSTOP MB_ICONHAND
-#define MB_ICONINFORMATION MB_ICONASTERISK
+#endif
+#ifndef MB_DEFBUTTON1
 #define MB_DEFBUTTON1 0x00000000L
 #define MB_DEFBUTTON2 0x00000100L
 #define MB_DEFBUTTON3 0x00000200L
 #define MB_DEFBUTTON4 0x00000300L
+#endif
+#ifndef MB_APPLMODAL
 #define MB_APPLMODAL 0x00000000L
 #define MB_SYSTEMMODAL 0x00001000L
 #define MB_TASKMODAL 0x00002000L
-#define MB_SETFOREGROUND 0x00010000L
-#define MB_TOPMOST 0x00040000L
+#endif
+#ifndef MB_TYPEMASK
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONMASK 0x000000F0L
 #define MB_DEFMASK 0x00000F00L
-
-#ifndef IDOK
-#define IDOK 1
-#define IDCANCEL 2
-#define IDABORT 3
-#define IDRETRY 4
-#define IDIGNORE 5
-#define IDYES 6
-#define IDNO 7
 #endif
 #ifndef IDTRYAGAIN
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
-#endif
-
-#ifdef __cplusplus
-extern "C" {
-#endif
-
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-
-#ifdef __cplusplus
-}
 #endif
 
 #endif
