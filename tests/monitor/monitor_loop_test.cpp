@@ -113,7 +113,7 @@ TEST_F(MonitorLoop, StartsBothPeriodsAgainWhenTheClockGoesBack) {
 }
 
 TEST_F(MonitorLoop, QuitsOnAnyKeyButThePageKeysAndNotOnModifiersOrReleases) {
-  const char* quitting[] = {"\x1b[C", "\x1bOP", "q", "\x1b", "\r", " ", "\x1b[2~", "7"};
+  const char* quitting[] = {"\x1b[C", "\x1bOP", "q", "\x1b", "\r", " ", "\x1b[2~", "7", "\x1b[29~"};
   for (const char* key : quitting) {
     ASSERT_EQ(Start(), -1);
     Type(key);

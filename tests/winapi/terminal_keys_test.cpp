@@ -93,16 +93,18 @@ TEST(KeyDecoder, HoldsALoneEscapeUntilTheTerminalIsQuiet) {
 
 TEST(KeyDecoder, SeparatesKeysThatArriveTogether) {
   auto keys = Decode("\x1b\x1b[Aa\x1b[99~b\x1b[");
-  ASSERT_EQ(keys.size(), 6u);
+  ASSERT_EQ(keys.size(), 7u);
   EXPECT_EQ(keys[0].wVirtualKeyCode, VK_ESCAPE);
   EXPECT_EQ(keys[1].wVirtualKeyCode, VK_UP);
   EXPECT_EQ(keys[2].uChar.AsciiChar, 'a');
-  // An unknown sequence is passed over whole; its bytes are not typed.
-  EXPECT_EQ(keys[3].uChar.AsciiChar, 'b');
+  // A sequence of no known key is one key without a name; its bytes are not typed.
+  EXPECT_EQ(keys[3].wVirtualKeyCode, 0xFF);
+  EXPECT_EQ(keys[3].uChar.AsciiChar, 0);
+  EXPECT_EQ(keys[4].uChar.AsciiChar, 'b');
   // A sequence cut short by the quiet: Escape, then what followed as typed.
-  EXPECT_EQ(keys[4].wVirtualKeyCode, VK_ESCAPE);
-  EXPECT_EQ(keys[5].uChar.AsciiChar, '[');
-  EXPECT_EQ(keys[5].dwControlKeyState, 0u);
+  EXPECT_EQ(keys[5].wVirtualKeyCode, VK_ESCAPE);
+  EXPECT_EQ(keys[6].uChar.AsciiChar, '[');
+  EXPECT_EQ(keys[6].dwControlKeyState, 0u);
 }
 
 TEST(KeyDecoder, PrefersTheTerminfoEntryOfTheTerminal) {

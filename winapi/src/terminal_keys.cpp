@@ -9,6 +9,7 @@ namespace winapi::terminal {
 namespace {
 
 constexpr char kEsc = '\x1b';
+constexpr WORD kUnnamedKey = 0xFF;
 
 struct KeyCap {
   WORD virtualKey;
@@ -279,8 +280,10 @@ size_t KeyDecoder::DecodeOne(bool flushing, std::vector<KEY_EVENT_RECORD>& out) 
     // "CSI 1 ; 5 A", and the older "SS3 5 A" with the modifier alone.
     state = secondGiven ? ModifierState(params[1]) : ModifierState(params[0]);
   }
-  if (virtualKey) out.push_back(VirtualKeyEvent(virtualKey, state));
-  return i + 1;  // unknown sequences are passed over whole
+  // A key that has no name here is still a key pressed: Windows gives such keys
+  // the virtual-key code 0xFF.
+  out.push_back(VirtualKeyEvent(virtualKey ? virtualKey : kUnnamedKey, state));
+  return i + 1;
 }
 
 }  // namespace winapi::terminal
