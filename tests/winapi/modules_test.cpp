@@ -33,7 +33,11 @@ TEST(Modules, AWindowsLibraryNameLoadsItsSharedObject) {
   char name[MAX_PATH];
   EXPECT_GT(GetModuleFileNameA(module, name, sizeof(name)), 0u);
   EXPECT_NE(std::string(name).find("libcvsetup.so"), std::string::npos);
+  // A second load is the same module; freeing it drops that reference only (the
+  // library stays loaded for the rest of the process, as its statics must).
+  EXPECT_EQ(LoadLibraryA(path.c_str()), module);
   EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_EQ(GetModuleHandleA("cvsetup.dll"), module);
 }
 
 TEST(Modules, TheProgramItselfAndMissingLibraries) {
