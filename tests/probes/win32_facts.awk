@@ -13,7 +13,7 @@ function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
 /^#define [A-Za-z_][A-Za-z0-9_]*[ \t]/ {
   name = $2
   value = trim(substr($0, index($0, name) + length(name)))
-  if (name ~ /^CVLAN_WINAPI_/ || value == "") next
+  if (name ~ /^CVLAN_WINAPI_/ || value == "" || (name in constants)) next
   # Numbers, casts and expressions; a bare name only when it is a constant seen already.
   if (value ~ /^[-(~0-9"']/ || (value ~ /^[A-Z_][A-Z0-9_]*$/ && (value in constants))) {
     constants[name] = 1
@@ -32,7 +32,10 @@ function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
   parts[1] = words[n]
   for (i = 1; i <= count; i++) {
     alias = trim(parts[i])
-    if (alias ~ /^[A-Za-z_][A-Za-z0-9_]*$/) printf "  Size(\"%s\", sizeof(%s));\n", alias, alias
+    if (alias ~ /^[A-Za-z_][A-Za-z0-9_]*$/ && !(alias in sized)) {
+      sized[alias] = 1
+      printf "  Size(\"%s\", sizeof(%s));\n", alias, alias
+    }
   }
   next
 }
