@@ -191,9 +191,7 @@ class Parser {
     return false;
   }
 
-  void SkipComma() {
-    if (IsPunct(',')) Advance();
-  }
+  bool SkipComma() { return !IsPunct(',') || Advance(); }
 
   bool Begin() {
     if (IsName("BEGIN") || IsPunct('{')) return Advance();
@@ -227,8 +225,7 @@ class Parser {
     if (!SkipMemoryFlags() || !Begin()) return false;
     while (!AtEnd()) {
       DWORD id = 0;
-      if (!Number(id)) return false;
-      SkipComma();
+      if (!Number(id) || !SkipComma()) return false;
       if (token_.kind != TokenKind::String) return Error("expected a string");
       if (script_.strings.count(static_cast<WORD>(id))) return Error("string " + std::to_string(id) + " defined twice");
       script_.strings[static_cast<WORD>(id)] = token_.text;
