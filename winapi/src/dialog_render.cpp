@@ -4,23 +4,12 @@
 
 #include <algorithm>
 
+#include "terminal.h"
+
 namespace winapi {
 namespace {
 
 constexpr const char* kKeyHelp = " Tab next  Shift+Tab back  Alt+\u2193 list  Space check  Enter OK  Esc Cancel ";
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 std::u32string Decode(const std::string& s) {
   std::u32string out;
@@ -233,7 +222,7 @@ void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice,
 
 std::string ScreenImage::RowText(int row) const {
   std::string out;
-  for (int x = 0; x < columns; ++x) AppendUtf8(out, cells[static_cast<size_t>(row * columns + x)].ch);
+  for (int x = 0; x < columns; ++x) terminal::AppendUtf8(out, cells[static_cast<size_t>(row * columns + x)].ch);
   return out;
 }
 

@@ -80,6 +80,25 @@ DWORD AttributesOf(std::string host, const struct stat& st) {
 
 }  // namespace
 
+namespace {
+
+// The host path of a Win32 name and what stat (or, not following a final link,
+// lstat) says of it. On failure the Win32 error is set and the answer is false.
+bool StatName(LPCSTR name, bool followLinks, std::string* host, struct stat* st) {
+  DWORD error = ERROR_SUCCESS;
+  if (!winapi::HostPath(name, host, &error)) {
+    SetLastError(error);
+    return false;
+  }
+  if ((followLinks ? ::stat(host->c_str(), st) : ::lstat(host->c_str(), st)) != 0) {
+    SetLastError(winapi::ErrorFromErrno(errno));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 extern "C" {
 
 HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
@@ -176,31 +195,15 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   std::string host;
-  DWORD error = ERROR_SUCCESS;
   struct stat st;
-  if (!winapi::HostPath(lpFileName, &host, &error)) {
-    SetLastError(error);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  if (::stat(host.c_str(), &st) != 0) {
-    SetLastError(winapi::ErrorFromErrno(errno));
-    return INVALID_FILE_ATTRIBUTES;
-  }
+  if (!StatName(lpFileName, true, &host, &st)) return INVALID_FILE_ATTRIBUTES;
   return AttributesOf(host, st);
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   std::string host;
-  DWORD error = ERROR_SUCCESS;
   struct stat st;
-  if (!winapi::HostPath(lpFileName, &host, &error)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (::stat(host.c_str(), &st) != 0) {
-    SetLastError(winapi::ErrorFromErrno(errno));
-    return FALSE;
-  }
+  if (!StatName(lpFileName, true, &host, &st)) return FALSE;
   // Only the read-only attribute has a POSIX meaning (the write permissions); it
   // means nothing for a directory, as on Windows.
   if (S_ISDIR(st.st_mode)) return TRUE;
@@ -218,16 +221,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   std::string host;
-  DWORD error = ERROR_SUCCESS;
   struct stat st;
-  if (!winapi::HostPath(lpFileName, &host, &error)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (::lstat(host.c_str(), &st) != 0) {
-    SetLastError(winapi::ErrorFromErrno(errno));
-    return FALSE;
-  }
+  if (!StatName(lpFileName, false, &host, &st)) return FALSE;
   // Windows refuses to delete a directory or a read-only file.
   if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))) {
     SetLastError(ERROR_ACCESS_DENIED);
