@@ -59,6 +59,20 @@ static BOOL OpenDevice(void) {
   return CvlDevice != INVALID_HANDLE_VALUE;
 }
 
+/* A DOS name that another program defined goes away when that program ends, and
+   that may fall between the query and the open: then look again, and define the
+   name here if it is gone. A name this library defined is not looked for again. */
+#define CVL_OPEN_ATTEMPTS 3
+
+static BOOL ConnectDevice(void) {
+  for (int Attempt = 0; Attempt < CVL_OPEN_ATTEMPTS; Attempt++) {
+    if (!EnsureDosName()) return FALSE;
+    if (OpenDevice()) return TRUE;
+    if (DosNameDefined || GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
+  }
+  return FALSE;
+}
+
 /* The configuration request: its reply begins with the driver's version. */
 static BOOL DriverVersionAccepted(void) {
   CvlRequest.Length = CVL_CONFIG_REQUEST_LENGTH;
@@ -73,7 +87,7 @@ static BOOL DriverVersionAccepted(void) {
 
 extern "C" CVLAPI_PROC CvlapiLocate(void) {
   if (CvlDevice != INVALID_HANDLE_VALUE) return CvlapiCall;
-  if (!FindInstance() || !EnsureDosName() || !OpenDevice() || !DriverVersionAccepted()) {
+  if (!FindInstance() || !ConnectDevice() || !DriverVersionAccepted()) {
     CvlapiClose();
     return NULL;
   }

@@ -105,6 +105,19 @@ TEST_F(ConnectionTest, DeviceThatCannotBeOpenedGivesNullAndRemovesTheNameItDefin
   EXPECT_EQ(DosTarget("cvlan1"), "");
 }
 
+// Another program's name that leads nowhere is looked at again a bounded number of
+// times (it may be going away as that program ends), then the search gives up and
+// leaves the name as it found it.
+TEST_F(ConnectionTest, AnotherProgramsNameWithoutDeviceGivesNullAndStaysAsItWas) {
+  ScriptedAdapter adapter(machine, {"cvlan1"});
+  ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "cvlan1", "\\Device\\gone"));
+  EXPECT_EQ(CvlapiLocate(), nullptr);
+  char targets[512] = {};
+  DWORD length = QueryDosDeviceA("cvlan1", targets, sizeof targets);
+  EXPECT_EQ(std::string(targets, length), std::string("\\Device\\gone\0\0", 14)) << "one target, unchanged";
+  EXPECT_EQ(adapter->requestCount(), 0u);
+}
+
 TEST_F(ConnectionTest, VersionAcceptance) {
   struct Case {
     WORD major, minor;
