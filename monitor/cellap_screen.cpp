@@ -65,26 +65,10 @@ void DrawCellApTemplate(BOOL all) {
 // The all flag's four fields, sharing their remembered values with the station
 // screen's other-statistics box.
 void RefreshCellApOtherFields(void) {
-  if (g_Stats.TxRetries != g_ShownStats.TxRetries) {
-    g_ShownStats.TxRetries = g_Stats.TxRetries;
-    GotoXY(26, 9);
-    ConsolePrintf("%5u", g_Stats.TxRetries);
-  }
-  if (g_Stats.TxFailures != g_ShownStats.TxFailures) {
-    g_ShownStats.TxFailures = g_Stats.TxFailures;
-    GotoXY(38, 9);
-    ConsolePrintf("%5u", g_Stats.TxFailures);
-  }
-  if (g_Stats.RxDuplicates != g_ShownStats.RxDuplicates) {
-    g_ShownStats.RxDuplicates = g_Stats.RxDuplicates;
-    GotoXY(26, 14);
-    ConsolePrintf("%5u", g_Stats.RxDuplicates);
-  }
-  if (g_Stats.RxCrcErrors != g_ShownStats.RxCrcErrors) {
-    g_ShownStats.RxCrcErrors = g_Stats.RxCrcErrors;
-    GotoXY(38, 14);
-    ConsolePrintf("%5u", g_Stats.RxCrcErrors);
-  }
+  if (CHANGED(TxRetries)) { GotoXY(26, 9); ConsolePrintf("%5u", g_Stats.TxRetries); }
+  if (CHANGED(TxFailures)) { GotoXY(38, 9); ConsolePrintf("%5u", g_Stats.TxFailures); }
+  if (CHANGED(RxDuplicates)) { GotoXY(26, 14); ConsolePrintf("%5u", g_Stats.RxDuplicates); }
+  if (CHANGED(RxCrcErrors)) { GotoXY(38, 14); ConsolePrintf("%5u", g_Stats.RxCrcErrors); }
 }
 
 // A counter of the slot at its column, when it changed.

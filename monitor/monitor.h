@@ -86,6 +86,9 @@ extern CVL_ASSOC_ENTRY g_AssocTable[ASSOC_TABLE_ENTRIES];
 extern WORD g_AssocCount;         /* stations associated with the CellAP */
 /* The status block as last drawn: a field is drawn when it differs (both screens). */
 extern CVL_STATUS_BLOCK g_ShownStats;
+/* True when a field of the status block differs from what was last drawn; the
+   remembered copy then takes the new value. */
+#define CHANGED(field) (g_Stats.field != g_ShownStats.field && ((g_ShownStats.field = g_Stats.field), TRUE))
 
 /* The read cycle of a field pass: 0 when everything was read. */
 LONG ReadAdapterData(void);

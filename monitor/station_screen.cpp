@@ -54,9 +54,6 @@ static BOOL g_FirstPass = TRUE;
 static WORD g_PrevTxBytes, g_PrevRxBytes, g_PrevTxBarCount, g_PrevTxDirUni, g_PrevRxBarCount, g_PrevRxDirUni;
 static CVL_AP_ENTRY g_ShownAp[AP_TABLE_ENTRIES];
 
-// True, and the remembered value updated, when a field differs from what was drawn.
-#define CHANGED(field) (g_Stats.field != g_ShownStats.field && ((g_ShownStats.field = g_Stats.field), TRUE))
-
 static void ForgetApSlot(CVL_AP_ENTRY *rem) {
   rem->ApId = 0;
   rem->Hop = 0;
