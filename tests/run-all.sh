@@ -13,3 +13,10 @@ else
 fi
 cmake --workflow --preset default
 cmake --workflow --preset asan
+# The fuzz targets, a few seconds each, when clang's libFuzzer runtime is there.
+if command -v clang++ >/dev/null && echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
+    clang++ -x c++ -fsanitize=fuzzer -o /dev/null - 2>/dev/null; then
+  cmake --workflow --preset fuzz
+else
+  echo "fuzz: skipped, clang's libFuzzer runtime is not installed (apt-get install clang libclang-rt-14-dev)"
+fi

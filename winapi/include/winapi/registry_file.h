@@ -76,7 +76,8 @@ class RegistryKey {
 bool ParseRegistryText(std::string_view text, RegistryKey* machine, std::string* error);
 
 // The key and everything below it as version 5.00 text that ParseRegistryText
-// reads back to the same keys and values.
+// reads back to the same keys and values. The text is made of lines: names that
+// hold a line break cannot be written.
 std::string SerializeRegistryText(const RegistryKey& machine);
 
 }  // namespace winapi
