@@ -115,6 +115,12 @@ TEST_F(HostileFiles, LongPathsAreRefusedNotShortened) {
   EXPECT_EQ(Mode1(shortPath), "2\n");
 }
 
+TEST_F(HostileFiles, AFifoWithoutAWriterIsAnEmptyFile) {
+  std::string path = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+  EXPECT_EQ(Mode1(path), "0\n");
+}
+
 TEST_F(HostileFiles, AFileRemovedOrTruncatedAfterTheScanGivesAnAnswer) {
   // The scan names the file first and opens it later; a file that changes between
   // the two is read as it is when opened. Removal and truncation races run many

@@ -52,11 +52,14 @@ HANDLE OpenDiskFile(const char* path, DWORD access, DWORD share, DWORD dispositi
     return INVALID_HANDLE_VALUE;
   }
   mode_t permissions = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-  int fd = ::open(host.c_str(), mode | O_CLOEXEC, permissions);
+  // O_NONBLOCK so that a FIFO without a writer cannot block the open; reads
+  // then block again as on any file (and see the end of a writerless FIFO).
+  int fd = ::open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK, permissions);
   if (fd < 0) {
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   HANDLE handle = InsertHandle(std::make_shared<DiskFile>(fd));
   bool reported = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
   SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
