@@ -16,6 +16,7 @@ HMODULE SetupModule;
 HWND DialogWindow;
 DWORD DiversityFlag;
 DWORD CellApFlag;
+BOOL DialogCancelled;
 
 // The index each list is preset to.
 static LONG CardTypePreset, InterruptPreset, IoPortPreset, MemoryPreset, NetIdPreset;
@@ -194,6 +195,7 @@ INT_PTR CALLBACK ConfigurationDialogProc(HWND dialog, UINT message, WPARAM wPara
           break;
         case IDCANCEL:
           SetupStatus = 2;
+          DialogCancelled = TRUE;
           PostQuitMessage(0);
           return 0;
         case IDC_DIVERSITY:

@@ -57,6 +57,8 @@ extern HMODULE SetupModule;
 extern HWND DialogWindow;
 extern DWORD DiversityFlag;
 extern DWORD CellApFlag;
+// Cancel was chosen: the status stays 2 whatever messages come before the loop ends.
+extern BOOL DialogCancelled;
 
 // A number of the string table, read into a buffer of bufferSize characters
 // (the NUL included) and taken as a decimal integer.

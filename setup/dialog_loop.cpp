@@ -26,6 +26,7 @@ LONG RunConfigurationDialog(void) {
   DialogWindow = NULL;
   DiversityFlag = 0;
   CellApFlag = 0;
+  DialogCancelled = FALSE;
   ResetValidation();
   LPCSTR name = InstallMode ? "a:\\winnt35\\i386\\cvsetup.dll" : "cvsetup.dll";
   HMODULE named = GetModuleHandleA(name);
@@ -53,5 +54,8 @@ LONG RunConfigurationDialog(void) {
     SetupStatus = status;
   }
   DialogWindow = NULL;
+  // Messages that reached the dialog between Cancel and the loop's end (the
+  // Escape key's release, say) set the status back to 0; Cancel still stands.
+  if (DialogCancelled) SetupStatus = 2;
   return SetupStatus;
 }

@@ -11,9 +11,15 @@
 # which mean the same on both hosts, so that one list checks both builds:
 #
 #   instance_key NAME        the driver instance key SYSTEM\CurrentControlSet\Services\NAME
+#   instance_parameters NAME VALUE=NUMBER...
+#                            that key with DWORD values in its Parameters key
 #   text_file PATH TEXT      a file in the scenario's working folder (TEXT taken verbatim)
 #   folder PATH              a folder there
 #   run PROGRAM [ARG...]     runs a built program (CV_UTIL, cv_mon, a probe, ...)
+#   dialog MODE KEY...       the setup dialog (cvsetup-host MODE) with the keys typed into
+#                            it: Tab, Enter, Escape, Space, BSpace or literal characters
+#   not_under_wine REASON    ends the scenario here under Wine, saying why (use as
+#                            `not_under_wine "..." || return`)
 #   expect_status N          the last run's exit status
 #   expect_stdout [TEXT]     the last run's standard output, byte for byte (TEXT, or
 #                            standard input when no TEXT is given)
@@ -110,6 +116,24 @@ instance_key() {
   fi
 }
 
+instance_parameters() {
+  local name=$1 setting text
+  shift
+  text="[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\$name\\Parameters]"$'\n'
+  for setting in "$@"; do
+    text+=$(printf '"%s"=dword:%08x' "${setting%%=*}" "${setting#*=}")$'\n'
+  done
+  if [ "$host" = wine ]; then
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n%s' "${text//$'\n'/$'\r\n'}" >"$scratch/parameters.reg"
+    if ! (cd "$scratch" && wine reg import parameters.reg >"$scratch/reg.out" 2>"$scratch/reg.err"); then
+      note_failure "reg import for $name failed: $(cat "$scratch/reg.err")"
+    fi
+  else
+    instance_key "$name"
+    printf '\n%s' "$text" >>"$CVLAN_SYSROOT/registry.reg"
+  fi
+}
+
 text_file() {
   mkdir -p "$(dirname "$scratch/work/$1")"
   printf '%s' "$2" >"$scratch/work/$1"
@@ -136,6 +160,91 @@ run() {
   last_status=$?
   cp "$scratch/out" "$scratch/out.$runs"
   cp "$scratch/err" "$scratch/err.$runs"
+}
+
+# The dialog needs a screen: under Wine one virtual X display for the whole run,
+# on POSIX a terminal of its own (tmux) for each dialog.
+xvfb_pid=''
+tmux_socket=cvscenario$$
+end_screens() {
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
+  tmux -L "$tmux_socket" kill-server 2>/dev/null
+  return 0
+}
+trap end_screens EXIT
+
+start_display() {
+  [ -z "$xvfb_pid" ] || return 0
+  command -v Xvfb >/dev/null || { note_failure "Xvfb is not installed"; return 1; }
+  local number=$((100 + $$ % 800))
+  Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$number" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=:$number
+}
+
+# On POSIX: cvsetup-host in an 80 x 25 terminal; the keys go in once the dialog
+# shows, each after the one before has been read.
+dialog_on_terminal() {
+  local mode=$1 key
+  shift
+  command -v tmux >/dev/null || { note_failure "tmux is not installed"; return; }
+  rm -f "$scratch/status"
+  tmux -L "$tmux_socket" -f /dev/null new-session -d -x 80 -y 25 \
+    "cd '$scratch/work' && CVLAN_SYSROOT='$CVLAN_SYSROOT' TERM=xterm '$bin/cvsetup-host' $mode >'$scratch/out' 2>'$scratch/err'; echo \$? >'$scratch/status'"
+  local shown=''
+  for _ in $(seq 100); do
+    if tmux -L "$tmux_socket" capture-pane -p 2>/dev/null | grep -q 'Corvane NT Installation'; then shown=1; break; fi
+    sleep 0.1
+  done
+  [ -n "$shown" ] || note_failure "run $runs: the dialog did not show"
+  for key in "$@"; do
+    case $key in
+      Tab|Enter|Escape|Space|BSpace) tmux -L "$tmux_socket" send-keys "$key" ;;
+      *) tmux -L "$tmux_socket" send-keys -l "$key" ;;
+    esac
+    sleep 0.3
+  done
+  for _ in $(seq 100); do
+    [ -f "$scratch/status" ] && break
+    sleep 0.1
+  done
+  if [ -f "$scratch/status" ]; then
+    last_status=$(cat "$scratch/status")
+  else
+    last_status=timeout
+    tmux -L "$tmux_socket" capture-pane -p >"$scratch/err"
+  fi
+  tmux -L "$tmux_socket" kill-server 2>/dev/null
+}
+
+dialog() {
+  runs=$((runs + 1))
+  if [ "$host" = wine ]; then
+    if [ ! -f "$bin/cvsetup-keys.exe" ]; then
+      note_failure "$bin/cvsetup-keys.exe is not built"
+      last_status=missing
+      : >"$scratch/out"
+      return
+    fi
+    start_display || { last_status=missing; : >"$scratch/out"; return; }
+    (cd "$scratch/work" && timeout 120 wine "$bin/cvsetup-keys.exe" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
+    last_status=$?
+  else
+    dialog_on_terminal "$@"
+  fi
+  cp "$scratch/out" "$scratch/out.$runs"
+  cp "$scratch/err" "$scratch/err.$runs"
+}
+
+skipped=''
+not_under_wine() {
+  [ "$host" = wine ] || return 0
+  skipped=$1
+  return 1
 }
 
 expect_status() {
@@ -166,7 +275,7 @@ for list in "${lists[@]}"; do
   for scenario in $(grep -o '^scenario_[A-Za-z0-9_]*' "$list"); do
     name=${scenario#scenario_}
     [ -z "$only" ] || [ "$only" = "$name" ] || continue
-    failures=() runs=0 last_status=''
+    failures=() runs=0 last_status='' skipped=''
     if machine_start; then
       "$scenario"
       machine_end
@@ -174,7 +283,7 @@ for list in "${lists[@]}"; do
       note_failure "could not prepare the machine"
     fi
     if [ ${#failures[@]} -eq 0 ]; then
-      echo "ok   $name"
+      echo "ok   $name${skipped:+ (not run here: $skipped)}"
       passed=$((passed + 1))
     else
       echo "FAIL $name ($(basename "$list"))"
