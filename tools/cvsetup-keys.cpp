@@ -46,12 +46,14 @@ static void TypeKey(HWND dialog, UINT virtualKey, char character) {
   UINT scan = MapVirtualKeyA(virtualKey, 0);
   LPARAM down = 1 | ((LPARAM)scan << 16);
   LPARAM up = down | (1u << 30) | (1u << 31);
-  Post(dialog, WM_KEYDOWN, virtualKey, down);
-  // What TranslateMessage would make of the key down: these keys come as
-  // characters too, which an edit field needs (Backspace) and the dialog
-  // manager leaves alone (Tab, Enter, Escape are handled on key down).
-  if (character) Post(dialog, WM_CHAR, (WPARAM)(unsigned char)character, down);
+  // The dialog's loop translates a key down into its character, as it would a
+  // real key's; a character without a key of its own comes as WM_CHAR alone.
+  if (virtualKey)
+    Post(dialog, WM_KEYDOWN, virtualKey, down);
+  else
+    Post(dialog, WM_CHAR, (WPARAM)(unsigned char)character, down);
   Settle(dialog);
+  if (!virtualKey) return;
   Post(dialog, WM_KEYUP, virtualKey, up);
   Settle(dialog);
 }
@@ -73,18 +75,13 @@ static DWORD WINAPI SendKeys(LPVOID parameter) {
   for (int k = 0; k < keys->Count && IsWindow(dialog); k++) {
     const char* name = keys->Names[k];
     UINT virtualKey = NamedKey(name);
-    if (virtualKey == VK_TAB) {
-      TypeKey(dialog, VK_TAB, 0);
-    } else if (virtualKey == VK_SPACE) {
-      TypeKey(dialog, VK_SPACE, ' ');
-    } else if (virtualKey == VK_BACK) {
-      TypeKey(dialog, VK_BACK, '\b');
-    } else if (virtualKey) {
+    if (virtualKey) {
       TypeKey(dialog, virtualKey, 0);
     } else {
       for (const char* c = name; *c; c++) {
+        // A character that needs Shift or has no key here comes as a character alone.
         SHORT scan = VkKeyScanA(*c);
-        TypeKey(dialog, scan == -1 ? 0 : (UINT)(scan & 0xFF), *c);
+        TypeKey(dialog, scan == -1 || (scan & 0xFF00) ? 0 : (UINT)(scan & 0xFF), *c);
       }
     }
   }

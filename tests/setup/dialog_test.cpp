@@ -155,6 +155,17 @@ TEST_F(ConfigurationDialog, CancelAfterEditingGivesStatusTwoAndClosesDialogAndHe
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
 }
 
+// Messages that the dialog gets after Cancel (a key's release, a late
+// notification) do not turn the cancelled dialog into an accepted one.
+TEST_F(ConfigurationDialog, CancelStandsWhenMessagesFollowIt) {
+  session.Then([&] {
+    PostMessageA(Dialog(), WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(Dialog(), WM_KEYUP, VK_ESCAPE, 0);
+    PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(315, CBN_EDITCHANGE), (LPARAM)Item(315));
+  });
+  EXPECT_EQ(RunDoDialog("0"), "2,");
+}
+
 TEST_F(ConfigurationDialog, CloseFromTheWindowMenuGivesStatusZeroWithoutFields) {
   session.Then([&] {
     TypeInto(315, "7");  // not checked: Close does not validate
