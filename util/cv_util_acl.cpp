@@ -8,8 +8,12 @@
 static BYTE AddressArgument[CVL_ADDRESS_LENGTH];
 
 void ShowAcl(void) {
+  /* A refused or failed read returns 1 or 2, which are also the counts of a list
+     of one or two entries; only the failed I/O control tells them apart. */
+  SetLastError(ERROR_SUCCESS);
   LONG Count = Cvlapi(CVL_FN_ACL_GET, (int)sizeof AddressBuffer, AddressBuffer);
   if (Count < 0) return; /* the call failed */
+  if ((Count == CVL_REFUSED || Count == CVL_FAILED) && GetLastError() != ERROR_SUCCESS) return;
   if (Count == 0) {
     printf("No ACL entries\n");
   } else if (Count <= ADDRESS_BUFFER_ENTRIES) {
