@@ -3,6 +3,7 @@
 #include <cvsim/machine.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -65,6 +66,27 @@ MachineLock::~MachineLock() {
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
+namespace {
+
+// Temporary files that writers of `path` killed before their rename left beside
+// it (`path`.tmp.PID.N): removed once their process no longer runs, so that kills
+// do not pile them up. Another process's file stays while it may still rename it.
+void RemoveLeftoversOfGoneWriters(const std::string& path) {
+  std::filesystem::path file(path);
+  std::string prefix = file.filename().string() + ".tmp.";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
+    std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    char* end = nullptr;
+    long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || *end != '.' || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
+  }
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
   // Unique per process and per call, so that two threads writing one path never
   // share a temporary file.
@@ -87,6 +109,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     ::unlink(temporary.c_str());
     return false;
   }
+  RemoveLeftoversOfGoneWriters(path);
   return true;
 }
 
