@@ -19,6 +19,8 @@ struct AdapterSetup {
 void InitAdapter(AdapterState& state, const AdapterSetup& setup);
 // Whether bytes that claim to be an adapter state are one of this layout.
 bool IsAdapterState(const AdapterState& state);
+// And beyond that, one whose counts and indexes stay within their arrays.
+bool IsSoundAdapterState(const AdapterState& state);
 
 // Time. SyncClock lets simulated time follow the host clock (milliseconds, any
 // origin shared by every caller) unless frozen; AdvanceTime steps it directly.

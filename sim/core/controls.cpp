@@ -32,7 +32,8 @@ uint32_t AclDelete(AdapterState& s, const uint8_t* address) {
 
 void AclClear(AdapterState& s) {
   s.acl.count = 0;
-  FillBytes(&s.acl.entries[0][0], 0, sizeof s.acl.entries);
+  // The whole table as one object: the compiler sees a write past entries[0] otherwise.
+  FillBytes(reinterpret_cast<uint8_t*>(&s.acl.entries), 0, sizeof s.acl.entries);
 }
 
 void SetNetId(AdapterState& s, uint16_t netId) { SetSb16(s, kSbNetId, netId); }

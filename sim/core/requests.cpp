@@ -177,7 +177,7 @@ uint32_t Acl(Call& c) {
       // The whole list's size is reported even when less of it fits, so that a
       // caller can tell that its area was too small.
       c.reply = c.s.acl.count * kAddressSize;
-      CopyBytes(c.data, &c.s.acl.entries[0][0], Min(c.reply, c.size));
+      CopyBytes(c.data, reinterpret_cast<const uint8_t*>(&c.s.acl.entries), Min(c.reply, c.size));
       return kStatusSuccess;
     case kOpSet:
       AclClear(c.s);
