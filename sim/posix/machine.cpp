@@ -36,7 +36,9 @@ bool BuildMachine(const std::string& root, const MachineOptions& options) {
   setup.cellAp = options.cellAp;
   setup.versionMajor = options.versionMajor;
   setup.versionMinor = options.versionMinor;
-  return SaveAdapterState(DevicePath(root, options.instance), *NewAdapterState(setup));
+  std::unique_ptr<AdapterState> state = NewAdapterState(setup);
+  if (options.frozen) Freeze(*state);
+  return SaveAdapterState(DevicePath(root, options.instance), *state);
 }
 
 void CreateDefaultMachine(const std::string& root) { BuildMachine(root, MachineOptions{}); }

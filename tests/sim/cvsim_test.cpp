@@ -173,6 +173,21 @@ TEST(Cvsim, FreezeAdvanceThaw) {
   EXPECT_NE(Cvsim({"peek", "561", "12"}), advanced);
 }
 
+// A frozen adapter from the start is the same adapter wherever and whenever it
+// is made: what scenarios on two hosts compare.
+TEST(Cvsim, InitFrozenMakesTheSameAdapterEveryTime) {
+  cvtest::TempMachine machine;
+  Cvsim({"init", "--frozen"});
+  std::string status = Cvsim({"peek", "500", "191"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(Cvsim({"peek", "500", "191"}), status);
+  Cvsim({"init", "--frozen"});
+  EXPECT_EQ(Cvsim({"peek", "500", "191"}), status);
+  Cvsim({"thaw"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_NE(Cvsim({"peek", "500", "191"}), status);
+}
+
 TEST(Cvsim, LogShowsEachRequestOnALine) {
   cvtest::TempMachine machine;
   Cvsim({"init"});

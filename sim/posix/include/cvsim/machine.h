@@ -17,6 +17,7 @@ struct MachineOptions {
   bool device = true;               // false: the device does not exist
   uint16_t versionMajor = 2;
   uint16_t versionMinor = 10;
+  bool frozen = false;  // simulated time stands still until thawed
 };
 
 // (Re)makes the machine at root: registry.reg, an empty dosdevices/, devices/ with

@@ -1,0 +1,300 @@
+// cvsim's commands: the command line read exactly, then one step on the adapter.
+// A command line that does not parse changes nothing.
+#include "cvsim_commands.h"
+
+#include "cvsim_args.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace cvsim {
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* usage;  // the arguments after the name
+  int (*run)(Host& host, const Args& args);
+};
+
+const Command* current = nullptr;
+const Host* currentHost = nullptr;
+
+int Usage() {
+  std::fprintf(stderr, "usage: %s %s %s\n", currentHost->Invocation(), current->name, current->usage);
+  return 2;
+}
+
+// A step whose only effect is the change it makes.
+int Change(Host& host, const std::function<void(AdapterState&)>& change) {
+  return host.OnAdapter([&](AdapterState& state, uint64_t, Output&) {
+    change(state);
+    return 0;
+  });
+}
+
+int Failed(Output& output, const std::string& message) {
+  output.err += message + "\n";
+  return 1;
+}
+
+std::string HexBytes(const uint8_t* bytes, size_t n, const char* separator) {
+  std::string text;
+  char digits[3];
+  for (size_t i = 0; i < n; ++i) {
+    if (i && *separator) text += separator;
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    text += digits;
+  }
+  return text;
+}
+
+int Init(Host& host, const Args& args) {
+  InitOptions options;
+  bool station = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--station") {
+      station = true;
+    } else if (a == "--cellap") {
+      options.setup.cellAp = true;
+    } else if (a == "--no-instance") {
+      options.instanceKey = false;
+    } else if (a == "--no-device") {
+      options.device = false;
+    } else if (a == "--frozen") {
+      options.frozen = true;
+    } else if (a == "--instance" && i + 1 < args.size() && args::InstanceName(args[i + 1])) {
+      options.instance = args[++i];
+    } else if (a == "--driver-version" && i + 1 < args.size() &&
+               args::DriverVersion(args[i + 1], options.setup.versionMajor, options.setup.versionMinor)) {
+      ++i;
+    } else {
+      return Usage();
+    }
+  }
+  if (station && options.setup.cellAp) return Usage();
+  return host.Init(options);
+}
+
+int Peek(Host& host, const Args& args) {
+  if (args.size() != 2) return Usage();
+  auto address = args::Hex(args[0], kMemorySize - 1);
+  auto count = args::Decimal(args[1], kMemorySize);
+  if (!address || !count || *count == 0 || *address + *count > kMemorySize) return Usage();
+  return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
+    output.out += HexBytes(state.memory + *address, *count, " ") + "\n";
+    return 0;
+  });
+}
+
+int Poke(Host& host, const Args& args) {
+  if (args.size() < 2) return Usage();
+  auto address = args::Hex(args[0], kMemorySize - 1);
+  std::vector<uint8_t> bytes;
+  for (size_t i = 1; i < args.size(); ++i) {
+    auto byte = args::Hex(args[i], 0xFF);
+    if (!byte) return Usage();
+    bytes.push_back(static_cast<uint8_t>(*byte));
+  }
+  if (!address || *address + bytes.size() > kMemorySize) return Usage();
+  return Change(host, [&](AdapterState& state) { std::memcpy(state.memory + *address, bytes.data(), bytes.size()); });
+}
+
+int Set(Host& host, const Args& args) {
+  if (args.size() != 2) return Usage();
+  const std::string& key = args[0];
+  const std::string& value = args[1];
+  std::function<void(AdapterState&)> change;
+  uint8_t address[kAddressSize];
+  uint16_t major = 0, minor = 0;
+  if (key == "irq" || key == "io" || key == "membase") {
+    auto v = key == "irq" ? args::Decimal(value, 0xFFFFFFFF) : args::Hex(value, 0xFFFFFFFF);
+    if (!v) return Usage();
+    uint32_t DriverConfig::*field = key == "irq" ? &DriverConfig::interrupt
+                                    : key == "io" ? &DriverConfig::ioBase
+                                                  : &DriverConfig::memoryAddress;
+    change = [field, v](AdapterState& s) { s.config.*field = static_cast<uint32_t>(*v); };
+  } else if (key == "access-mode") {
+    auto v = args::Decimal(value, 0xFFFF);
+    if (!v) return Usage();
+    change = [v](AdapterState& s) { s.config.accessMode = static_cast<uint16_t>(*v); };
+  } else if (key == "netid") {
+    auto v = args::Hex(value, 0xFFFF);
+    if (!v) return Usage();
+    change = [v](AdapterState& s) { SetNetId(s, static_cast<uint16_t>(*v)); };
+  } else if (key == "address" || key == "ap-address") {
+    if (!args::Address(value, address)) return Usage();
+    bool ap = key == "ap-address";
+    change = [ap, &address](AdapterState& s) { ap ? SetApAddress(s, address) : SetStationAddress(s, address); };
+  } else if (key == "firmware-version" || key == "firmware-date") {
+    if (!args::FirmwareText(value)) return Usage();
+    bool version = key == "firmware-version";
+    change = [version, &value](AdapterState& s) {
+      version ? SetFirmwareVersion(s, value.c_str()) : SetFirmwareDate(s, value.c_str());
+    };
+  } else if (key == "driver-version") {
+    if (!args::DriverVersion(value, major, minor)) return Usage();
+    change = [major, minor](AdapterState& s) {
+      s.config.versionMajor = major;
+      s.config.versionMinor = minor;
+    };
+  } else if (key == "mode") {
+    if (value != "station" && value != "cellap") return Usage();
+    bool cellAp = value == "cellap";
+    change = [cellAp](AdapterState& s) { SetMode(s, cellAp); };
+  } else {
+    return Usage();
+  }
+  return Change(host, change);
+}
+
+int Acl(Host& host, const Args& args) {
+  uint8_t address[kAddressSize];
+  if (args.empty()) {
+    return host.OnAdapter([](AdapterState& state, uint64_t, Output& output) {
+      for (uint32_t i = 0; i < state.acl.count; ++i) output.out += HexBytes(state.acl.entries[i], kAddressSize, " ") + "\n";
+      return 0;
+    });
+  }
+  if (args.size() == 1 && args[0] == "clear") return Change(host, [](AdapterState& state) { AclClear(state); });
+  if (args.size() == 2 && args[0] == "add" && args::Address(args[1], address)) {
+    return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
+      return AclAdd(state, address) == kStatusSuccess ? 0 : Failed(output, "the access control list is full");
+    });
+  }
+  return Usage();
+}
+
+int FailCommand(Host& host, const Args& args) {
+  if (args.size() == 1 && args[0] == "--clear") return Change(host, [](AdapterState& state) { ClearFaults(state); });
+  if (args.size() != 2) return Usage();
+  auto oid = args::Hex(args[0], 0xFFFFFFFF);
+  auto status = args::Decimal(args[1], 0xFFFFFFFF);
+  if (!oid || !status) return Usage();
+  return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
+    return SetFault(state, static_cast<uint32_t>(*oid), static_cast<uint32_t>(*status))
+               ? 0
+               : Failed(output, "no room for another fault: clear them with 'fail --clear'");
+  });
+}
+
+int FailDosRemoval(Host& host, const Args& args) {
+  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) return Usage();
+  return host.FailDosRemoval(args[0] == "on");
+}
+
+int Freeze(Host& host, const Args& args) {
+  if (!args.empty()) return Usage();
+  return Change(host, [](AdapterState& state) { Freeze(state); });
+}
+
+int Thaw(Host& host, const Args& args) {
+  if (!args.empty()) return Usage();
+  return host.OnAdapter([](AdapterState& state, uint64_t hostNowMs, Output&) {
+    Thaw(state, hostNowMs);
+    return 0;
+  });
+}
+
+int Advance(Host& host, const Args& args) {
+  if (args.size() != 1) return Usage();
+  auto ms = args::Decimal(args[0], UINT64_MAX);
+  if (!ms) return Usage();
+  return Change(host, [&](AdapterState& state) { AdvanceTime(state, *ms); });
+}
+
+// One line a request: oid, operation, Length, the data bytes sent.
+std::string LogLine(const LogRecord& r, const uint8_t* data) {
+  char head[48];
+  if (r.operation == kLogNoBlock) {
+    std::snprintf(head, sizeof head, "%08X - %u -", r.oid, r.length);
+    return head;
+  }
+  std::snprintf(head, sizeof head, "%08X %u %u", r.oid, r.operation, r.length);
+  std::string line = head;
+  if (r.dataSize) {
+    line += ' ';
+    line += HexBytes(data, r.keptSize, "");
+    if (r.keptSize < r.dataSize) line += "...";
+  }
+  return line;
+}
+
+int Log(Host& host, const Args& args) {
+  bool clear = args.size() == 1 && args[0] == "--clear";
+  if (!args.empty() && !clear) return Usage();
+  if (!host.HasAdapter()) return 0;  // no adapter: it received nothing
+  if (clear) return Change(host, [](AdapterState& state) { LogClear(state); });
+  return host.OnAdapter([](AdapterState& state, uint64_t, Output& output) {
+    std::vector<uint8_t> data(kLogCapacity);
+    LogRecord record{};
+    for (uint32_t cursor = 0; LogNext(state, cursor, record, data.data(), kLogCapacity);)
+      output.out += LogLine(record, data.data()) + "\n";
+    return 0;
+  });
+}
+
+constexpr Command kCommands[] = {
+    {"init", "[--station|--cellap] [--instance NAME] [--no-instance] [--no-device] [--driver-version M.mm] [--frozen]",
+     Init},
+    {"peek", "ADDR COUNT", Peek},
+    {"poke", "ADDR BYTE...", Poke},
+    {"set", "KEY VALUE  (irq io membase access-mode netid address ap-address firmware-version firmware-date "
+            "driver-version mode)",
+     Set},
+    {"acl", "[add ADDR | clear]", Acl},
+    {"fail", "OID STATUS | --clear", FailCommand},
+    {"fail-dos-removal", "on|off", FailDosRemoval},
+    {"freeze", "", Freeze},
+    {"thaw", "", Thaw},
+    {"advance", "MS", Advance},
+    {"log", "[--clear]", Log},
+};
+
+int GeneralUsage(const Host& host) {
+  std::string names;
+  for (const Command& c : kCommands) {
+    if (!names.empty()) names += '|';
+    names += c.name;
+  }
+  std::fprintf(stderr, "usage: %s %s ...\n", host.Invocation(), names.c_str());
+  return 2;
+}
+
+}  // namespace
+
+void Print(const Output& output) {
+  std::fputs(output.out.c_str(), stdout);
+  std::fflush(stdout);
+  size_t from = 0;
+  while (from < output.err.size()) {
+    size_t end = output.err.find('\n', from);
+    if (end == std::string::npos) end = output.err.size();
+    std::fprintf(stderr, "cvsim: %s\n", output.err.substr(from, end - from).c_str());
+    from = end + 1;
+  }
+}
+
+int Fail(const std::string& message) {
+  Print(Output{"", message});
+  return 1;
+}
+
+int RunCommand(Host& host, const Args& args) {
+  currentHost = &host;
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::printf("usage: %s COMMAND ...\n", host.Invocation());
+    for (const Command& c : kCommands) std::printf("  %s %s\n", c.name, c.usage);
+    return 0;
+  }
+  if (args.empty()) return GeneralUsage(host);
+  for (const Command& c : kCommands) {
+    if (args[0] != c.name) continue;
+    current = &c;
+    return c.run(host, Args(args.begin() + 1, args.end()));
+  }
+  return GeneralUsage(host);
+}
+
+}  // namespace cvsim
