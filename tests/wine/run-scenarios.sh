@@ -11,6 +11,9 @@
 # which mean the same on both hosts, so that one list checks both builds:
 #
 #   instance_key NAME        the driver instance key SYSTEM\CurrentControlSet\Services\NAME
+#   adapter [OPTION...]      a simulated adapter and its instance key (cvsim init OPTION...):
+#                            on POSIX in the machine's files, under Wine the kernel driver,
+#                            installed and started by cvsim.exe for the scenario's session
 #   instance_parameters NAME VALUE=NUMBER...
 #                            that key with DWORD values in its Parameters key
 #   text_file PATH TEXT      a file in the scenario's working folder (TEXT taken verbatim)
@@ -20,9 +23,13 @@
 #                            it: Tab, Enter, Escape, Space, BSpace or literal characters
 #   not_under_wine REASON    ends the scenario here under Wine, saying why (use as
 #                            `not_under_wine "..." || return`)
+#   not_under_wine64 REASON  the same in a 64-bit prefix only
 #   expect_status N          the last run's exit status
 #   expect_stdout [TEXT]     the last run's standard output, byte for byte (TEXT, or
 #                            standard input when no TEXT is given)
+#   expect_stdout_matching [TEXT]
+#                            the same, each line of TEXT an extended regular expression
+#                            for the whole line (for what differs by build, as addresses)
 #
 # Expected texts are written with line feeds; on Windows a program's text-mode
 # output ends its lines with CR LF, so there each line feed stands for CR LF.
@@ -155,11 +162,27 @@ run() {
   if [ "$host" = wine ]; then
     (cd "$scratch/work" && timeout 120 wine "$program" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
   else
-    (cd "$scratch/work" && timeout 60 "$program" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
+    # Without a terminal, as a program that Wine starts here has no console.
+    (cd "$scratch/work" && timeout 60 setsid -w "$program" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
   fi
   last_status=$?
   cp "$scratch/out" "$scratch/out.$runs"
   cp "$scratch/err" "$scratch/err.$runs"
+}
+
+adapter() {
+  local status
+  if [ "$host" = wine ]; then
+    # The driver lives as long as the session: keep it for the whole scenario
+    # (machine_end ends it). cvsim.exe may be the session's first process, so
+    # its output goes to files of its own, which Wine's system processes keep.
+    wineserver -p
+    (cd "$scratch" && timeout 120 wine "$bin/cvsim.exe" init "$@" >"$scratch/adapter.out" 2>"$scratch/adapter.err" </dev/null)
+  else
+    "$bin/cvsim" init "$@" >"$scratch/adapter.out" 2>"$scratch/adapter.err" </dev/null
+  fi
+  status=$?
+  [ $status -eq 0 ] || note_failure "cvsim init $* failed with status $status: $(head -5 "$scratch/adapter.err")"
 }
 
 # The dialog needs a screen: under Wine one virtual X display for the whole run,
@@ -247,6 +270,12 @@ not_under_wine() {
   return 1
 }
 
+not_under_wine64() {
+  [ "$host" = wine ] && [ -d "$template/drive_c/windows/syswow64" ] || return 0
+  skipped=$1
+  return 1
+}
+
 expect_status() {
   if [ "$last_status" != "$1" ]; then
     note_failure "run $runs: exit status $last_status, expected $1"
@@ -263,6 +292,29 @@ $(diff <(cat -A "$expected") <(cat -A "$scratch/out") | sed 's/^/    /')"
       note_failure "run $runs: standard error was:
 $(head -20 "$scratch/err" | sed 's/^/    /')"
     fi
+  fi
+}
+
+expect_stdout_matching() {
+  local expected=$scratch/expected.$runs pattern line number=0 differs=''
+  if [ $# -gt 0 ]; then printf '%s' "$1"; else cat; fi >"$expected"
+  local -a actual=()
+  mapfile -t actual < <(tr -d '\r' <"$scratch/out")
+  local -a patterns=()
+  mapfile -t patterns <"$expected"
+  [ ${#actual[@]} -eq ${#patterns[@]} ] || differs=1
+  for pattern in "${patterns[@]}"; do
+    line=${actual[$number]-}
+    [[ $line =~ ^($pattern)$ ]] || differs=1
+    number=$((number + 1))
+  done
+  # The line ends the host's programs write, as expect_stdout checks them.
+  tr -d '\r' <"$scratch/out" | host_text | cmp -s - "$scratch/out" || differs=1
+  if [ -n "$differs" ]; then
+    note_failure "run $runs: standard output does not match (patterns, then actual):
+$(sed 's/^/    /' "$expected")
+    --
+$(cat -A "$scratch/out" | sed 's/^/    /')"
   fi
 }
 
