@@ -33,7 +33,11 @@ static BOOL FindInstance(void) {
     return FALSE;
   BOOL Found = FALSE;
   for (DWORD Index = 0; !Found; Index++) {
-    if (RegEnumKeyA(Services, Index, DeviceName, sizeof DeviceName) != ERROR_SUCCESS) break;
+    LONG Result = RegEnumKeyA(Services, Index, DeviceName, sizeof DeviceName);
+    /* A name too long for the buffer is no instance name, and no reason to stop
+       looking: another service's long name must not hide the adapter. */
+    if (Result == ERROR_MORE_DATA) continue;
+    if (Result != ERROR_SUCCESS) break;
     Found = IsInstanceName(DeviceName);
   }
   RegCloseKey(Services);

@@ -63,6 +63,13 @@ TEST_F(ConnectionTest, NamesThatOnlyBeginLikeAnInstanceDoNotMatch) {
   }
 }
 
+TEST_F(ConnectionTest, AServiceNameTooLongForTheBufferIsPassedOver) {
+  // 200 characters sort before cvlan1 and do not fit the 128-character name.
+  ScriptedAdapter adapter(machine, {std::string(200, 'A'), "cvlan1"}, "cvlan1");
+  ASSERT_NE(CvlapiLocate(), nullptr);
+  EXPECT_EQ(DosTarget("cvlan1"), "\\Device\\cvlan1");
+}
+
 TEST_F(ConnectionTest, NoServicesKeyOrNoRegistryGivesNull) {
   EXPECT_EQ(CvlapiLocate(), nullptr);
   machine.WriteFile("registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n");
