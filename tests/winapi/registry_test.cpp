@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -246,6 +248,10 @@ TEST_F(Registry, AMissingFileIsAnEmptyRegistryAndAnUnreadableOneAnError) {
   char name[64];
   EXPECT_EQ(RegEnumKeyA(HKEY_LOCAL_MACHINE, 0, name, sizeof name), ERROR_NO_MORE_ITEMS);
   std::filesystem::create_directory(machine_.path("registry.reg"));
+  EXPECT_EQ(RegEnumKeyA(HKEY_LOCAL_MACHINE, 0, name, sizeof name), ERROR_REGISTRY_IO_FAILED);
+  // A FIFO without a writer is no file either; its open used to wait for ever.
+  std::filesystem::remove(machine_.path("registry.reg"));
+  ASSERT_EQ(mkfifo(machine_.path("registry.reg").c_str(), 0644), 0);
   EXPECT_EQ(RegEnumKeyA(HKEY_LOCAL_MACHINE, 0, name, sizeof name), ERROR_REGISTRY_IO_FAILED);
 }
 

@@ -75,7 +75,9 @@ RegistrySnapshot Failed(DWORD error) {
 
 RegistrySnapshot CurrentRegistry() {
   std::string path = SystemRoot() + "/registry.reg";
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in the file's place fails below instead of
+  // waiting for a writer; on a regular file the flag changes nothing.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno != ENOENT && errno != ENOTDIR) return Failed(ERROR_REGISTRY_IO_FAILED);
     RegistrySnapshot empty;
