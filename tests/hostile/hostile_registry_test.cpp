@@ -118,6 +118,15 @@ const RegistryCase kCases[] = {
        Write(m, WithParameters(t, hex + "\n"));
      },
      Answer::kAdapter},
+    // The values of a key used to be looked up one by one as the file was read,
+    // which made a parse take minutes.
+    {"200,000 values in the instance's parameters",
+     [](auto& t, auto& m) {
+       std::string values = kWrongTypes;
+       for (int i = 0; i < 200000; ++i) values += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
+       Write(m, WithParameters(t, values));
+     },
+     Answer::kAdapter},
     // Sorted before cvlan1, and too long for the adapter library's 128-character
     // key name: it used to end the search there, as if there were no instance.
     {"a service of 200 characters before the instance",

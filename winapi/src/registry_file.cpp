@@ -72,18 +72,17 @@ bool RegistryKey::RemoveSubkey(std::string_view name) {
 }
 
 const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
-  for (const RegistryValue& value : values_)
-    if (AsciiEqualNoCase(value.name, name)) return &value;
-  return nullptr;
+  auto it = valueIndex_.find(AsciiUpper(name));
+  return it == valueIndex_.end() ? nullptr : &values_[it->second];
 }
 
 void RegistryKey::SetValue(RegistryValue value) {
-  for (RegistryValue& existing : values_) {
-    if (AsciiEqualNoCase(existing.name, value.name)) {
-      existing.type = value.type;
-      existing.data = std::move(value.data);
-      return;
-    }
+  auto [it, added] = valueIndex_.try_emplace(AsciiUpper(value.name), values_.size());
+  if (!added) {
+    RegistryValue& existing = values_[it->second];
+    existing.type = value.type;
+    existing.data = std::move(value.data);
+    return;
   }
   values_.push_back(std::move(value));
 }
@@ -109,6 +108,8 @@ bool RegistryKey::RemoveValue(std::string_view name) {
                          [&](const RegistryValue& value) { return AsciiEqualNoCase(value.name, name); });
   if (it == values_.end()) return false;
   values_.erase(it);
+  valueIndex_.clear();
+  for (size_t i = 0; i < values_.size(); ++i) valueIndex_.emplace(AsciiUpper(values_[i].name), i);
   return true;
 }
 

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace winapi {
@@ -68,6 +69,9 @@ class RegistryKey {
   std::string name_;
   std::vector<std::unique_ptr<RegistryKey>> subkeys_;
   std::vector<RegistryValue> values_;
+  // Upper-cased name -> place in values_, so that a key of many values reads in
+  // linear time (a hand-made file may hold hundreds of thousands).
+  std::unordered_map<std::string, size_t> valueIndex_;
 };
 
 // Parses .reg text into *machine (HKEY_LOCAL_MACHINE; sections for other roots are
