@@ -103,6 +103,14 @@ const RegistryCase kCases[] = {
     {"a key name of a megabyte",
      [](auto& t, auto& m) { Write(m, t + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(1 << 20, 'k') + "]\n"); },
      Answer::kNoAdapter},
+    // Deeper than NT's 512 levels: the keys' destruction used to overflow the stack.
+    {"a key 500,000 levels deep",
+     [](auto& t, auto& m) {
+       std::string path = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+       for (int level = 0; level < 500000; ++level) path += "\\k";
+       Write(m, t + path + "]\n");
+     },
+     Answer::kNoAdapter},
     {"UTF-16 as the registry editor writes it",
      [](auto& t, auto& m) {
        std::string wide = "\xFF\xFE";

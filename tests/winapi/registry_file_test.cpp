@@ -120,6 +120,11 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
   RegistryKey machine;
   EXPECT_NE(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n", &machine), "");
   EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(255, 'k') + "]\n", &machine), "");
+  // 512 levels below the root, as deep as NT goes; one more is an error.
+  std::string deep = "k";
+  for (int level = 2; level <= 512; ++level) deep += "\\k";
+  EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "]\n", &machine), "");
+  EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "\\k]\n", &machine).rfind("line 2: a key more than 512", 0), 0u);
 }
 
 TEST(RegistryFile, ReadsUtf16FilesAsTheRegistryEditorWritesThem) {

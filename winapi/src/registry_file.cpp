@@ -121,6 +121,9 @@ constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kMachine = "HKEY_LOCAL_MACHINE";
 constexpr size_t kMaxKeyName = 255;
+// As deep as NT's registry goes; it also bounds the recursion that destroys and
+// writes a key (a deeper file used to overflow the stack).
+constexpr size_t kMaxKeyDepth = 512;
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
@@ -230,10 +233,12 @@ class RegParser {
     path.remove_prefix(root.size());
     if (!path.empty()) {
       path.remove_prefix(1);  // the backslash after the root
+      size_t depth = 0;
       for (std::string_view rest = path; ;) {
         size_t end = std::min(rest.find('\\'), rest.size());
         if (end == 0) return Fail("an empty key name in the section's path");
         if (end > kMaxKeyName) return Fail("a key name longer than 255 characters");
+        if (++depth > kMaxKeyDepth) return Fail("a key more than 512 levels deep");
         if (end == rest.size()) break;
         rest.remove_prefix(end + 1);
       }
