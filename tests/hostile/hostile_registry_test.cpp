@@ -13,6 +13,7 @@
 
 #include <cstring>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -133,6 +134,16 @@ const RegistryCase kCases[] = {
        std::string values = kWrongTypes;
        for (int i = 0; i < 200000; ++i) values += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
        Write(m, WithParameters(t, values));
+     },
+     Answer::kAdapter},
+    {"100,000 keys out of order",
+     [](auto& t, auto& m) {
+       std::vector<int> order(100000);
+       for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+       std::shuffle(order.begin(), order.end(), std::mt19937(1009));
+       std::string sections = t;
+       for (int key : order) sections += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K" + std::to_string(key) + "]\n";
+       Write(m, sections);
      },
      Answer::kAdapter},
     // Sorted before cvlan1, and too long for the adapter library's 128-character

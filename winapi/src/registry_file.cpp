@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <optional>
 
 namespace winapi {
@@ -167,6 +169,27 @@ std::string EightBitText(std::string_view text) {
   return std::string(text);
 }
 
+// The keys as the file names them, in any order: a RegistryKey keeps its subkeys
+// in a sorted vector, where a key inserted before the others costs a move of all
+// of them, so a file of many sections out of order took minutes. The parse finds
+// and adds keys in this tree instead and builds the RegistryKeys once, in order.
+struct ParsedKey {
+  explicit ParsedKey(std::string name) : key(std::move(name)) {}
+  RegistryKey key;                                           // its name and values
+  std::map<std::string, std::unique_ptr<ParsedKey>> subkeys;  // by upper-cased name
+};
+
+// The tree as RegistryKeys; every subkey goes after those before it.
+RegistryKey Assemble(ParsedKey& parsed) {
+  RegistryKey key = std::move(parsed.key);
+  for (auto& [upper, child] : parsed.subkeys) {
+    std::string name = child->key.name();
+    RegistryKey built = Assemble(*child);  // the depth is at most kMaxKeyDepth
+    key.CreatePath(name) = std::move(built);
+  }
+  return key;
+}
+
 class RegParser {
  public:
   RegParser(std::string_view text, RegistryKey* machine) : text_(text), machine_(machine) {}
@@ -174,6 +197,7 @@ class RegParser {
   bool Parse(std::string* error) {
     bool ok = ParseAll();
     if (!ok && error) *error = "line " + std::to_string(lineNumber_) + ": " + problem_;
+    if (ok) *machine_ = Assemble(root_);
     return ok;
   }
 
@@ -243,7 +267,16 @@ class RegParser {
         rest.remove_prefix(end + 1);
       }
     }
-    key_ = &machine_->CreatePath(path);
+    ParsedKey* key = &root_;
+    for (std::string_view rest = path; !rest.empty();) {
+      size_t end = std::min(rest.find('\\'), rest.size());
+      std::string_view name = rest.substr(0, end);
+      auto [it, added] = key->subkeys.try_emplace(AsciiUpper(name));
+      if (added) it->second = std::make_unique<ParsedKey>(std::string(name));
+      key = it->second.get();
+      rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    key_ = &key->key;
     return true;
   }
 
@@ -356,6 +389,7 @@ class RegParser {
 
   std::string_view text_;
   RegistryKey* machine_;
+  ParsedKey root_{"HKEY_LOCAL_MACHINE"};
   RegistryKey* key_ = nullptr;
   size_t offset_ = 0;
   int lineNumber_ = 0;
