@@ -110,6 +110,22 @@ TEST_P(CvMonMemoryFaults, StopEveryFieldPassWithTheStatisticsError) {
   EXPECT_EQ(shown[6].substr(0, 16), "Tx_Host       0 ");
 }
 
+TEST_P(CvMonMemoryFaults, OnACellApShowTheStationScreenWhenTheModeCannotBeRead) {
+  ASSERT_TRUE(BuildMachine(machine.root(), MachineOptions{true}));
+  Change([](AdapterState& s) { Freeze(s); });
+  FailFrom(kOidMemory);
+  std::vector<std::string> shown = Screen();
+  ASSERT_EQ(shown.size(), 25u);
+  if (GetParam() == 0) {
+    EXPECT_NE(shown[0].find("Corvane CellAP Adapter Statistics"), std::string::npos);
+    EXPECT_EQ(shown[24], std::string(80, ' '));
+    return;
+  }
+  // The start-up reads failed too: the mode byte counts as 0, a station's.
+  EXPECT_NE(shown[0].find("Corvane Monitor Utility"), std::string::npos);
+  EXPECT_EQ(shown[24].substr(0, 25), "Error reading Statistics ");
+}
+
 TEST_P(CvMonAddressFaults, LeaveTheTemplatesAddressAndDrawTheRest) {
   std::vector<std::string> answered = Screen();
   ASSERT_EQ(answered.size(), 25u);
