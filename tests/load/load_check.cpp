@@ -119,6 +119,7 @@ class Checker {
           ++verdict_.checks;
           if (r.result < 0 || r.result > 32 || (r.flags & kBadList))
             Fault(std::string(where) + ": a list of " + std::to_string(r.result) + " entries that no operation made");
+          if (r.flags & kUnknownList) break;  // CV_UTIL showed no entries of a list above 20
           for (int e = 0; e < kEntriesPerWorker; ++e)
             Compare(lastAdd[e], at, (r.seen >> e) & 1, std::string(where) + ", entry " + std::to_string(e));
           break;

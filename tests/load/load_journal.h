@@ -17,7 +17,14 @@ enum class Op : uint8_t { kAdd, kDelete, kClear, kReadAcl, kReadStatus, kReadMem
 enum Flags : uint8_t {
   kTorn = 1,     // a status block whose totals did not add up
   kBadList = 2,  // a list with an entry no worker adds, a duplicate or more than 32 entries
+  kUnknownList = 4,  // CV_UTIL W said "Error getting ACL": more than the 20 entries it shows
 };
+
+// The last worker makes its operations by running CV_UTIL, the others through
+// the adapter library in their own process.
+constexpr int kUtilityWorker = kWorkers - 1;
+// What UtilityCall returns when CV_UTIL's output or exit status is none it gives.
+constexpr int16_t kUnreadable = -100;
 
 struct Record {
   uint64_t start;  // CLOCK_MONOTONIC nanoseconds just before the call
@@ -50,6 +57,11 @@ struct Verdict {
 // Compares every worker's answers, and the final list (read after all of them
 // ended), with what the operations imply.
 Verdict CheckJournals(const std::vector<std::vector<Record>>& journals, const std::vector<std::vector<uint8_t>>& finalList);
+
+// One operation of the utility worker: CV_UTIL X, Y, Z, W or I all. Returns what
+// the library call would have (for a delete that printed nothing: 1, refused);
+// a list read fills `list`.
+int16_t UtilityCall(Op op, const uint8_t* address, uint8_t* list, uint8_t& flags);
 
 // The worker: runs the operations at full speed until `seconds` have passed.
 int RunWorker(int index, double seconds, const std::string& journalPath);

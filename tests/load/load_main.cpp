@@ -1,6 +1,7 @@
 // cv_load: cv_mon on a CellAP with traffic flowing while four worker processes
 // add, delete and clear access-control-list entries and read the list and the
-// status block as fast as the adapter answers. Afterwards every answer and the
+// status block as fast as the adapter answers (three through the adapter
+// library, one by running CV_UTIL X, Y, Z, W and I all). Afterwards every answer and the
 // final list are checked against what the operations imply; during the run
 // cv_mon must keep answering its page keys, show no read error and keep its
 // memory. Prints the figures; exit status 0 when every check held, 1 when one
@@ -205,6 +206,7 @@ class Run {
     verdict_ = CheckJournals(journals, finalList);
     for (const auto& journal : journals)
       for (const Record& r : journal) ++operations_[static_cast<int>(r.op)];
+    utilityRuns_ = journals[kUtilityWorker].size();
     finalEntries_ = finalList.size();
     // The workers' last changes came after the last clear: nothing may be left open.
     return verdict_.faults.empty() && verdict_.finalAmbiguous == 0;
@@ -228,7 +230,9 @@ class Run {
     static const char* names[] = {"adds", "deletes", "clears", "list reads", "status reads", "memory reads"};
     uint64_t total = 0;
     for (uint64_t n : operations_) total += n;
-    std::printf("load run: %.1f s, %d workers, cv_mon all on a CellAP with traffic flowing\n", elapsed_, kWorkers);
+    std::printf("load run: %.1f s, cv_mon all on a CellAP with traffic flowing, %d workers: %d through the adapter "
+                "library, 1 running CV_UTIL (%zu runs)\n",
+                elapsed_, kWorkers, kWorkers - 1, utilityRuns_);
     std::printf("operations: %llu (%.0f a second):", static_cast<unsigned long long>(total),
                 elapsed_ > 0 ? static_cast<double>(total) / elapsed_ : 0.0);
     for (int i = 0; i < 6; ++i) std::printf(" %s %llu%s", names[i], static_cast<unsigned long long>(operations_[i]), i < 5 ? "," : "\n");
@@ -268,6 +272,7 @@ class Run {
   Verdict verdict_;
   uint64_t operations_[6] = {};
   size_t finalEntries_ = 0;
+  size_t utilityRuns_ = 0;
   double elapsed_ = 0;
   std::string monitorStatus_;
 };

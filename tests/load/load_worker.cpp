@@ -62,8 +62,9 @@ bool ReadJournal(const std::string& path, std::vector<Record>& records) {
 }
 
 int RunWorker(int index, double seconds, const std::string& journalPath) {
-  CVLAPI_PROC Cvlapi = CvlapiLocate();
-  if (!Cvlapi) {
+  const bool utility = index == kUtilityWorker;
+  CVLAPI_PROC Cvlapi = utility ? nullptr : CvlapiLocate();
+  if (!utility && !Cvlapi) {
     std::fprintf(stderr, "worker %d: no usable driver\n", index);
     return 1;
   }
@@ -86,7 +87,11 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
     r.entry = static_cast<uint8_t>(random() % kEntriesPerWorker);
     EntryAddress(index, r.entry, address);
     r.start = NowNs();
-    if (pick < 30) {
+    if (utility) {
+      r.op = pick < 30 ? Op::kAdd : pick < 60 ? Op::kDelete : pick < 62 ? Op::kClear : pick < 76 ? Op::kReadAcl
+                                                                                        : Op::kReadStatus;
+      r.result = UtilityCall(r.op, address, list, r.flags);
+    } else if (pick < 30) {
       r.op = Op::kAdd;
       r.result = static_cast<int16_t>(Cvlapi(CVL_FN_ACL_ADD, address));
     } else if (pick < 60) {
@@ -109,7 +114,7 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
     r.end = NowNs();
     if ((r.op == Op::kReadStatus || r.op == Op::kReadMemory) && r.result == CVL_SUCCESS && !Consistent(status))
       r.flags |= kTorn;
-    if (r.op == Op::kReadAcl && r.result >= 0) {
+    if (r.op == Op::kReadAcl && r.result >= 0 && !(r.flags & kUnknownList)) {
       bool listed[kWorkers][kEntriesPerWorker] = {};
       if (r.result > 32) r.flags |= kBadList;
       for (int i = 0; i < r.result && i <= 32; ++i) {
@@ -130,11 +135,12 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
     r.entry = static_cast<uint8_t>(e);
     EntryAddress(index, e, address);
     r.start = NowNs();
-    r.result = static_cast<int16_t>(Cvlapi(r.op == Op::kAdd ? CVL_FN_ACL_ADD : CVL_FN_ACL_DELETE, address));
+    r.result = utility ? UtilityCall(r.op, address, list, r.flags)
+                       : static_cast<int16_t>(Cvlapi(r.op == Op::kAdd ? CVL_FN_ACL_ADD : CVL_FN_ACL_DELETE, address));
     r.end = NowNs();
     journal.push_back(r);
   }
-  LONG closed = CvlapiClose();
+  LONG closed = utility ? 0 : CvlapiClose();
   if (!WriteJournal(journalPath, journal)) {
     std::fprintf(stderr, "worker %d: cannot write %s\n", index, journalPath.c_str());
     return 1;
