@@ -3,15 +3,16 @@
 says who made each: the program itself, the Win32 layer and the simulated
 machine under it (winapi/, sim/, standing in for the operating system), or the
 C and C++ runtime (before main, at exit, or inside a library call that the
-program made; one that winapi or sim made counts as theirs).
+program made, which is only a stream's buffer; one that winapi or sim made
+counts as theirs).
 
   python3 tests/heap/heap_count.py [--build build/default] [--seconds 30] [--verbose]
 
 CV_UTIL runs `I all`; cv_mon runs on a pseudo-terminal of 80 x 25 for the given
 time against a machine with traffic flowing, pages down and up once, and ends
 on the key q. The exit status is 1 when the program code itself allocated
-(a call of malloc, new, GlobalAlloc or LocalAlloc from adapter/, console/,
-util/ or monitor/) or when something allocated in cv_mon's main loop is still
+(a call of malloc, new, GlobalAlloc, LocalAlloc or of a library function that
+allocates, from adapter/, console/, util/ or monitor/) or when something allocated in cv_mon's main loop is still
 allocated at exit, 77 when valgrind is missing, else 0.
 """
 import argparse
@@ -35,6 +36,10 @@ PLATFORM_DIRS = ("winapi", "sim")
 # calls them allocates, though the heap call itself is made inside winapi (and
 # may be a tail call that leaves no frame of the Win32 function).
 WIN32_MEMORY = os.path.join(SOURCE, "winapi", "src", "memory.cpp")
+# What the C library makes once for the program, on its first use of a stream:
+# the stream's buffer. Anything else that the runtime allocates inside a call
+# of the program (strdup, fopen, a std::string's growth) is the program's.
+RUNTIME_BUFFERS = ("_IO_file_doallocate",)
 # The phases of a run, by the program function on the allocation's stack.
 PHASES = (("MonitorStart", "start-up"), ("MonitorTurn", "main loop"), ("MonitorEnd", "end"),
           ("CvUtilMain", "run"))
@@ -93,15 +98,16 @@ def classify(frames):
         if folder in PLATFORM_DIRS:
             return "platform", phase, f"{name} ({os.path.relpath(where, SOURCE)})"
         # The C or C++ runtime made it inside a library call: it belongs to
-        # whoever of this tree called the library (the program's printf gets
-        # its standard output buffer; winapi's fopen gets a FILE).
+        # whoever of this tree called the library (winapi's fopen gets a FILE),
+        # but for the buffer of a stream, which the runtime makes once.
         function = name.split("(")[0]
         if function == "???":
             function = "in " + os.path.basename(where)
         for caller, caller_where in frames[index + 1:]:
             folder = source_dir(caller_where)
             if folder in PROGRAM_DIRS:
-                return "runtime", phase, f"{function} for {caller.split('(')[0]}"
+                owner = "runtime" if function in RUNTIME_BUFFERS else "program"
+                return owner, phase, f"{function} for {caller.split('(')[0]} ({caller_where})"
             if folder in PLATFORM_DIRS:
                 return "platform", phase, f"{function} for {caller.split('(')[0]}"
         return "runtime", phase, f"{function} in the start-up or exit code"
