@@ -8,9 +8,13 @@
 #include <temp_machine.h>
 #include <tmux_session.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include <algorithm>
@@ -18,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -241,6 +246,41 @@ TEST_F(HostileRegistry, AnUnreadableFileHidesTheAdapter) {
             chmod(m.path("registry.reg").c_str(), 0);
           },
           Answer::kNoAdapter});
+}
+
+TEST_F(HostileRegistry, AFileRewrittenInPlaceWhileReadGivesOneOfTheTwoAnswers) {
+  // As an editor saves: truncate, then write the text in pieces. A reader sees
+  // the whole file, a part that reads, or a part that does not.
+  pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    for (;;) {
+      int fd = open(machine.path("registry.reg").c_str(), O_WRONLY | O_TRUNC);
+      for (size_t at = 0; fd >= 0 && at < intact_.size(); at += 200) {
+        if (write(fd, intact_.data() + at, std::min<size_t>(200, intact_.size() - at)) < 0) break;
+        usleep(50);
+      }
+      if (fd >= 0) close(fd);
+    }
+  }
+  struct Stop {
+    pid_t pid;
+    ~Stop() {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  } stop{writer};
+  std::set<std::string> answers;
+  for (int run = 0; run < 30; ++run) {
+    cvtest::ProgramResult util = Run("CV_UTIL", {"I"});
+    bool whole = util.status == 0 && util.out == utilIntact_.out;
+    bool none = util.status == 1 && util.out == "Error - Corvane API is not installed.\n";
+    EXPECT_TRUE(whole || none) << util.status << ": " << util.out;
+    answers.insert(whole ? "adapter" : "none");
+    cvtest::ProgramResult setup = Run("cvsetup-host", {"99999"});
+    EXPECT_TRUE(setup.status == 0 && (setup.out == "2,\n" || setup.out == "3,\n")) << setup.status << ": " << setup.out;
+  }
+  std::printf("answers seen: %s\n", testing::PrintToString(answers).c_str());
 }
 
 // The values of other types on the terminal: the dialog shows the numbers their
