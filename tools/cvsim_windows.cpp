@@ -4,6 +4,7 @@
 // from the driver, changes it as on POSIX, and puts it back (driver/control.h).
 #include "cvsim_commands.h"
 
+#include <core/instance_parameters.h>
 #include <driver/control.h>
 
 #include <windows.h>
@@ -181,14 +182,8 @@ class WindowsHost : public Host {
                                nullptr, nullptr, nullptr, nullptr, nullptr);
       if (!service) return Fail("cannot create the service " + options.instance + ": " + ErrorText(GetLastError()));
     }
-    int status = 0;
-    if (!options.device) {
-      StopService(service);
-    } else if (!StartServiceA(service, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
-      status = Fail("cannot start the driver " + options.instance + ": " + ErrorText(GetLastError()));
-    } else if (!WaitForState(service, SERVICE_RUNNING)) {
-      status = Fail("the driver " + options.instance + " does not run");
-    }
+    int status = WriteParameters(options);
+    if (status == 0) status = options.device ? Start(service, options.instance) : (StopService(service), 0);
     CloseServiceHandle(service);
     if (status || !options.device) return status;
 
@@ -235,6 +230,27 @@ class WindowsHost : public Host {
     if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
       return Fail("cannot copy " + source + " to " + target + ": " + ErrorText(GetLastError()));
     return 0;
+  }
+
+  static int Start(SC_HANDLE service, const std::string& name) {
+    if (!StartServiceA(service, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+      return Fail("cannot start the driver " + name + ": " + ErrorText(GetLastError()));
+    return WaitForState(service, SERVICE_RUNNING) ? 0 : Fail("the driver " + name + " does not run");
+  }
+
+  // The instance's Parameters key as a new installation writes it, as on POSIX.
+  static int WriteParameters(const InitOptions& options) {
+    std::string path = std::string(kServicesKey) + "\\" + options.instance + "\\Parameters";
+    HKEY key;
+    LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (error != ERROR_SUCCESS) return Fail("cannot write " + path + ": " + ErrorText(static_cast<DWORD>(error)));
+    for (const InstanceParameter& p : kInstanceParameters) {
+      DWORD value = std::strcmp(p.name, kCellApParameter) == 0 ? (options.setup.cellAp ? 1 : 0) : p.value;
+      if (error == ERROR_SUCCESS)
+        error = RegSetValueExA(key, p.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(key);
+    return error == ERROR_SUCCESS ? 0 : Fail("cannot write " + path + ": " + ErrorText(static_cast<DWORD>(error)));
   }
 
   static void Remove(SC_HANDLE scm, const std::string& name) {

@@ -2,8 +2,10 @@
 // the adapter's driver, and its instance with the setup defaults.
 #include "registry_text.h"
 
+#include <core/instance_parameters.h>
 #include <winapi/registry_file.h>
 
+#include <string_view>
 #include <utility>
 
 namespace cvsim {
@@ -56,13 +58,8 @@ std::string MachineRegistryText(const MachineOptions& options) {
   if (options.instanceKey) {
     winapi::RegistryKey& instance = AddService(services, Service{options.instance.c_str(), 1, 2, "NDIS", kDriverImage});
     winapi::RegistryKey& parameters = instance.CreatePath("Parameters");
-    const std::pair<const char*, DWORD> defaults[] = {
-        {"CardType", 0},          {"Diversity", 0},        {"InterruptNumber", 5},
-        {"IoBaseAddress", 0x340}, {"CellAP", options.cellAp ? 1u : 0u},
-        {"CellAP_BDelay", 10},    {"CellAP_Hop_Seq", 255}, {"CellAP_Id", 0xFF},
-        {"PCCARDAttributeMemoryAddress", 0xD0000},       {"Net_Id", 0x101},
-    };
-    for (const auto& [name, value] : defaults) parameters.SetDword(name, value);
+    for (const InstanceParameter& p : kInstanceParameters)
+      parameters.SetDword(p.name, std::string_view(p.name) == kCellApParameter ? (options.cellAp ? 1u : 0u) : p.value);
   }
   return winapi::SerializeRegistryText(machine);
 }

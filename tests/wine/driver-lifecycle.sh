@@ -44,6 +44,17 @@ wineserver -p
 # The session's first process: Wine's system processes keep its output files.
 (cd "$scratch" && wine "$bin/cvsim.exe" init >"$scratch/init.out" 2>"$scratch/init.err")
 check "the started driver answers" 0 "ACL cleared" "$bin/CV_UTIL.exe" Z
+# The instance's parameters as a new installation writes them, as on POSIX.
+(cd "$scratch" && wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\cvlan1\Parameters' \
+  >"$scratch/parameters" 2>&1)
+if tr -d '\r' <"$scratch/parameters" | grep -Eq '^ +Net_Id +REG_DWORD +0x101$' &&
+    tr -d '\r' <"$scratch/parameters" | grep -Eq '^ +CellAP +REG_DWORD +0x0$'; then
+  echo "ok   the instance has its parameters"
+else
+  echo "FAIL the instance has its parameters:"
+  sed 's/^/    /' "$scratch/parameters"
+  failures=$((failures + 1))
+fi
 if [ -n "$wide" ]; then
   check "the 64-bit driver names its device" 0 'cvlan1: \Device\cvlan1' "$bin/probe_dos_device.exe" cvlan1
 fi
