@@ -171,17 +171,25 @@ run() {
 }
 
 adapter() {
-  local status
+  local status attempt
   if [ "$host" = wine ]; then
     # The driver lives as long as the session: keep it for the whole scenario
     # (machine_end ends it). cvsim.exe may be the session's first process, so
     # its output goes to files of its own, which Wine's system processes keep.
-    wineserver -p
-    (cd "$scratch" && timeout 120 wine "$bin/cvsim.exe" init "$@" >"$scratch/adapter.out" 2>"$scratch/adapter.err" </dev/null)
+    for attempt in 1 2; do
+      wineserver -p
+      (cd "$scratch" && timeout 120 wine "$bin/cvsim.exe" init "$@" >"$scratch/adapter.out" 2>"$scratch/adapter.err" </dev/null)
+      status=$?
+      # Now and then Wine cannot start a process at all (its shared user data
+      # does not map): Wine's trouble, not the driver's; a new session, once.
+      [ $status -ne 0 ] && grep -q 'failed to map the shared user data' "$scratch/adapter.err" || break
+      wineserver -k
+      wineserver -w
+    done
   else
     "$bin/cvsim" init "$@" >"$scratch/adapter.out" 2>"$scratch/adapter.err" </dev/null
+    status=$?
   fi
-  status=$?
   [ $status -eq 0 ] || note_failure "cvsim init $* failed with status $status: $(head -5 "$scratch/adapter.err")"
 }
 
