@@ -9,7 +9,8 @@ include(GNUInstallDirs)
 
 set(cv_installed)
 foreach(target CV_UTIL cv_mon cvsetup cvsetup-host cvsim)
-  if(TARGET ${target})
+  # cvsim.exe and its driver are the Windows test tier's, not a deliverable.
+  if(TARGET ${target} AND NOT (WIN32 AND target STREQUAL cvsim))
     list(APPEND cv_installed ${target})
   endif()
 endforeach()
