@@ -62,8 +62,9 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   SyncClock(extension->state, DriverMilliseconds());
 
 #ifdef _WIN64
-  // 64-bit Wine cannot define DOS device names of more than four characters,
-  // so the driver names itself, and the library finds the name defined already.
+  // In 64-bit processes Wine's DefineDosDeviceA mangles names of more than four
+  // characters, so the 64-bit driver names its device itself, and the library
+  // finds the name defined already.
   if (BuildName(extension->linkName, extension->linkBuffer, L"\\DosDevices\\", name, nameLength)) {
     status = IoCreateSymbolicLink(&extension->linkName, &deviceName);
     if (!NT_SUCCESS(status)) {
