@@ -135,4 +135,32 @@ TEST_F(KilledRequests, ALockHolderKilledReleasesTheMachine) {
   EXPECT_EQ(result.status, 0);
 }
 
+TEST_F(KilledRequests, AProcessStoppedWhileItHoldsTheLockStopsOnlyAfterIt) {
+  // Ctrl+Z on CV_UTIL in one terminal must not freeze cv_mon in another.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    {
+      winapi::MachineLock lock(machine.root());
+      char c = 1;
+      (void)!write(ready[1], &c, 1);
+      usleep(300000);  // the stop arrives now
+    }
+    pause();
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  kill(holder, SIGTSTP);
+  cvtest::ProgramResult result = RunProgram("CV_UTIL", {"Z"}, "", 5);
+  EXPECT_EQ(result.out, "ACL cleared\n");
+  int status = 0;
+  EXPECT_EQ(waitpid(holder, &status, WUNTRACED), holder);
+  EXPECT_TRUE(WIFSTOPPED(status)) << "the stop takes effect once the lock is free";
+  Kill(holder);
+  close(ready[0]);
+  close(ready[1]);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cvsim/machine.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -51,6 +52,12 @@ std::string SystemRoot() {
 }
 
 MachineLock::MachineLock(const std::string& root) {
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTSTP);
+  sigaddset(&stops, SIGTTIN);
+  sigaddset(&stops, SIGTTOU);
+  pthread_sigmask(SIG_BLOCK, &stops, &previousMask_);
   fd_ = ::open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) return;
   while (::flock(fd_, LOCK_EX) != 0) {
@@ -64,6 +71,7 @@ MachineLock::MachineLock(const std::string& root) {
 
 MachineLock::~MachineLock() {
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a stop that came meanwhile takes effect now
 }
 
 namespace {

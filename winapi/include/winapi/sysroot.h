@@ -1,6 +1,8 @@
 // The simulated NT machine: one directory, the system root.
 #pragma once
 
+#include <signal.h>
+
 #include <optional>
 #include <string>
 
@@ -17,7 +19,9 @@ std::string SystemRootPath();
 // An exclusive lock on the machine, shared by every process that uses it: each
 // request, registry write and DOS device change happens under it, so no state is
 // ever torn. The lock is a file lock on <root>/.lock, so a process that dies
-// holding it releases it.
+// holding it releases it. While a thread holds it (or waits for it), the
+// job-control stops (SIGTSTP, SIGTTIN, SIGTTOU) wait, so that a process stopped
+// at the terminal never stops every other program of the machine with it.
 class MachineLock {
  public:
   explicit MachineLock(const std::string& root);
@@ -28,6 +32,7 @@ class MachineLock {
 
  private:
   int fd_ = -1;
+  sigset_t previousMask_;
 };
 
 // Writes a file so that readers see either the old or the new content, never a
