@@ -1,7 +1,7 @@
 // The setup library's reading of the driver's parameters over arbitrary value
 // names, types and data: each of the ten texts is the value of its name (found
-// without regard to case) as its first four bytes give it, and every text ends
-// within its field.
+// without regard to case, the name read up to its first NUL) as its first four
+// bytes give it, and every text ends within its field.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <windows.h>
@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <strings.h>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "page_heap.h"
@@ -80,20 +82,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FUZZ_CHECK(result == (isInstance ? 0 : 3), "an instance is read, another key is not");
   const winapi::RegistryKey* read = check.FindPath(std::string("SYSTEM\\CurrentControlSet\\Services\\") +
                                                   instance + "\\Parameters");
+  // The library enumerates the values in order and sees each name as a C
+  // string (up to its first NUL, as on NT); a name too long for its buffer is
+  // passed over, and of two values that read as the same name the later wins.
+  std::string expected[CURRENT_VALUE_COUNT];
+  for (const winapi::RegistryValue& value : read && isInstance ? read->values() : std::vector<winapi::RegistryValue>{}) {
+    if (value.name.size() >= VALUE_NAME_SIZE) continue;
+    const char* seen = value.name.c_str();
+    for (int i = 0; i < CURRENT_VALUE_COUNT; i++) {
+      if (strcasecmp(seen, kKnown[i].name) != 0) continue;
+      DWORD number = 0;
+      for (size_t b = 0; b < 4 && b < value.data.size(); b++)
+        number |= static_cast<DWORD>(static_cast<uint8_t>(value.data[b])) << (8 * b);
+      char text[CURRENT_VALUE_SIZE];
+      if (kKnown[i].hex)
+        std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(number));
+      else
+        std::snprintf(text, sizeof text, "%ld", static_cast<long>(static_cast<LONG>(number)));
+      expected[i] = text;
+    }
+  }
   for (int i = 0; i < CURRENT_VALUE_COUNT; i++) {
     FUZZ_CHECK(std::memchr(CurrentValues[i], 0, CURRENT_VALUE_SIZE) != nullptr, "a text ends within its field");
-    const winapi::RegistryValue* value = read && isInstance ? read->FindValue(kKnown[i].name) : nullptr;
-    char expected[CURRENT_VALUE_SIZE] = "";
-    if (value) {
-      DWORD number = 0;
-      for (size_t b = 0; b < 4 && b < value->data.size(); b++)
-        number |= static_cast<DWORD>(static_cast<uint8_t>(value->data[b])) << (8 * b);
-      if (kKnown[i].hex)
-        std::snprintf(expected, sizeof expected, "0x%X", static_cast<unsigned>(number));
-      else
-        std::snprintf(expected, sizeof expected, "%ld", static_cast<long>(static_cast<LONG>(number)));
-    }
-    FUZZ_CHECK(std::strcmp(CurrentValues[i], expected) == 0, "each text is its value's");
+    FUZZ_CHECK(expected[i] == CurrentValues[i], "each text is its value's");
   }
   return 0;
 }

@@ -22,6 +22,9 @@ enum CURRENT_VALUE {
 // Room for the longest form of a 32-bit value and the NUL.
 #define CURRENT_VALUE_SIZE 12
 
+// Room for a value name and its NUL; a longer name's value is passed over.
+#define VALUE_NAME_SIZE 128
+
 // Each value's text; empty when the value is not present.
 extern CHAR CurrentValues[CURRENT_VALUE_COUNT][CURRENT_VALUE_SIZE];
 
