@@ -104,7 +104,10 @@ static BOOL IsKey(const INPUT_RECORD *record) {
 static BOOL KeyWaiting(void) {
   static INPUT_RECORD pending[64];
   DWORD count = 0, peeked = 0;
-  if (!GetNumberOfConsoleInputEvents(g_Keyboard, &count) || count == 0) return FALSE;
+  if (!GetNumberOfConsoleInputEvents(g_Keyboard, &count)) return FALSE;
+  // Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
+  // keys typed there only when it is asked to peek or read.
+  if (count == 0) count = 1;
   if (count > 64) count = 64;
   if (!PeekConsoleInputA(g_Keyboard, pending, count, &peeked)) return FALSE;
   for (DWORD i = 0; i < peeked; ++i)

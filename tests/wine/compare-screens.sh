@@ -2,8 +2,8 @@
 # cv_mon's screen on both hosts: the POSIX build on a terminal of its own (tmux)
 # and the Windows build in Wine's console on one, each against an adapter made
 # with `cvsim init --frozen` (the same adapter on both), compared cell by cell
-# once the first table pass has drawn. Wine's console passes no key typed on the
-# terminal to the program, so the run ends by closing the terminal.
+# once the first table pass has drawn; then a q typed on the terminal must end
+# the monitor with exit status 0 on both.
 #
 #   compare-screens.sh --posix BIN --windows BIN --prefix TEMPLATE
 set -uo pipefail
@@ -35,10 +35,12 @@ trap end EXIT
 
 # screen FILE COMMAND: COMMAND on an 80 x 25 terminal; its screen once the
 # monitor has drawn its table (the first rate pass comes within 1.1 s) and the
-# screen stays as it is for a second (the adapter's time stands still).
+# screen stays as it is for a second (the adapter's time stands still). Then
+# q, and FILE.status gets the exit status (or "none" if it did not end).
 screen() {
   local file=$1 command=$2 shown='' previous='' now
-  tmux -L "$socket" -f /dev/null new-session -d -x 80 -y 25 "$command; sleep 60"
+  rm -f "$file.exit"
+  tmux -L "$socket" -f /dev/null new-session -d -x 80 -y 25 "$command; echo \$? >'$file.exit'; sleep 60"
   for _ in $(seq 150); do
     if tmux -L "$socket" capture-pane -p | grep -q '^Entry '; then shown=1; break; fi
     sleep 0.1
@@ -53,6 +55,12 @@ screen() {
     done
   fi
   tmux -L "$socket" capture-pane -p >"$file"
+  tmux -L "$socket" send-keys q
+  for _ in $(seq 50); do
+    [ -f "$file.exit" ] && break
+    sleep 0.1
+  done
+  cat "$file.exit" 2>/dev/null >"$file.status" || echo none >"$file.status"
   tmux -L "$socket" kill-server 2>/dev/null
   [ -n "$shown" ]
 }
@@ -73,7 +81,11 @@ compare() {
   screen "$scratch/wine.txt" "$env TERM=xterm wine '$windows/cv_mon.exe' $arguments 2>'$scratch/wine.err'" || shown=''
   "$here/wine-prefix.sh" remove "$scratch/prefix"
 
-  if [ -n "$shown" ] && cmp -s "$scratch/posix.txt" "$scratch/wine.txt"; then
+  local quit="POSIX $(cat "$scratch/posix.txt.status"), Wine $(cat "$scratch/wine.txt.status")"
+  if [ "$quit" != "POSIX 0, Wine 0" ]; then
+    echo "FAIL $name: q gave exit status $quit, expected 0 on both"
+    failed=$((failed + 1))
+  elif [ -n "$shown" ] && cmp -s "$scratch/posix.txt" "$scratch/wine.txt"; then
     echo "ok   $name"
     passed=$((passed + 1))
   else
