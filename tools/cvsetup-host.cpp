@@ -21,7 +21,12 @@ static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
     else
       snprintf(name, nameSize, "cvsetup.dll");
   }
-  return LoadLibraryA(name);
+  HMODULE library = LoadLibraryA(name);
+#ifndef _WIN32
+  // Installed, the library lives in lib/ and the program's run path names it.
+  if (!library && !(chosen && *chosen)) library = LoadLibraryA("cvsetup.dll");
+#endif
+  return library;
 }
 
 int main(int argc, char** argv) {
