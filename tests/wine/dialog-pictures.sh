@@ -5,8 +5,8 @@
 #
 #   dialog-pictures.sh WINDOWS_BIN POSIX_BIN OUT_DIR
 #
-# Needs wine, Xvfb, ImageMagick's import and convert, and tmux. Both show a new
-# installation (cvsetup-host 0) with every default.
+# Needs wine, Xvfb, ImageMagick's import and convert, tmux and the URW Gothic
+# font. Both show a new installation (cvsetup-host 0) with every default.
 set -euo pipefail
 
 windows=$(cd "$1" && pwd) posix=$(cd "$2" && pwd) out=$3
@@ -25,6 +25,17 @@ trap cleanup EXIT
 
 # The real dialog: Wine draws it on Xvfb (no window manager, so no title bar).
 "$here/wine-prefix.sh" create "$scratch/prefix" win32
+# The template asks for 8-point "Helv", which Wine gives as its MS Sans Serif:
+# wider against the dialog units it makes than the labels were laid out for, so
+# "Interrupt Number:", "IO Port Address:", "Memory Base Address:" and "Access
+# Point Id:" wrap and lose their second line. URW Gothic (Debian's
+# fonts-urw-base35), whose capitals are wide against its small letters, makes
+# dialog units from which every label fits whole on its line.
+font="URW Gothic"
+fc-list | grep -q "$font" || { echo "dialog-pictures.sh: no $font font (install fonts-urw-base35)" >&2; exit 1; }
+WINEPREFIX=$scratch/prefix WINEDEBUG=-all wine reg add \
+  'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v Helv /d "$font" /f >/dev/null 2>&1
+WINEPREFIX=$scratch/prefix wineserver -w
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
 xvfb=$!
