@@ -32,20 +32,25 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# capture NAME INIT_OPTIONS CV_MON_ARGS: the screen once it has settled: two
-# captures a second apart agree.
+# capture NAME INIT_OPTIONS CV_MON_ARGS: the screen once it has settled (two
+# captures a second apart agree) or, with --check, once it is the one expected.
 capture() {
   local name=$1 init=$2 args=$3 root=$scratch/$1
   # shellcheck disable=SC2086
   "$bin/cvsim" --root "$root" init --frozen $init >/dev/null
-  tmux -L "$socket" -f /dev/null new-session -d -s "$name" -x 80 -y 25 \
+  tmux -L "$socket" new-session -d -s "$name" -x 80 -y 25 \
     "cd '$root' && env LANG=C.UTF-8 LC_ALL=C.UTF-8 CVLAN_SYSROOT='$root' '$bin/cv_mon' $args; sleep 600"
   # The rates and the table need some three seconds of passes to settle.
-  local previous='' screen=''
+  local previous='' screen='' expected=''
+  ! $check || expected=$(cat "$out/$name.txt")
   sleep 3
   for _ in $(seq 20); do
     screen=$(tmux -L "$socket" capture-pane -p -t "$name")
-    [ -n "$previous" ] && [ "$screen" = "$previous" ] && break
+    if $check; then
+      [ "$screen" = "$expected" ] && break
+    else
+      [ -n "$previous" ] && [ "$screen" = "$previous" ] && break
+    fi
     previous=$screen
     sleep 1
   done
@@ -53,9 +58,12 @@ capture() {
   printf '%s\n' "$screen" >"$scratch/$name.txt"
 }
 
-capture station '' ''
-capture cellap --cellap ''
-capture all '' all
+# One tmux server for the three terminals, which draw at the same time.
+tmux -L "$socket" -f /dev/null new-session -d -s keep "sleep 600"
+capture station '' '' &
+capture cellap --cellap '' &
+capture all '' all &
+wait
 
 status=0
 for name in station cellap all; do
@@ -78,7 +86,7 @@ for name in station cellap all; do
       [ -z "$row" ] || rows+=(-annotate "+8+$y" "${row//%/%%}")
       y=$((y + 17))
     done <"$scratch/$name.txt"
-    convert -size 700x445 xc:black -fill '#c0c0c0' -font "$font" -pointsize 14 "${rows[@]}" "$out/$name.png"
+    convert -define png:exclude-chunk=date,time -size 700x445 xc:black -fill '#c0c0c0' -font "$font" -pointsize 14 "${rows[@]}" "$out/$name.png"
     echo "wrote $out/$name.txt and $name.png"
   else
     echo "wrote $out/$name.txt (no picture: convert or $font is missing)"
