@@ -50,7 +50,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_NAME ${PROJECT_NAME})
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "cvlan maintainers <cvlan@localhost>")
+  set(CV_PACKAGE_MAINTAINER "cvlan maintainers <cvlan@localhost>" CACHE STRING
+    "Maintainer field of the Debian package")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CV_PACKAGE_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # cv_mon and the dialog draw through terminfo: the common terminal types.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "ncurses-base")
