@@ -89,7 +89,7 @@ if [ -f "$source/cmake/CvManuals.cmake" ]; then
   done
 fi
 for page in $pages; do
-  text=$(MANPAGER=cat MANWIDTH=80 run man -l "$page" 2>&1) || fail "man -l $page"
+  text=$(run env MANWIDTH=80 man -l "$page" 2>&1) || fail "man -l $page"
   [ -n "$text" ] || fail "man -l $page shows nothing"
 done
 
