@@ -45,10 +45,16 @@ class Host {
   virtual bool HasAdapter() = 0;
   // Removing a DOS device name fails from now on (or no longer); the exit status.
   virtual int FailDosRemoval(bool on) = 0;
+  // Reports what a console program will find on the machine, changing nothing:
+  // 0 when CV_UTIL would find the adapter, 1 otherwise.
+  virtual int Check() = 0;
 };
 
 // Runs the command line that follows the host's own options; the exit status.
 int RunCommand(Host& host, const Args& args);
+
+// The general usage line on standard error, with what is wrong; status 2.
+int UsageError(Host& host, const std::string& fault);
 
 // Prints what a step wrote: out to standard output, each err line as "cvsim: LINE".
 void Print(const Output& output);

@@ -214,6 +214,10 @@ class WindowsHost : public Host {
     return Fail("fail-dos-removal: the DOS device names are the system's here; nothing can make their removal fail");
   }
 
+  int Check() override {
+    return Fail("check: examines a machine of the POSIX build; here the registry and the drivers are the system's");
+  }
+
  private:
   // The driver image beside cvsim.exe, copied to system32\drivers\NAME.sys.
   static int CopyImage(const std::string& name, std::string& target) {
