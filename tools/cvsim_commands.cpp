@@ -4,6 +4,9 @@
 
 #include "cvsim_args.h"
 
+#include <core/adapter_layout.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -324,6 +327,35 @@ void Print(const Output& output) {
     std::fprintf(stderr, "cvsim: %s\n", output.err.substr(from, end - from).c_str());
     from = end + 1;
   }
+}
+
+void CheckLine(const std::string& text) { std::printf("%s\n", text.c_str()); }
+
+int CheckVerdict(bool found) {
+  CheckLine(found ? "result: CV_UTIL finds the adapter" : "result: CV_UTIL does not find the adapter");
+  return found ? 0 : 1;
+}
+
+bool IsInstanceName(const std::string& name) {
+  if (name.size() != 6 || name[5] < '1' || name[5] > '4') return false;
+  for (size_t i = 0; i < 5; ++i)
+    if (std::tolower(static_cast<unsigned char>(name[i])) != "cvlan"[i]) return false;
+  return true;
+}
+
+bool CheckDriverVersion(const AdapterState& state) {
+  char version[64];
+  std::snprintf(version, sizeof version, "%u.%02u", state.config.versionMajor, state.config.versionMinor);
+  for (uint32_t i = 0; i < state.faults.count && i < kFaultCapacity; ++i) {
+    if (state.faults.faults[i].oid != kOidConfig) continue;
+    CheckLine(std::string("driver version: ") + version + ", but the version request fails (status " +
+              std::to_string(state.faults.faults[i].status) + ", see 'cvsim fail')");
+    return false;
+  }
+  bool accepted = state.config.versionMajor >= 2 || state.config.versionMinor >= 4;
+  CheckLine(std::string("driver version: ") + version +
+            (accepted ? ", accepted" : ", refused: the library needs 1.04 or later"));
+  return accepted;
 }
 
 int UsageError(Host& host, const std::string& fault) {
