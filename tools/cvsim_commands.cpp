@@ -25,8 +25,8 @@ const Host* currentHost = nullptr;
 
 // The command's usage line, and what is wrong with the command line.
 int Usage(const std::string& fault) {
-  std::fprintf(stderr, "usage: %s %s %s  (%s)\n", currentHost->Invocation(), current->name, current->usage,
-               fault.c_str());
+  std::fprintf(stderr, "usage: %s %s%s%s  (%s)\n", currentHost->Invocation(), current->name,
+               *current->usage ? " " : "", current->usage, fault.c_str());
   return 2;
 }
 
@@ -95,6 +95,7 @@ int Init(Host& host, const Args& args) {
   return host.Init(options);
 }
 
+const char kAddressForms[] = "an address is 12 hexadecimal digits, alone or in pairs separated by ':' or spaces";
 const char kMemoryAddress[] = "ADDR is a hexadecimal address of adapter memory, 0 to FFFF";
 
 int Peek(Host& host, const Args& args) {
@@ -133,7 +134,7 @@ int Set(Host& host, const Args& args) {
   if (isAddress && args.size() >= 2) {
     // The address may come as one argument or as six, as cvsim prints it.
     if (!args::AddressArgs(args, 1, address, &given))
-      return Bad(given, "an address is 12 hexadecimal digits, alone or in pairs separated by ':' or spaces");
+      return Bad(given, kAddressForms);
     bool ap = args[0] == "ap-address";
     return Change(host, [ap, &address](AdapterState& s) {
       ap ? SetApAddress(s, address) : SetStationAddress(s, address);
@@ -197,12 +198,10 @@ int Acl(Host& host, const Args& args) {
   if (args[0] != "add") return Unexpected(args[0]);
   if (args.size() == 1) return Missing("ADDR");
   if (!args::AddressArgs(args, 1, address, &given))
-    return Bad(given, "an address is 12 hexadecimal digits, alone or in pairs separated by ':' or spaces");
-  {
-    return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
-      return AclAdd(state, address) == kStatusSuccess ? 0 : Failed(output, "the access control list is full");
-    });
-  }
+    return Bad(given, kAddressForms);
+  return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
+    return AclAdd(state, address) == kStatusSuccess ? 0 : Failed(output, "the access control list is full");
+  });
 }
 
 int FailCommand(Host& host, const Args& args) {
@@ -372,7 +371,7 @@ int RunCommand(Host& host, const Args& args) {
   currentHost = &host;
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::printf("usage: %s COMMAND ...\n", host.Invocation());
-    for (const Command& c : kCommands) std::printf("  %s %s\n", c.name, c.usage);
+    for (const Command& c : kCommands) std::printf("  %s%s%s\n", c.name, *c.usage ? " " : "", c.usage);
     std::printf("Addresses are 12 hexadecimal digits: 020E5A010203, 02:0E:5A:01:02:03 or 02 0E 5A 01 02 03.\n");
     return 0;
   }

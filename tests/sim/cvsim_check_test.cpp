@@ -193,7 +193,7 @@ TEST(CvsimArguments, HelpAndVersionOnStandardOutput) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind("usage: cvsim [--root DIR] COMMAND ...\n", 0), 0u) << help.out;
-  EXPECT_NE(help.out.find("\n  check \n"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("\n  check\n"), std::string::npos) << help.out;
   cvtest::ProgramResult version = cvtest::RunProgram("cvsim", {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(std::regex_match(version.out, std::regex("cvsim [0-9]+\\.[0-9]+(\\.[0-9]+)*\n"))) << version.out;
