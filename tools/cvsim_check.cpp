@@ -24,12 +24,13 @@ namespace {
 
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
-enum class RootKind { kMissing, kEmpty, kOtherFiles, kMachine };
+enum class RootKind { kMissing, kNotAFolder, kEmpty, kOtherFiles, kMachine };
 
 // What the root holds: a machine has a registry, DOS device names or devices.
 RootKind Examine(const std::string& root) {
   std::error_code error;
   if (!std::filesystem::exists(root, error)) return RootKind::kMissing;
+  if (!std::filesystem::is_directory(root, error)) return RootKind::kNotAFolder;
   bool others = false;
   for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
     std::string name = entry.path().filename().string();
@@ -125,6 +126,9 @@ int CheckMachine(const std::string& root) {
     case RootKind::kEmpty:
       CheckLine("no machine there yet: the first program run makes the default machine, with its adapter");
       return CheckVerdict(true);
+    case RootKind::kNotAFolder:
+      CheckLine("no machine there: it is not a folder");
+      return CheckVerdict(false);
     case RootKind::kOtherFiles:
       CheckLine("no machine there: the folder holds other files, so no program makes one in it "
            "(use another CVLAN_SYSROOT, or 'cvsim init')");

@@ -123,6 +123,10 @@ TEST(CvsimCheck, RootsWithoutAMachineAreLeftAsTheyAre) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("no machine there: the folder holds other files"), std::string::npos) << r.out;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(machine.root()), {}), 1);
+
+  r = Check({"--root", machine.path("notes.txt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r, "no machine there: it is not a folder")) << r.out;
 }
 
 TEST(CvsimArguments, AddressesInEveryFormCvsimPrints) {
