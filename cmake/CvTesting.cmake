@@ -1,9 +1,10 @@
-find_package(GTest REQUIRED)
+find_package(GTest REQUIRED)  # the top list leaves tests/ out without it
 include(GoogleTest)
 
 # cv_add_gtest(NAME SOURCES a.cpp ... LIBS lib ... [LABELS l ...])
 # One test program per folder of tests; every TEST becomes a ctest test. The
-# programs and tools under test are found through CV_BIN_DIR.
+# programs and tools under test are found through CV_BIN_DIR (or beside the
+# test program when it is unset).
 function(cv_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

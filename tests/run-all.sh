@@ -13,6 +13,7 @@ else
 fi
 cmake --workflow --preset default
 cmake --workflow --preset asan
+bash tests/build-without-test-libraries.sh
 # The fuzz targets, a few seconds each, when clang's libFuzzer runtime is there.
 if command -v clang++ >/dev/null && echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
     clang++ -x c++ -fsanitize=fuzzer -o /dev/null - 2>/dev/null; then

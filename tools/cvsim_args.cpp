@@ -35,13 +35,31 @@ std::optional<uint64_t> Hex(const std::string& text, uint64_t max) {
 std::optional<uint64_t> Decimal(const std::string& text, uint64_t max) { return Digits(text, 0, 10, max); }
 
 bool Address(const std::string& text, uint8_t* address) {
-  if (text.size() != 12) return false;
+  // Twelve digits, or six pairs with one separator (the same throughout) between them.
+  bool separated = text.size() == 17;
+  if (text.size() != 12 && !separated) return false;
+  char separator = separated ? text[2] : 0;
+  if (separated && separator != ':' && separator != ' ') return false;
+  size_t step = separated ? 3 : 2;
   for (size_t i = 0; i < 6; ++i) {
-    int high = HexDigit(text[2 * i]), low = HexDigit(text[2 * i + 1]);
+    size_t at = i * step;
+    if (separated && i < 5 && text[at + 2] != separator) return false;
+    int high = HexDigit(text[at]), low = HexDigit(text[at + 1]);
     if (high < 0 || low < 0) return false;
     address[i] = static_cast<uint8_t>(high * 16 + low);
   }
   return true;
+}
+
+bool AddressArgs(const std::vector<std::string>& args, size_t from, uint8_t* address, std::string* given) {
+  given->clear();
+  for (size_t i = from; i < args.size(); ++i) *given += (i > from ? " " : "") + args[i];
+  size_t count = args.size() > from ? args.size() - from : 0;
+  if (count == 1) return Address(args[from], address);
+  if (count != 6) return false;
+  for (size_t i = from; i < args.size(); ++i)
+    if (args[i].size() != 2) return false;
+  return Address(*given, address);
 }
 
 bool DriverVersion(const std::string& text, uint16_t& major, uint16_t& minor) {

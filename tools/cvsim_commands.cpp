@@ -4,6 +4,9 @@
 
 #include "cvsim_args.h"
 
+#include <core/adapter_layout.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -20,9 +23,20 @@ struct Command {
 const Command* current = nullptr;
 const Host* currentHost = nullptr;
 
-int Usage() {
-  std::fprintf(stderr, "usage: %s %s %s\n", currentHost->Invocation(), current->name, current->usage);
+// The command's usage line, and what is wrong with the command line.
+int Usage(const std::string& fault) {
+  std::fprintf(stderr, "usage: %s %s%s%s  (%s)\n", currentHost->Invocation(), current->name,
+               *current->usage ? " " : "", current->usage, fault.c_str());
   return 2;
+}
+
+int Missing(const char* what) { return Usage(std::string("missing ") + what); }
+int Unexpected(const std::string& arg) { return Usage("unexpected '" + arg + "'"); }
+int Bad(const std::string& arg, const char* why) { return Usage("'" + arg + "': " + why); }
+
+// Exactly `count` arguments: the first missing one or the first one too many.
+int WrongCount(const Args& args, size_t count, const char* const* names) {
+  return args.size() < count ? Missing(names[args.size()]) : Unexpected(args[count]);
 }
 
 // A step whose only effect is the change it makes.
@@ -64,24 +78,34 @@ int Init(Host& host, const Args& args) {
       options.device = false;
     } else if (a == "--frozen") {
       options.frozen = true;
-    } else if (a == "--instance" && i + 1 < args.size() && args::InstanceName(args[i + 1])) {
-      options.instance = args[++i];
-    } else if (a == "--driver-version" && i + 1 < args.size() &&
-               args::DriverVersion(args[i + 1], options.setup.versionMajor, options.setup.versionMinor)) {
-      ++i;
+    } else if (a == "--instance" || a == "--driver-version") {
+      if (i + 1 == args.size()) return Missing(a == "--instance" ? "NAME after --instance" : "M.mm after --driver-version");
+      const std::string& value = args[++i];
+      if (a == "--instance" && !args::InstanceName(value))
+        return Bad(value, "NAME is letters, digits, '_' and '-' (at most 32)");
+      if (a == "--instance") options.instance = value;
+      if (a == "--driver-version" &&
+          !args::DriverVersion(value, options.setup.versionMajor, options.setup.versionMinor))
+        return Bad(value, "a driver version is M.mm");
     } else {
-      return Usage();
+      return Unexpected(a);
     }
   }
-  if (station && options.setup.cellAp) return Usage();
+  if (station && options.setup.cellAp) return Usage("--station and --cellap together");
   return host.Init(options);
 }
 
+const char kAddressForms[] = "an address is 12 hexadecimal digits, alone or in pairs separated by ':' or spaces";
+const char kMemoryAddress[] = "ADDR is a hexadecimal address of adapter memory, 0 to FFFF";
+
 int Peek(Host& host, const Args& args) {
-  if (args.size() != 2) return Usage();
+  static const char* const names[] = {"ADDR", "COUNT"};
+  if (args.size() != 2) return WrongCount(args, 2, names);
   auto address = args::Hex(args[0], kMemorySize - 1);
+  if (!address) return Bad(args[0], kMemoryAddress);
   auto count = args::Decimal(args[1], kMemorySize);
-  if (!address || !count || *count == 0 || *address + *count > kMemorySize) return Usage();
+  if (!count || *count == 0) return Bad(args[1], "COUNT is a decimal number of bytes from 1");
+  if (*address + *count > kMemorySize) return Bad(args[1], "COUNT bytes from ADDR pass the end of adapter memory");
   return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
     output.out += HexBytes(state.memory + *address, *count, " ") + "\n";
     return 0;
@@ -89,89 +113,108 @@ int Peek(Host& host, const Args& args) {
 }
 
 int Poke(Host& host, const Args& args) {
-  if (args.size() < 2) return Usage();
+  if (args.size() < 2) return Missing(args.empty() ? "ADDR" : "BYTE");
   auto address = args::Hex(args[0], kMemorySize - 1);
+  if (!address) return Bad(args[0], kMemoryAddress);
   std::vector<uint8_t> bytes;
   for (size_t i = 1; i < args.size(); ++i) {
     auto byte = args::Hex(args[i], 0xFF);
-    if (!byte) return Usage();
+    if (!byte) return Bad(args[i], "a BYTE is hexadecimal, 0 to FF");
+    if (*address + bytes.size() >= kMemorySize) return Bad(args[i], "this BYTE passes the end of adapter memory");
     bytes.push_back(static_cast<uint8_t>(*byte));
   }
-  if (!address || *address + bytes.size() > kMemorySize) return Usage();
   return Change(host, [&](AdapterState& state) { std::memcpy(state.memory + *address, bytes.data(), bytes.size()); });
 }
 
 int Set(Host& host, const Args& args) {
-  if (args.size() != 2) return Usage();
+  static const char* const names[] = {"KEY", "VALUE"};
+  uint8_t address[kAddressSize];
+  std::string given;
+  bool isAddress = !args.empty() && (args[0] == "address" || args[0] == "ap-address");
+  if (isAddress && args.size() >= 2) {
+    // The address may come as one argument or as six, as cvsim prints it.
+    if (!args::AddressArgs(args, 1, address, &given))
+      return Bad(given, kAddressForms);
+    bool ap = args[0] == "ap-address";
+    return Change(host, [ap, &address](AdapterState& s) {
+      ap ? SetApAddress(s, address) : SetStationAddress(s, address);
+    });
+  }
+  if (args.size() != 2) return WrongCount(args, 2, names);
   const std::string& key = args[0];
   const std::string& value = args[1];
   std::function<void(AdapterState&)> change;
-  uint8_t address[kAddressSize];
   uint16_t major = 0, minor = 0;
   if (key == "irq" || key == "io" || key == "membase") {
     auto v = key == "irq" ? args::Decimal(value, 0xFFFFFFFF) : args::Hex(value, 0xFFFFFFFF);
-    if (!v) return Usage();
+    if (!v) return Bad(value, key == "irq" ? "irq is decimal, at most 4294967295" : "a hexadecimal number of 32 bits");
     uint32_t DriverConfig::*field = key == "irq" ? &DriverConfig::interrupt
                                     : key == "io" ? &DriverConfig::ioBase
                                                   : &DriverConfig::memoryAddress;
     change = [field, v](AdapterState& s) { s.config.*field = static_cast<uint32_t>(*v); };
   } else if (key == "access-mode") {
     auto v = args::Decimal(value, 0xFFFF);
-    if (!v) return Usage();
+    if (!v) return Bad(value, "access-mode is decimal, 0 to 65535");
     change = [v](AdapterState& s) { s.config.accessMode = static_cast<uint16_t>(*v); };
   } else if (key == "netid") {
     auto v = args::Hex(value, 0xFFFF);
-    if (!v) return Usage();
+    if (!v) return Bad(value, "netid is hexadecimal, 0 to FFFF");
     change = [v](AdapterState& s) { SetNetId(s, static_cast<uint16_t>(*v)); };
-  } else if (key == "address" || key == "ap-address") {
-    if (!args::Address(value, address)) return Usage();
-    bool ap = key == "ap-address";
-    change = [ap, &address](AdapterState& s) { ap ? SetApAddress(s, address) : SetStationAddress(s, address); };
   } else if (key == "firmware-version" || key == "firmware-date") {
-    if (!args::FirmwareText(value)) return Usage();
+    if (!args::FirmwareText(value)) return Bad(value, "six printable characters");
     bool version = key == "firmware-version";
     change = [version, &value](AdapterState& s) {
       version ? SetFirmwareVersion(s, value.c_str()) : SetFirmwareDate(s, value.c_str());
     };
   } else if (key == "driver-version") {
-    if (!args::DriverVersion(value, major, minor)) return Usage();
+    if (!args::DriverVersion(value, major, minor)) return Bad(value, "a driver version is M.mm");
     change = [major, minor](AdapterState& s) {
       s.config.versionMajor = major;
       s.config.versionMinor = minor;
     };
   } else if (key == "mode") {
-    if (value != "station" && value != "cellap") return Usage();
+    if (value != "station" && value != "cellap") return Bad(value, "mode is station or cellap");
     bool cellAp = value == "cellap";
     change = [cellAp](AdapterState& s) { SetMode(s, cellAp); };
   } else {
-    return Usage();
+    return Bad(key, "no such KEY");
   }
   return Change(host, change);
 }
 
 int Acl(Host& host, const Args& args) {
   uint8_t address[kAddressSize];
+  std::string given;
   if (args.empty()) {
     return host.OnAdapter([](AdapterState& state, uint64_t, Output& output) {
       for (uint32_t i = 0; i < state.acl.count; ++i) output.out += HexBytes(state.acl.entries[i], kAddressSize, " ") + "\n";
       return 0;
     });
   }
-  if (args.size() == 1 && args[0] == "clear") return Change(host, [](AdapterState& state) { AclClear(state); });
-  if (args.size() == 2 && args[0] == "add" && args::Address(args[1], address)) {
-    return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
-      return AclAdd(state, address) == kStatusSuccess ? 0 : Failed(output, "the access control list is full");
-    });
+  if (args[0] == "clear") {
+    if (args.size() > 1) return Unexpected(args[1]);
+    return Change(host, [](AdapterState& state) { AclClear(state); });
   }
-  return Usage();
+  if (args[0] != "add") return Unexpected(args[0]);
+  if (args.size() == 1) return Missing("ADDR");
+  if (!args::AddressArgs(args, 1, address, &given))
+    return Bad(given, kAddressForms);
+  return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
+    return AclAdd(state, address) == kStatusSuccess ? 0 : Failed(output, "the access control list is full");
+  });
 }
 
 int FailCommand(Host& host, const Args& args) {
-  if (args.size() == 1 && args[0] == "--clear") return Change(host, [](AdapterState& state) { ClearFaults(state); });
-  if (args.size() != 2) return Usage();
+  static const char* const names[] = {"OID", "STATUS"};
+  if (!args.empty() && args[0] == "--clear") {
+    if (args.size() > 1) return Unexpected(args[1]);
+    return Change(host, [](AdapterState& state) { ClearFaults(state); });
+  }
+  if (args.size() != 2) return WrongCount(args, 2, names);
   auto oid = args::Hex(args[0], 0xFFFFFFFF);
+  if (!oid) return Bad(args[0], "OID is hexadecimal, at most 8 digits");
   auto status = args::Decimal(args[1], 0xFFFFFFFF);
-  if (!oid || !status) return Usage();
+  if (!status) return Bad(args[1], "STATUS is decimal");
   return host.OnAdapter([&](AdapterState& state, uint64_t, Output& output) {
     return SetFault(state, static_cast<uint32_t>(*oid), static_cast<uint32_t>(*status))
                ? 0
@@ -180,17 +223,19 @@ int FailCommand(Host& host, const Args& args) {
 }
 
 int FailDosRemoval(Host& host, const Args& args) {
-  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) return Usage();
+  static const char* const names[] = {"on or off"};
+  if (args.size() != 1) return WrongCount(args, 1, names);
+  if (args[0] != "on" && args[0] != "off") return Bad(args[0], "on or off");
   return host.FailDosRemoval(args[0] == "on");
 }
 
 int Freeze(Host& host, const Args& args) {
-  if (!args.empty()) return Usage();
+  if (!args.empty()) return Unexpected(args[0]);
   return Change(host, [](AdapterState& state) { Freeze(state); });
 }
 
 int Thaw(Host& host, const Args& args) {
-  if (!args.empty()) return Usage();
+  if (!args.empty()) return Unexpected(args[0]);
   return host.OnAdapter([](AdapterState& state, uint64_t hostNowMs, Output&) {
     Thaw(state, hostNowMs);
     return 0;
@@ -198,9 +243,10 @@ int Thaw(Host& host, const Args& args) {
 }
 
 int Advance(Host& host, const Args& args) {
-  if (args.size() != 1) return Usage();
+  static const char* const names[] = {"MS"};
+  if (args.size() != 1) return WrongCount(args, 1, names);
   auto ms = args::Decimal(args[0], UINT64_MAX);
-  if (!ms) return Usage();
+  if (!ms) return Bad(args[0], "MS is a decimal number of milliseconds");
   return Change(host, [&](AdapterState& state) { AdvanceTime(state, *ms); });
 }
 
@@ -223,7 +269,7 @@ std::string LogLine(const LogRecord& r, const uint8_t* data) {
 
 int Log(Host& host, const Args& args) {
   bool clear = args.size() == 1 && args[0] == "--clear";
-  if (!args.empty() && !clear) return Usage();
+  if (!args.empty() && !clear) return Unexpected(args[args[0] == "--clear" ? 1 : 0]);
   if (!host.HasAdapter()) return 0;  // no adapter: it received nothing
   if (clear) return Change(host, [](AdapterState& state) { LogClear(state); });
   return host.OnAdapter([](AdapterState& state, uint64_t, Output& output) {
@@ -235,12 +281,17 @@ int Log(Host& host, const Args& args) {
   });
 }
 
+int Check(Host& host, const Args& args) {
+  if (!args.empty()) return Unexpected(args[0]);
+  return host.Check();
+}
+
 constexpr Command kCommands[] = {
     {"init", "[--station|--cellap] [--instance NAME] [--no-instance] [--no-device] [--driver-version M.mm] [--frozen]",
      Init},
     {"peek", "ADDR COUNT", Peek},
     {"poke", "ADDR BYTE...", Poke},
-    {"set", "KEY VALUE  (irq io membase access-mode netid address ap-address firmware-version firmware-date "
+    {"set", "KEY VALUE  (KEY: irq io membase access-mode netid address ap-address firmware-version firmware-date "
             "driver-version mode)",
      Set},
     {"acl", "[add ADDR | clear]", Acl},
@@ -250,15 +301,16 @@ constexpr Command kCommands[] = {
     {"thaw", "", Thaw},
     {"advance", "MS", Advance},
     {"log", "[--clear]", Log},
+    {"check", "", Check},
 };
 
-int GeneralUsage(const Host& host) {
+int GeneralUsage(const Host& host, const std::string& fault) {
   std::string names;
   for (const Command& c : kCommands) {
     if (!names.empty()) names += '|';
     names += c.name;
   }
-  std::fprintf(stderr, "usage: %s %s ...\n", host.Invocation(), names.c_str());
+  std::fprintf(stderr, "usage: %s %s ...  (%s)\n", host.Invocation(), names.c_str(), fault.c_str());
   return 2;
 }
 
@@ -276,6 +328,40 @@ void Print(const Output& output) {
   }
 }
 
+void CheckLine(const std::string& text) { std::printf("%s\n", text.c_str()); }
+
+int CheckVerdict(bool found) {
+  CheckLine(found ? "result: CV_UTIL finds the adapter" : "result: CV_UTIL does not find the adapter");
+  return found ? 0 : 1;
+}
+
+bool IsInstanceName(const std::string& name) {
+  if (name.size() != 6 || name[5] < '1' || name[5] > '4') return false;
+  for (size_t i = 0; i < 5; ++i)
+    if (std::tolower(static_cast<unsigned char>(name[i])) != "cvlan"[i]) return false;
+  return true;
+}
+
+bool CheckDriverVersion(const AdapterState& state) {
+  char version[64];
+  std::snprintf(version, sizeof version, "%u.%02u", state.config.versionMajor, state.config.versionMinor);
+  for (uint32_t i = 0; i < state.faults.count && i < kFaultCapacity; ++i) {
+    if (state.faults.faults[i].oid != kOidConfig) continue;
+    CheckLine(std::string("driver version: ") + version + ", but the version request fails (status " +
+              std::to_string(state.faults.faults[i].status) + ", see 'cvsim fail')");
+    return false;
+  }
+  bool accepted = state.config.versionMajor >= 2 || state.config.versionMinor >= 4;
+  CheckLine(std::string("driver version: ") + version +
+            (accepted ? ", accepted" : ", refused: the library needs 1.04 or later"));
+  return accepted;
+}
+
+int UsageError(Host& host, const std::string& fault) {
+  currentHost = &host;
+  return GeneralUsage(host, fault);
+}
+
 int Fail(const std::string& message) {
   Print(Output{"", message});
   return 1;
@@ -285,16 +371,22 @@ int RunCommand(Host& host, const Args& args) {
   currentHost = &host;
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::printf("usage: %s COMMAND ...\n", host.Invocation());
-    for (const Command& c : kCommands) std::printf("  %s %s\n", c.name, c.usage);
+    for (const Command& c : kCommands) std::printf("  %s%s%s\n", c.name, *c.usage ? " " : "", c.usage);
+    std::printf("Addresses are 12 hexadecimal digits: 020E5A010203, 02:0E:5A:01:02:03 or 02 0E 5A 01 02 03.\n");
     return 0;
   }
-  if (args.empty()) return GeneralUsage(host);
+  if (!args.empty() && args[0] == "--version") {
+    if (args.size() > 1) return GeneralUsage(host, "unexpected '" + args[1] + "'");
+    std::printf("cvsim %s\n", CV_VERSION);
+    return 0;
+  }
+  if (args.empty()) return GeneralUsage(host, "missing COMMAND");
   for (const Command& c : kCommands) {
     if (args[0] != c.name) continue;
     current = &c;
     return c.run(host, Args(args.begin() + 1, args.end()));
   }
-  return GeneralUsage(host);
+  return GeneralUsage(host, "no command '" + args[0] + "'");
 }
 
 }  // namespace cvsim

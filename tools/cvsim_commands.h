@@ -45,10 +45,26 @@ class Host {
   virtual bool HasAdapter() = 0;
   // Removing a DOS device name fails from now on (or no longer); the exit status.
   virtual int FailDosRemoval(bool on) = 0;
+  // Reports what a console program will find on the machine, changing nothing:
+  // 0 when CV_UTIL would find the adapter, 1 otherwise.
+  virtual int Check() = 0;
 };
 
 // Runs the command line that follows the host's own options; the exit status.
 int RunCommand(Host& host, const Args& args);
+
+// The general usage line on standard error, with what is wrong; status 2.
+int UsageError(Host& host, const std::string& fault);
+
+// The lines of `check` that both hosts print, one line each on standard output.
+void CheckLine(const std::string& text);
+// The last line; the exit status: 0 when CV_UTIL would find the adapter.
+int CheckVerdict(bool found);
+// Whether a services key is one the adapter library looks for: cvlan1 to cvlan4, any case.
+bool IsInstanceName(const std::string& name);
+// The driver version of an adapter's state and whether its version request
+// fails; true when the adapter library would accept the driver.
+bool CheckDriverVersion(const AdapterState& state);
 
 // Prints what a step wrote: out to standard output, each err line as "cvsim: LINE".
 void Print(const Output& output);

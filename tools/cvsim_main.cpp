@@ -1,5 +1,6 @@
 // cvsim on POSIX hosts: the machine is a system root; each step on its adapter
 // runs under the machine lock on the state file of its first device.
+#include "cvsim_check.h"
 #include "cvsim_commands.h"
 
 #include <cvsim/adapter_store.h>
@@ -59,6 +60,8 @@ class PosixHost : public Host {
     return Fail("cannot write " + DevicePath(root(), devices.front()));
   }
 
+  int Check() override { return CheckMachine(root()); }
+
   bool HasAdapter() override {
     EnsureMachine();
     return !ListDevices(root()).empty();
@@ -103,7 +106,7 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "--root") {
     if (args.size() < 2 || args[1].empty()) {
       cvsim::PosixHost host("");
-      return cvsim::RunCommand(host, {});  // the general usage line
+      return cvsim::UsageError(host, args.size() < 2 ? "missing DIR after --root" : "an empty DIR after --root");
     }
     root = args[1];
     next = 2;

@@ -214,6 +214,43 @@ class WindowsHost : public Host {
     return Fail("fail-dos-removal: the DOS device names are the system's here; nothing can make their removal fail");
   }
 
+  // What CV_UTIL meets on its way: the first services key cvlan1 to cvlan4, the
+  // device its DOS device name leads to (or the one it would define), the
+  // driver's version. Nothing is changed.
+  int Check() override {
+    std::string services = std::string("HKEY_LOCAL_MACHINE\\") + kServicesKey;
+    HKEY key;
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &key);
+    if (opened != ERROR_SUCCESS) {
+      CheckLine("registry: " + services + " cannot be opened: " + ErrorText(static_cast<DWORD>(opened)));
+      return CheckVerdict(false);
+    }
+    std::string instance;
+    char name[256];
+    for (DWORD i = 0; instance.empty() && RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+      if (IsInstanceName(name)) instance = name;
+    RegCloseKey(key);
+    if (instance.empty()) {
+      CheckLine("instance: no key cvlan1 to cvlan4 under " + services);
+      return CheckVerdict(false);
+    }
+    CheckLine("instance: " + instance + " (" + services + "\\" + instance + ")");
+
+    char target[512] = "";
+    bool defined = QueryDosDeviceA(instance.c_str(), target, sizeof target) != 0;
+    std::string device = defined ? std::string(target) : "\\Device\\" + instance;
+    const std::string prefix = "\\Device\\";
+    Device adapter = device.compare(0, prefix.size(), prefix) == 0 ? OpenAdapter(device.substr(prefix.size())) : Device();
+    auto transfer = std::make_unique<StateTransfer>();
+    bool found = adapter && adapter.Get(*transfer) == ERROR_SUCCESS;
+    std::string how = defined ? " (the target of the DOS device name " + instance + ")" : "";
+    CheckLine("device: " + device + (found ? "" : ": no simulated adapter answers there") + how);
+    if (found) found = CheckDriverVersion(transfer->state);
+    CheckLine(defined ? "DOS device names: left defined: " + instance + " -> " + target
+                      : "DOS device names: " + instance + " is not defined");
+    return CheckVerdict(found);
+  }
+
  private:
   // The driver image beside cvsim.exe, copied to system32\drivers\NAME.sys.
   static int CopyImage(const std::string& name, std::string& target) {

@@ -77,6 +77,34 @@ TEST_F(CvsetupHost, UsageAndAMissingLibrary) {
   EXPECT_EQ(missing.out, "");
 }
 
+TEST_F(CvsetupHost, ALoadFailureNamesTheHostFileAndTheLoadersReason) {
+  // The Windows name given stands for the shared object in that folder.
+  setenv("CVSETUP_LIBRARY", (dir_ + "/nowhere/cvsetup.dll").c_str(), 1);
+  cvtest::ProgramResult missing = Host({"1", dir_});
+  EXPECT_EQ(missing.err, "cvsetup-host: cannot load " + dir_ +
+                             "/nowhere/libcvsetup.so: cannot open shared object file: No such file or directory\n");
+  // A file that is no library, named relative to the current folder: the full path.
+  std::string notLibrary = Write("libcvsetup.so", "not a library\n");
+  setenv("CVSETUP_LIBRARY", std::filesystem::relative(notLibrary).c_str(), 1);
+  cvtest::ProgramResult broken = Host({"1", dir_});
+  unsetenv("CVSETUP_LIBRARY");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.err.rfind("cvsetup-host: cannot load " + notLibrary + ": ", 0), 0u) << broken.err;
+  EXPECT_EQ(broken.err.find("error "), std::string::npos) << "no Win32 error number on this host";
+  EXPECT_EQ(broken.out, "");
+}
+
+TEST_F(CvsetupHost, HelpAndVersionOnStandardOutput) {
+  cvtest::ProgramResult help = Host({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: cvsetup-host MODE [ARG]\n", 0), 0u) << help.out;
+  EXPECT_EQ(help.out, Host({}).err) << "the same text as the usage error";
+  cvtest::ProgramResult version = Host({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, cvtest::RunProgram("cvsim", {"--version"}).out.replace(0, 5, "cvsetup-host"))
+      << "one version for the tools";
+}
+
 TEST_F(CvsetupHost, TheLibraryNamedByTheEnvironmentIsTheOneLoaded) {
   std::string library = cvtest::BinPath("libcvsetup.so");
   setenv("CVSETUP_LIBRARY", library.c_str(), 1);

@@ -13,11 +13,18 @@
 
 namespace cvtest {
 
-std::string BinPath(const std::string& name) {
+std::string BinDirectory() {
   const char* dir = std::getenv("CV_BIN_DIR");
-  if (!dir || !*dir) throw std::runtime_error("CV_BIN_DIR is not set");
-  return std::string(dir) + "/" + name;
+  if (dir && *dir) return dir;
+  // The test programs are built into the programs' own folder.
+  char self[4096];
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) throw std::runtime_error("CV_BIN_DIR is not set and /proc/self/exe is unreadable");
+  std::string path(self, static_cast<size_t>(length));
+  return path.substr(0, path.rfind('/'));
 }
+
+std::string BinPath(const std::string& name) { return BinDirectory() + "/" + name; }
 
 namespace {
 

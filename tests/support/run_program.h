@@ -12,7 +12,10 @@ struct ProgramResult {
   std::string err;  // standard error
 };
 
-// The path of a built program: $CV_BIN_DIR/name.
+// The folder of the built programs: $CV_BIN_DIR, else the folder of the running
+// test program, which is built beside them.
+std::string BinDirectory();
+// The path of a built program in that folder.
 std::string BinPath(const std::string& name);
 
 // Runs BinPath(name) with the arguments, standard input from /dev/null (or the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run_program.h"
+
 #include <cstdlib>
 #include <string>
 
@@ -9,9 +11,8 @@ namespace {
 
 // The built setup library, in the Windows form of its name.
 std::string SetupLibraryPath() {
-  const char* bin = std::getenv("CV_BIN_DIR");
   char full[MAX_PATH];
-  GetFullPathNameA((std::string(bin ? bin : ".") + "/cvsetup.dll").c_str(), sizeof(full), full, nullptr);
+  GetFullPathNameA(cvtest::BinPath("cvsetup.dll").c_str(), sizeof(full), full, nullptr);
   return full;
 }
 

@@ -197,3 +197,20 @@ scenario_cv_util_adapter_instance_in_capitals() {
   run probe_dos_device CVLAN2
   expect_stdout $'CVLAN2: no DOS device name (error 2)\n'
 }
+
+# cvsim check says what CV_UTIL finds, on both hosts: a driver too old is refused.
+scenario_cv_util_adapter_as_cvsim_check_says() {
+  adapter --frozen
+  run cvsim check
+  expect_status 0
+  run cvsim set driver-version 1.03
+  run cvsim check
+  expect_status 1
+  run CV_UTIL I
+  expect_status 1
+  run cvsim set driver-version 1.04
+  run cvsim check
+  expect_status 0
+  run CV_UTIL I
+  expect_status 0
+}
