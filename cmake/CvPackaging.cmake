@@ -35,8 +35,7 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
     PATTERN "*.sh" EXCLUDE PATTERN "man" EXCLUDE)
-  # The manual pages and the completion, where their module exists.
-  include(CvManuals OPTIONAL)
+  # The manual pages and the completion install from CvManuals.
 
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")

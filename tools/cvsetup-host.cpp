@@ -35,12 +35,7 @@ static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
     else
       snprintf(name, nameSize, "cvsetup.dll");
   }
-  HMODULE library = LoadLibraryA(name);
-#ifndef _WIN32
-  // Installed, the library lives in lib/ and the program's run path names it.
-  if (!library && !(chosen && *chosen)) library = LoadLibraryA("cvsetup.dll");
-#endif
-  return library;
+  return LoadLibraryA(name);
 }
 
 static void ReportLoadFailure(const char* name) {
@@ -83,7 +78,11 @@ static std::string HostLibraryPath() {
 
 static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
   snprintf(name, nameSize, "%s", HostLibraryPath().c_str());
-  return LoadLibraryA(name);
+  HMODULE library = LoadLibraryA(name);
+  // Installed, the library lives in lib/, which the program's run path names.
+  const char* chosen = getenv("CVSETUP_LIBRARY");
+  if (!library && !(chosen && *chosen)) library = LoadLibraryA("cvsetup.dll");
+  return library;
 }
 
 // The loader's own reason, without the file name it starts with.
