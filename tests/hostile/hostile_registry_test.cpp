@@ -302,7 +302,7 @@ TEST_F(HostileRegistry, ValuesOfOtherTypesPresetTheDialogWithTheirFirstBytes) {
   EXPECT_NE(rows[8].find("IO Port Address:      0x300"), std::string::npos) << rows[8];
   EXPECT_NE(rows[8].find("Beacon Delay:    5"), std::string::npos) << rows[8];
   EXPECT_NE(rows[11].find("Memory Base Address:  0xD0000"), std::string::npos) << rows[11];
-  EXPECT_NE(rows[11].find("Hopping Sequence:12"), std::string::npos) << rows[11];
+  EXPECT_NE(rows[11].find("Hopping Sequence 12"), std::string::npos) << rows[11];
   session.Keys("Enter");
   for (int i = 0; i < 50 && access(machine.path("done").c_str(), F_OK) != 0; ++i) usleep(100 * 1000);
   EXPECT_EQ(machine.ReadFile("result.txt"), "0,1,10,992,768,851968,65,1,1,1,5,12,65,\n");

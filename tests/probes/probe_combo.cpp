@@ -1,7 +1,8 @@
 // Drop-down combo boxes as the setup dialog uses them: the order of a sorted list,
 // CB_FINDSTRING and CB_SELECTSTRING, and the edit text and selection after a
-// selection, after WM_SETTEXT and after typing. Needs a display under Windows and
-// a terminal on POSIX hosts, where winapi's dialogs are drawn.
+// selection, after WM_SETTEXT and after typing; keys typed while the list is open
+// and the Enter or Escape that closes it. Needs a display under Windows and a
+// terminal on POSIX hosts, where winapi's dialogs are drawn.
 #include "probe.h"
 
 static HWND g_dialog;
@@ -49,7 +50,51 @@ static void Type(int id, const char* text) {
   for (const char* c = text; *c; ++c) Send(id, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
 }
 
+// A message as the keyboard brings it: to the window with the focus (on Windows
+// the combo box's edit field), through the dialog manager. What the dialog
+// manager's TranslateMessage posts as a character is dropped: the probe sends the character of
+// a key itself, so that both hosts see the same messages.
+static void Deliver(UINT message, WPARAM key) {
+  MSG msg = {};
+  msg.hwnd = GetFocus();
+  msg.message = message;
+  msg.wParam = key;
+  msg.lParam = 1;
+  if (!IsDialogMessageA(g_dialog, &msg)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+    if (msg.message != WM_CHAR) DispatchMessageA(&msg);  // painting and the like
+}
+
+// A key that types a character: its key-down message, then its character.
+static void Press(WPARAM key, char character) {
+  Deliver(WM_KEYDOWN, key);
+  Deliver(WM_CHAR, (WPARAM)(unsigned char)character);
+}
+
+static void Dropped(const char* what, int id) {
+  printf("%s: list %s\n", what, Send(id, CB_GETDROPPEDSTATE, 0, 0) ? "open" : "closed");
+}
+
+// Opens the list of an empty field, types text into it and closes the list with
+// a key (VK_RETURN or VK_ESCAPE).
+static void TypeIntoOpenList(int id, const char* text, WPARAM closeKey) {
+  char what[96];
+  Send(id, CB_SETCURSEL, (WPARAM)-1, 0);
+  SetFocus(GetDlgItem(g_dialog, id));
+  Send(id, CB_SHOWDROPDOWN, TRUE, 0);
+  for (const char* c = text; *c; ++c) Deliver(WM_CHAR, (WPARAM)(unsigned char)*c);
+  snprintf(what, sizeof what, "typed \"%s\" into the open list of %d", text, id);
+  State(what, id);
+  Dropped(what, id);
+  Press(closeKey, closeKey == VK_RETURN ? '\r' : 27);
+  snprintf(what, sizeof what, "%s after \"%s\" in the open list of %d", closeKey == VK_RETURN ? "Enter" : "Escape",
+           text, id);
+  State(what, id);
+  Dropped(what, id);
+}
+
 int main() {
+  setvbuf(stdout, NULL, _IONBF, 0);  // every fact up to a failure is kept
   g_dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(100), NULL, ProbeDialog, 0);
   printf("create the dialog: %s\n", g_dialog ? "ok" : ProbeResult(FALSE));
   if (!g_dialog) return 1;
@@ -93,6 +138,13 @@ int main() {
   State("unsorted after CB_SETCURSEL 1", 12);
   Type(12, "5");
   State("unsorted after typing 5 at the start", 12);
+
+  ShowWindow(g_dialog, SW_SHOW);
+  TypeIntoOpenList(11, "0x2", VK_RETURN);
+  TypeIntoOpenList(11, "0X10", VK_RETURN);
+  TypeIntoOpenList(11, "zz", VK_RETURN);
+  TypeIntoOpenList(11, "0x1", VK_ESCAPE);
+  TypeIntoOpenList(12, "1", VK_RETURN);
 
   DestroyWindow(g_dialog);
   return 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../../winapi/src/dialog_render.h"
 #include "dialog_scenario.h"
 
 namespace {
@@ -253,6 +254,81 @@ TEST_F(ConfigurationDialog, TheDialogIsDrawnLegibly) {
     PressKey(VK_ESCAPE);
   });
   RunDoDialog("0");
+}
+
+TEST_F(ConfigurationDialog, ControlsOnOneLineShareARowAndLabelsStopBeforeTheNextControl) {
+  session.Then([&] {
+    EXPECT_EQ(Field(360).rect.top, Field(310).rect.top) << "CellAP: beside Interrupt Number:";
+    EXPECT_EQ(Field(315).rect.top, Field(310).rect.top);
+    for (int id : {305, 340, 345, 350}) EXPECT_EQ(Field(id).rect.top, Field(300).rect.top) << id;
+    std::vector<std::string> rows = winapi::automation::ScreenText();
+    EXPECT_NE(rows[6].find("Interrupt Number:     5"), std::string::npos) << rows[6];
+    EXPECT_NE(rows[6].find("CellAP: [ ]"), std::string::npos) << rows[6];
+    EXPECT_NE(rows[8].find("IO Port Address:      0x340"), std::string::npos) << rows[8];
+    // Too long for the cells before its field: clipped, with a blank between.
+    EXPECT_NE(rows[11].find("\u2502Hopping Sequence ") , std::string::npos) << rows[11];
+    EXPECT_EQ(rows[11].find("Hopping Sequence:"), std::string::npos) << rows[11];
+    PressKey(VK_ESCAPE);
+  });
+  RunDoDialog("0");
+}
+
+TEST_F(ConfigurationDialog, DisabledFieldsAreGreyedWholeAndTheFocusedFieldStandsOutWithAndWithoutColour) {
+  session.Then([&] {
+    ASSERT_TRUE(Field(305).focused);
+    for (bool colour : {true, false}) {
+      const winapi::Palette& palette = winapi::PaletteFor(colour);
+      winapi::ScreenImage image = winapi::RenderScreen(winapi::CellSize{80, 24}, "", colour);
+      for (int id : {370, 380, 395}) {
+        RECT r = Field(id).rect;
+        for (int x = r.left; x < r.right; ++x) {
+          WORD attr = image.AttributeAt(x, r.top);
+          EXPECT_TRUE(attr == palette.disabledField || attr == palette.disabled) << id << " column " << x;
+        }
+      }
+      RECT card = Field(305).rect;  // its text "PCMCIA" selected, as the focus leaves it
+      WORD selected = image.AttributeAt(card.left, card.top);
+      WORD other = image.AttributeAt(Field(315).rect.left, Field(315).rect.top);
+      EXPECT_NE(selected, other);
+      EXPECT_NE(selected, palette.dialog);
+      EXPECT_NE(image.AttributeAt(card.left + 7, card.top), other) << "the focused field itself differs";
+      if (!colour) {
+        EXPECT_TRUE(selected & COMMON_LVB_REVERSE_VIDEO);
+        for (const winapi::ScreenCell& cell : image.cells)
+          EXPECT_EQ(cell.attr & 0x77, cell.attr & 0x07) << "a background colour without colour";
+      }
+    }
+    PressKey(VK_ESCAPE);
+  });
+  RunDoDialog("0");
+}
+
+// As on Windows: the open list selects the item that the typed text begins, the
+// field keeps the text as typed, and OK checks that text.
+TEST_F(ConfigurationDialog, TypingIntoTheOpenPortListSelectsTheItemTheTextBeginsAndEnterKeepsTheText) {
+  session.Then([&] {
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    PressKey(VK_DOWN, kAlt);  // the I/O port list opens, its text selected
+    winapi::automation::TypeText("0x2");
+  });
+  session.Then([&] {
+    EXPECT_TRUE(Field(325).dropped);
+    EXPECT_EQ(Field(325).selection, 0) << "0x200 highlighted";
+    PressKey(VK_RETURN);  // closes the list
+  });
+  session.Then([&] {
+    EXPECT_FALSE(Field(325).dropped);
+    EXPECT_EQ(Field(325).text, "0x2");
+    EXPECT_EQ(Field(325).selection, 0);
+    EXPECT_TRUE(IsWindow(Dialog()));
+    PressKey(VK_RETURN);  // OK
+  });
+  session.Then([&] {
+    EXPECT_EQ(Field(450).text, "ERROR - IO Port Address is invalid. Click on HELP for valid values.");
+    PressKey(VK_ESCAPE);
+  });
+  EXPECT_EQ(RunDoDialog("0"), "2,");
 }
 
 }  // namespace

@@ -149,3 +149,33 @@ TEST(Renderer, RepaintsEverythingAfterInvalidate) {
 }
 
 }  // namespace
+
+// Without colour (NO_COLOR, or a terminal that has none) no colour is sent: the
+// reverse and underline bits, white and dark grey are what tell cells apart.
+TEST(Renderer, SendsAttributesButNoColourWhenColourIsOff) {
+  Capabilities caps = Xterm();
+  caps.foreground = "<fg%p1%d>";
+  caps.background = "<bg%p1%d>";
+  caps.bold = "<bold>";
+  caps.dim = "<dim>";
+  caps.reverse = "<rev>";
+  caps.underline = "<smul>";
+  std::vector<Cell> frame = Frame(4, 1, {"abcd"});
+  frame[0].attr = 0x1F;                            // white on blue
+  frame[1].attr = 0x78;                            // dark grey on grey
+  frame[2].attr = 0x07 | COMMON_LVB_REVERSE_VIDEO;
+  frame[3].attr = 0x0F | COMMON_LVB_UNDERSCORE;
+  for (bool colour : {true, false}) {
+    caps.colour = colour;
+    Renderer renderer(caps);
+    renderer.SetTerminalSize(4, 1);
+    std::string out;
+    renderer.Render(frame.data(), 4, 1, out);
+    EXPECT_EQ(out.find("<fg") != std::string::npos, colour) << out;
+    EXPECT_EQ(out.find("<bg") != std::string::npos, colour) << out;
+    EXPECT_NE(out.find("<rev>c"), std::string::npos) << out;
+    EXPECT_NE(out.find("<smul>d"), std::string::npos) << out;
+    EXPECT_NE(out.find("<bold>"), std::string::npos) << out;
+    EXPECT_EQ(out.find("<dim>b") != std::string::npos, !colour) << "dark grey text is dim without colour: " << out;
+  }
+}

@@ -109,11 +109,16 @@ void UserSelect(Window& w, int index) {
   if (changed) NotifyParent(w, CBN_SELCHANGE);
 }
 
+// Typing into the field. With the list closed the text is no selection, even
+// when it equals an item. With the list open, the first item that the text
+// begins (without regard to case) becomes the selection, and stays it when Enter
+// or Escape closes the list; the field keeps the text as typed ("0x2" with
+// 0x200 selected), and text that begins no item selects nothing.
 void UserEdited(Window& w) {
   ComboState& c = w.combo;
-  c.selection = -1;  // typed text never counts as a selection, even when it equals an item
+  c.selection = -1;
   if (c.dropped) {
-    c.highlight = Find(c, -1, w.text, false);
+    c.highlight = c.selection = Find(c, -1, w.text, false);
     ScrollToHighlight(w);
   }
   NotifyParent(w, CBN_EDITUPDATE);

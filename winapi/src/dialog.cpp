@@ -18,6 +18,21 @@ RECT DialogUnitsToCells(int x, int y, int cx, int cy) {
   return r;
 }
 
+RECT ControlUnitsToCells(const std::string& className, DWORD style, int x, int y, int cx, int cy) {
+  // Windows centres a control's one line of text (8 units) in its height, except
+  // in static text and group boxes, which write it at their top. The row is taken
+  // from that line, so that controls on one line of the dialog share a row: a
+  // check box 10 units high at y 34 has its text at 35, beside a label at 35.
+  int textTop = y;
+  bool centred = className == "COMBOBOX" || className == "EDIT" ||
+                 (className == "BUTTON" && (style & BS_TYPEMASK) != BS_GROUPBOX);
+  if (centred) {
+    int height = className == "COMBOBOX" ? kClosedComboHeight : cy;  // a combo's cy includes its list
+    textTop += std::max(0, (height - 8) / 2);
+  }
+  return DialogUnitsToCells(x, textTop, cx, cy);
+}
+
 namespace {
 
 constexpr int kMinimumListRows = 6;
@@ -174,7 +189,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
-    control.rect = winapi::DialogUnitsToCells(item.x, item.y, item.cx, item.cy);
+    control.rect = winapi::ControlUnitsToCells(item.className, item.style, item.x, item.y, item.cx, item.cy);
     if (item.className == "COMBOBOX") {
       control.listRows = std::max<int>(winapi::kMinimumListRows, (item.cy - 12) / 8);
       control.rect.bottom = control.rect.top + 1;  // the closed box; the list drops over the others

@@ -1,6 +1,8 @@
 // The terminal front end of windows and dialogs: the screen drawn on the
 // controlling terminal (so that it works while standard output is captured) and
 // the keyboard read from it.
+#include <algorithm>
+
 #include "dialog_render.h"
 #include "terminal.h"
 #include "window_manager.h"
@@ -66,13 +68,17 @@ class TerminalScreen : public FrontEnd {
     terminal::Terminal* tty = terminal::Terminal::Get();
     if (tty == nullptr || tty->HungUp() || !AnyVisibleWindow()) return false;  // no input can come
     std::vector<KEY_EVENT_RECORD> keys;
+    bool shown = false;
     while (keys.empty()) {
-      Draw(*tty);
+      shown = Draw(*tty);
       tty->ReadKeys(keys, kRepaintPollMs);
       if (tty->HungUp()) return false;
     }
     for (const KEY_EVENT_RECORD& key : keys) {
       if (!key.bKeyDown) continue;
+      // Keys typed at a dialog that cannot be seen would change fields unseen:
+      // only Escape, which leaves it, counts until the terminal is large enough.
+      if (!shown && key.wVirtualKeyCode != VK_ESCAPE) continue;
       notice_.clear();  // a help notice stays until the next key
       PostKeyInput(key.wVirtualKeyCode, key.uChar.AsciiChar, ModifiersOf(key.dwControlKeyState));
     }
@@ -97,15 +103,23 @@ class TerminalScreen : public FrontEnd {
     // The last window went: give the terminal back blank, cursor shown.
     std::string out = tty->Caps().attributesOff + tty->Caps().clearScreen + tty->Caps().cursorNormal;
     tty->Write(out);
+    terminal::Terminal::SetClearAtRestore(false);
     renderer_->Invalidate();
   }
 
  private:
-  void Draw(terminal::Terminal& tty) {
+  // Draws the windows; false when the terminal is too small to show them.
+  bool Draw(terminal::Terminal& tty) {
     if (renderer_ == nullptr) renderer_ = std::make_unique<terminal::Renderer>(tty.Caps());
     if (tty.TakeRepaint()) renderer_->Invalidate();
-    renderer_->SetTerminalSize(tty.Columns(), tty.Rows());
-    ScreenImage image = RenderScreen(CellSize{tty.Columns(), tty.Rows()}, notice_);
+    CellSize size{tty.Columns(), tty.Rows()};
+    if (size.columns != drawnSize_.columns || size.rows != drawnSize_.rows) {
+      if (drawnSize_.columns > 0) CentreWindows(size);
+      drawnSize_ = size;
+    }
+    renderer_->SetTerminalSize(size.columns, size.rows);
+    terminal::Terminal::SetClearAtRestore(true);
+    ScreenImage image = RenderScreen(size, notice_, tty.Caps().colour);
     std::vector<terminal::Cell> cells(image.cells.size());
     for (size_t i = 0; i < cells.size(); ++i) {
       cells[i].ch = Cp437Byte(image.cells[i].ch);
@@ -116,9 +130,23 @@ class TerminalScreen : public FrontEnd {
     COORD cursor{static_cast<SHORT>(image.cursorColumn), static_cast<SHORT>(image.cursorRow)};
     renderer_->PlaceCursor(cursor, image.cursorColumn >= 0, out);
     tty.Write(out);
+    return !image.tooSmall;
+  }
+
+  // The terminal was resized: each window is centred again, as it was centred
+  // when it was shown.
+  static void CentreWindows(CellSize size) {
+    for (HWND h : TopLevelWindows()) {
+      Window* w = FindWindowRecord(h);
+      if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
+      int x = std::max(0, (size.columns - static_cast<int>(w->rect.right - w->rect.left)) / 2);
+      int y = std::max(0, (size.rows - static_cast<int>(w->rect.bottom - w->rect.top)) / 2);
+      SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
 
   std::unique_ptr<terminal::Renderer> renderer_;
+  CellSize drawnSize_{0, 0};
   std::string notice_;
 };
 

@@ -27,6 +27,9 @@ char g_restore[128];
 size_t g_restoreLength = 0;
 char g_resume[128];
 size_t g_resumeLength = 0;
+char g_clear[128];  // what blanks the screen
+size_t g_clearLength = 0;
+volatile sig_atomic_t g_clearAtRestore = 0;  // windows are drawn: blank them on the way out
 volatile sig_atomic_t g_active = 0;   // raw mode is in force
 volatile sig_atomic_t g_repaint = 0;  // resized, or resumed after a stop
 
@@ -141,6 +144,7 @@ bool Terminal::Open() {
   UpdateSize();
   CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
   CopyInto(g_resume, sizeof g_resume, &g_resumeLength, caps_.keypadOn);
+  CopyInto(g_clear, sizeof g_clear, &g_clearLength, caps_.attributesOff + caps_.clearScreen);
   g_fd = fd_;
   g_terminal = this;
   ApplyMode();
@@ -241,9 +245,12 @@ void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
   }
 }
 
+void Terminal::SetClearAtRestore(bool clear) { g_clearAtRestore = clear ? 1 : 0; }
+
 void Terminal::RestoreNow() {
   if (!g_active || g_fd < 0) return;
   g_active = 0;
+  if (g_clearAtRestore) WriteAll(g_fd, g_clear, g_clearLength);
   WriteAll(g_fd, g_restore, g_restoreLength);
   tcsetattr(g_fd, TCSADRAIN, &g_saved);
 }

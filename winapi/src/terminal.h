@@ -65,6 +65,12 @@ struct Capabilities {
   std::string foreground;      // setaf
   std::string background;      // setab
   std::string bold;            // bold
+  std::string dim;             // dim
+  std::string reverse;         // rev
+  std::string underline;       // smul
+  // Whether colours are sent: the terminal has them and the user has not asked
+  // for none (NO_COLOR set and not empty).
+  bool colour = true;
   std::string cursorInvisible; // civis
   std::string cursorNormal;    // cnorm
   std::string keypadOn;        // smkx
@@ -142,6 +148,10 @@ class Terminal {
 
   // Leaves raw mode (normal exit). Safe from a signal handler.
   static void RestoreNow();
+  // While windows are drawn, leaving (Ctrl+C, a signal, an exit) also blanks the
+  // screen, as closing the last window does, so that no frame is left around the
+  // shell's prompt.
+  static void SetClearAtRestore(bool clear);
 
  private:
   Terminal() = default;

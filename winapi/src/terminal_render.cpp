@@ -36,9 +36,18 @@ void Renderer::SetAttribute(WORD attr, std::string& out) {
   if (attr == attr_) return;
   out += caps_.attributesOff;
   if (attr != kDefaultAttribute) {
-    if (attr & FOREGROUND_INTENSITY) out += caps_.bold;
-    out += caps_.Foreground(AnsiColour(attr & 7));
-    out += caps_.Background(AnsiColour((attr >> 4) & 7));
+    int foreground = attr & 0x0F;
+    if (caps_.colour) {
+      if (attr & FOREGROUND_INTENSITY) out += caps_.bold;
+      out += caps_.Foreground(AnsiColour(attr & 7));
+      out += caps_.Background(AnsiColour((attr >> 4) & 7));
+    } else if (foreground == FOREGROUND_INTENSITY) {  // dark grey: dimmed text
+      out += caps_.dim;
+    } else if (attr & FOREGROUND_INTENSITY) {
+      out += caps_.bold;
+    }
+    if (attr & COMMON_LVB_REVERSE_VIDEO) out += caps_.reverse;
+    if (attr & COMMON_LVB_UNDERSCORE) out += caps_.underline;
   }
   attr_ = attr;
 }

@@ -2,6 +2,8 @@
 // this file sees <term.h>, whose capability macros would clash with any name.
 #include "terminal.h"
 
+#include <cstdlib>
+
 #include <term.h>
 
 namespace winapi::terminal {
@@ -38,6 +40,11 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
   caps.foreground = String("setaf");
   caps.background = String("setab");
   caps.bold = String("bold");
+  caps.dim = String("dim");
+  caps.reverse = String("rev");
+  caps.underline = String("smul");
+  const char* noColour = std::getenv("NO_COLOR");
+  caps.colour = !caps.foreground.empty() && !caps.background.empty() && !(noColour && *noColour);
   caps.cursorInvisible = String("civis");
   caps.cursorNormal = String("cnorm");
   caps.keypadOn = String("smkx");

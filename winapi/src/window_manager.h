@@ -59,6 +59,12 @@ struct Window {
 // so that a label and the control beside it share a row, as they share a line
 // in the template, and extents are rounded up: 317 x 176 units are 80 x 22 cells.
 RECT DialogUnitsToCells(int x, int y, int cx, int cy);
+// A control's cells: its row is that of its line of text, which Windows centres
+// in the height of buttons, check boxes, edits and closed combo boxes.
+// A closed drop-down combo box is taken as 10 units high, as the check boxes
+// beside it are: its template height includes the list.
+constexpr int kClosedComboHeight = 10;
+RECT ControlUnitsToCells(const std::string& className, DWORD style, int x, int y, int cx, int cy);
 
 // The window behind a handle, or nullptr (with ERROR_INVALID_WINDOW_HANDLE).
 Window* FindWindowRecord(HWND handle);

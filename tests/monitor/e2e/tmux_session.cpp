@@ -78,6 +78,22 @@ std::vector<std::string> TmuxSession::Screen() {
   return rows;
 }
 
+std::vector<std::string> TmuxSession::ScreenWithAttributes() {
+  std::string text = Tmux("capture-pane -p -e -N -t mon");
+  std::vector<std::string> rows;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    rows.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return rows;
+}
+
+void TmuxSession::Resize(int columns, int rows) {
+  Tmux("resize-window -t mon -x " + std::to_string(columns) + " -y " + std::to_string(rows));
+}
+
 int TmuxSession::CursorX() { return std::stoi(Tmux("display-message -p -t mon '#{cursor_x}'")); }
 int TmuxSession::CursorY() { return std::stoi(Tmux("display-message -p -t mon '#{cursor_y}'")); }
 int TmuxSession::PanePid() { return std::stoi(Tmux("display-message -p -t mon '#{pane_pid}'")); }

@@ -21,6 +21,10 @@ class TmuxSession {
   void Keys(const std::string& keys);
   // The 25 rows, each 80 characters (UTF-8), blanks kept.
   std::vector<std::string> Screen();
+  // The rows as tmux keeps them, with the escape sequences of their attributes.
+  std::vector<std::string> ScreenWithAttributes();
+  // Resizes the session's window, as a user resizes the terminal.
+  void Resize(int columns, int rows);
   int CursorX();
   int CursorY();
   // The process id of the pane's shell.

@@ -34,6 +34,14 @@ class DialogOnTheTerminal : public ::testing::Test {
     });
   }
 
+  bool Gone(const std::string& text) {
+    return session.WaitFor([&](const std::vector<std::string>& rows) {
+      for (const std::string& row : rows)
+        if (row.find(text) != std::string::npos) return false;
+      return true;
+    });
+  }
+
   std::string Result() {
     for (int i = 0; i < 50; ++i) {
       std::ifstream done(machine.path("done"));
@@ -94,6 +102,59 @@ TEST_F(DialogOnTheTerminal, AnInvalidInterruptIsShownInTheStatusLineAndOkRefused
   session.Keys("2");
   session.Keys("Enter");
   EXPECT_EQ(Result(), "0,0,12,992,832,851968,257,0,1,0,\n");
+}
+
+// Ctrl+C ends the program as on a console; the terminal is left as Escape leaves
+// it: blank, with no frame around the shell's prompt.
+TEST_F(DialogOnTheTerminal, CtrlCLeavesTheScreenBlank) {
+  Start("0");
+  session.Keys("C-c");
+  EXPECT_TRUE(Gone("Veltrane Systems Corvane NT Installation"));
+  for (const std::string& row : session.Screen()) {
+    EXPECT_EQ(row.find("\u2502"), std::string::npos) << row;
+    EXPECT_EQ(row.find("Card Type:"), std::string::npos) << row;
+  }
+}
+
+TEST_F(DialogOnTheTerminal, ASmallTerminalSaysTheSizeNeededAndTheDialogIsCentredAfterAResize) {
+  Start("0");
+  session.Resize(70, 20);
+  ASSERT_TRUE(Showing("The dialog needs 80 x 24; this terminal is 70 x 20."))
+      << testing::PrintToString(session.Screen());
+  EXPECT_TRUE(Gone("Card Type:"));
+  session.Keys("Enter");  // unseen: not taken for OK
+  session.Resize(100, 30);
+  ASSERT_TRUE(Showing("Veltrane Systems Corvane NT Installation"));
+  std::vector<std::string> rows = session.Screen();
+  EXPECT_EQ(rows[2].find_first_not_of(' '), std::string::npos) << "three rows above: (30 - 24) / 2";
+  EXPECT_EQ(rows[4].find("\u2502"), 10u) << "ten columns to the left: (100 - 80) / 2";
+  EXPECT_NE(rows[6].find("Card Type:"), std::string::npos) << rows[6];
+  session.Keys("Enter");
+  EXPECT_EQ(Result(), "0,0,5,992,832,851968,257,0,1,0,\n");
+}
+
+// NO_COLOR: no colour is sent, and the focus shows in reverse video.
+TEST_F(DialogOnTheTerminal, NoColorSendsNoColourAndShowsTheFocusInReverse) {
+  session.Start("NO_COLOR=1 CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " 0 > " +
+                machine.path("result.txt") + "; echo finished > " + machine.path("done"));
+  ASSERT_TRUE(Showing("Card Type:"));
+  bool reverse = false;
+  for (const std::string& row : session.ScreenWithAttributes()) {
+    for (size_t at = row.find("\x1b["); at != std::string::npos; at = row.find("\x1b[", at + 1)) {
+      size_t end = row.find('m', at);
+      std::string parameters = row.substr(at + 2, end - at - 2) + ";";
+      for (size_t p = 0; p < parameters.size();) {
+        size_t semicolon = parameters.find(';', p);
+        int n = semicolon == p ? 0 : std::stoi(parameters.substr(p, semicolon - p));
+        EXPECT_TRUE(n < 30 || n == 39 || n == 49) << "a colour: " << parameters;
+        if (n == 7) reverse = true;
+        p = semicolon + 1;
+      }
+    }
+  }
+  EXPECT_TRUE(reverse) << "the caption, the focused field's selection";
+  session.Keys("Escape");
+  EXPECT_EQ(Result(), "2,\n");
 }
 
 }  // namespace
