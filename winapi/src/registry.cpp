@@ -162,7 +162,7 @@ extern "C" LSTATUS WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DW
   OpenedKey opened = Resolve(hKey, KEY_ENUMERATE_SUB_KEYS);
   if (opened.error != ERROR_SUCCESS) return opened.error;
   if (dwIndex >= opened.key->SubkeyCount()) return ERROR_NO_MORE_ITEMS;
-  const std::string& name = opened.key->Subkey(dwIndex).name();
+  std::string name = winapi::AnsiName(opened.key->Subkey(dwIndex).name());
   if (name.size() + 1 > cchName) return ERROR_MORE_DATA;
   std::memcpy(lpName, name.c_str(), name.size() + 1);
   return ERROR_SUCCESS;
@@ -187,9 +187,9 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpc
   if (lpcchClass) *lpcchClass = 0;
   DWORD maxSubkey = 0, maxName = 0, maxData = 0;
   for (size_t i = 0; i < key.SubkeyCount(); ++i)
-    maxSubkey = std::max(maxSubkey, static_cast<DWORD>(key.Subkey(i).name().size()));
+    maxSubkey = std::max(maxSubkey, static_cast<DWORD>(winapi::AnsiName(key.Subkey(i).name()).size()));
   for (const winapi::RegistryValue& value : key.values()) {
-    maxName = std::max(maxName, static_cast<DWORD>(value.name.size()));
+    maxName = std::max(maxName, static_cast<DWORD>(winapi::AnsiName(value.name).size()));
     maxData = std::max(maxData, winapi::DataSizeInHive(value));
   }
   if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.SubkeyCount());
@@ -213,7 +213,7 @@ extern "C" LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
   const winapi::RegistryValue& value = values[dwIndex];
   LSTATUS status = winapi::StoreData(value, lpType, lpData, lpcbData);
   if (status != ERROR_SUCCESS) return status;
-  const std::string& name = value.name;
+  std::string name = winapi::AnsiName(value.name);
   if (name.size() >= *lpcchValueName) {
     status = ERROR_MORE_DATA;
     if (*lpcchValueName > 0) {
