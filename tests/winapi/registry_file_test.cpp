@@ -337,11 +337,19 @@ TEST(RegistryFile, DeletionsApplyInFileOrderAsAMerge) {
 TEST(RegistryFile, TheEndOfFileMarkEndsTheText) {
   const std::string body = "[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:1\n";
   for (const std::string& text : {"REGEDIT4\n" + body + "\x1A", "REGEDIT4\n" + body + "\x1A\x1A garbage\n[",
-                                   "REGEDIT4\n" + body + "\x1A\r\n\"b\"=dword:2\n"}) {
+                                   "REGEDIT4\n" + body + "\x1A\r\n\"b\"=dword:2\n",
+                                   "REGEDIT4\n" + body.substr(0, body.size() - 1) + "\x1A\"b\"=dword:2\n"}) {
     RegistryKey machine;
-    ASSERT_EQ(Parse(text, &machine), "");
+    ASSERT_EQ(Parse(text, &machine), "") << text;
     EXPECT_EQ(machine.FindPath("K")->values().size(), 1u);
   }
+  // Inside quotes the byte is part of a name or a text, so a name that holds it writes back.
+  RegistryKey named;
+  named.CreatePath("K\x1Ay").SetString("v\x1Aw", "t\x1A");
+  RegistryKey read;
+  ASSERT_EQ(Parse(winapi::SerializeRegistryText(named), &read), "");
+  ASSERT_NE(read.FindPath("K\x1Ay"), nullptr);
+  EXPECT_EQ(read.FindPath("K\x1Ay")->FindValue("v\x1Aw")->data, std::string("t\x1A\0", 3));
   RegistryKey wide;
   ASSERT_EQ(Parse(Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=dword:1\r\n"
                         u"\x1A\"b\"=bad\r\n"),

@@ -11,6 +11,9 @@
 // - roots are named in full only (HKEY_LOCAL_MACHINE, not HKLM); deleting a whole
 //   root is an error; value lines after a [-key] section are skipped, as there is
 //   no key for them;
+// - the end-of-file mark 0x1A ends the text wherever it stands outside quotes and
+//   a section's brackets; inside them it is a character like another, so that
+//   any name written reads back;
 // - a line that is neither a section nor a value is an error, not skipped, so that
 //   a typo in a hand-edited file is found rather than lost;
 // - a name given twice in one key keeps its first place and takes the last data;
@@ -270,7 +273,6 @@ std::string EightBitText(std::string_view text) {
     };
     for (size_t i = 2; i + 1 < text.size(); i += 2) {
       unsigned unit = unitAt(i);
-      if (unit == static_cast<unsigned char>(kEndOfFile)) break;
       if (unit < 0x100) {
         narrow += static_cast<char>(unit);
       } else if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < text.size() && unitAt(i + 2) >= 0xDC00 &&
@@ -286,7 +288,26 @@ std::string EightBitText(std::string_view text) {
     return narrow;
   }
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  return std::string(text.substr(0, text.find(kEndOfFile)));
+  return std::string(text);
+}
+
+// Where the end-of-file mark stands in a line outside quotes and a section's
+// brackets (inside them it is a character of a name or a text); npos when it
+// does not.
+size_t EndOfFileIn(std::string_view line) {
+  bool quoted = false;
+  size_t from = 0;
+  if (!TrimLeft(line).empty() && TrimLeft(line).front() == '[' && line.rfind(']') != std::string_view::npos)
+    from = line.rfind(']') + 1;
+  for (size_t i = from; i < line.size(); ++i) {
+    if (line[i] == kEndOfFile && !quoted) return i;
+    if (line[i] == '"') {
+      quoted = !quoted;
+    } else if (quoted && line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '\\' || line[i + 1] == '"')) {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
 }
 
 // The root a section names, in its canonical spelling; empty when none.
@@ -349,8 +370,16 @@ class RegParser {
     if (offset_ >= text_.size()) return false;
     size_t end = text_.find('\n', offset_);
     if (end == std::string_view::npos) end = text_.size();
-    *line = TrimRight(text_.substr(offset_, end - offset_));
+    *line = text_.substr(offset_, end - offset_);
     offset_ = end + 1;
+    if (line->find(kEndOfFile) != std::string_view::npos) {
+      size_t mark = EndOfFileIn(*line);
+      if (mark != std::string_view::npos) {
+        *line = line->substr(0, mark);
+        offset_ = text_.size();  // nothing after the mark is read
+      }
+    }
+    *line = TrimRight(*line);
     ++lineNumber_;
     return true;
   }

@@ -16,7 +16,7 @@
 // digits, hex:bytes (REG_BINARY) or hex(type):bytes, bytes as two-digit hex
 // separated by commas, continued on the next line after a trailing backslash;
 // lines starting with ';' are comments; blank lines are ignored; the byte 0x1A
-// (the DOS end-of-file mark) ends the text. In files of
+// (the DOS end-of-file mark) outside quotes ends the text. In files of
 // version 5.00, string types written as hex (hex(1), hex(2), hex(7)) hold UTF-16LE,
 // as the registry editor writes them; in REGEDIT4 files they hold ANSI bytes.
 #pragma once
