@@ -302,6 +302,16 @@ TEST(RegistryFile, OtherRootsAreHivesOfTheirOwnAndWriteBackInTheirOrder) {
   ASSERT_EQ(ParseFile(written, &again), "") << written;
   EXPECT_EQ(winapi::SerializeRegistryText(again), written);
 
+  // A root named alone, with nothing in it, is kept as well; one named only by a
+  // deletion is nothing to keep.
+  RegistryFile bare;
+  ASSERT_EQ(ParseFile("REGEDIT4\n[HKEY_USERS]\n[-HKEY_CURRENT_USER\\Gone]\n", &bare), "");
+  ASSERT_EQ(bare.otherRoots.size(), 1u);
+  RegistryFile bareAgain;
+  ASSERT_EQ(ParseFile(winapi::SerializeRegistryText(bare), &bareAgain), "");
+  ASSERT_EQ(bareAgain.otherRoots.size(), 1u);
+  EXPECT_EQ(bareAgain.otherRoots[0].name(), "HKEY_USERS");
+
   // The machine alone reads the same from the whole file.
   RegistryKey machine;
   ASSERT_EQ(Parse(text, &machine), "");

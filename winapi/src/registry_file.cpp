@@ -442,10 +442,11 @@ class RegParser {
         rest.remove_prefix(end + 1);
       }
     }
-    ParsedKey* key = Root(root);
     key_ = nullptr;
     deleted_ = deletion;
     if (deletion && path.empty()) return Fail("a whole root cannot be deleted");
+    ParsedKey* key = deletion ? FindRoot(root) : Root(root);
+    if (!key) return true;  // nothing there to delete
     for (std::string_view rest = path; !rest.empty();) {
       size_t end = std::min(rest.find('\\'), rest.size());
       std::string_view name = rest.substr(0, end);
@@ -467,9 +468,14 @@ class RegParser {
     return true;
   }
 
-  ParsedKey* Root(std::string_view name) {
+  ParsedKey* FindRoot(std::string_view name) {
     for (auto& [rootName, root] : roots_)
       if (rootName == name) return root.get();
+    return nullptr;
+  }
+
+  ParsedKey* Root(std::string_view name) {
+    if (ParsedKey* root = FindRoot(name)) return root;
     if (name == kMachine) {
       roots_.emplace_back(name, std::unique_ptr<ParsedKey, void (*)(ParsedKey*)>(&machine_, [](ParsedKey*) {}));
     } else {
@@ -668,8 +674,11 @@ std::string ValueLine(const RegistryValue& value) {
   return line + HexLines(line.size(), bytes);
 }
 
-void WriteKey(const RegistryKey& key, const std::string& path, bool isRoot, std::string* out) {
-  if (!isRoot || !key.values().empty()) {
+// A root's own section is written when it has values, or when it is a root that
+// would otherwise leave no line at all (kept so that it reads back).
+void WriteKey(const RegistryKey& key, const std::string& path, bool isRoot, std::string* out,
+              bool keepEmptyRoot = false) {
+  if (!isRoot || !key.values().empty() || (keepEmptyRoot && key.SubkeyCount() == 0)) {
     *out += "\n[" + path + "]\n";
     for (const RegistryValue& value : key.values()) *out += ValueLine(value) + "\n";
   }
@@ -705,7 +714,7 @@ std::string SerializeRegistryText(const RegistryFile& file) {
   size_t machinePlace = std::min(file.machinePlace, file.otherRoots.size());
   for (size_t i = 0; i <= file.otherRoots.size(); ++i) {
     if (i == machinePlace) WriteKey(file.machine, std::string(kMachine), true, &out);
-    if (i < file.otherRoots.size()) WriteKey(file.otherRoots[i], file.otherRoots[i].name(), true, &out);
+    if (i < file.otherRoots.size()) WriteKey(file.otherRoots[i], file.otherRoots[i].name(), true, &out, true);
   }
   return HasEscape(out) ? Utf16Text(out) : out;
 }
