@@ -351,7 +351,7 @@ class RegParser {
     file->machine = Assemble(machine_);
     file->otherRoots.clear();
     for (auto& [name, root] : roots_) {
-      if (root.get() == &machine_) {
+      if (root == &machine_) {
         file->machinePlace = file->otherRoots.size();
       } else {
         file->otherRoots.push_back(Assemble(*root));
@@ -470,19 +470,19 @@ class RegParser {
 
   ParsedKey* FindRoot(std::string_view name) {
     for (auto& [rootName, root] : roots_)
-      if (rootName == name) return root.get();
+      if (rootName == name) return root;
     return nullptr;
   }
 
   ParsedKey* Root(std::string_view name) {
     if (ParsedKey* root = FindRoot(name)) return root;
     if (name == kMachine) {
-      roots_.emplace_back(name, std::unique_ptr<ParsedKey, void (*)(ParsedKey*)>(&machine_, [](ParsedKey*) {}));
+      roots_.emplace_back(name, &machine_);
     } else {
-      roots_.emplace_back(name, std::unique_ptr<ParsedKey, void (*)(ParsedKey*)>(
-                                    new ParsedKey(std::string(name)), [](ParsedKey* key) { delete key; }));
+      otherRoots_.push_back(std::make_unique<ParsedKey>(std::string(name)));
+      roots_.emplace_back(name, otherRoots_.back().get());
     }
-    return roots_.back().second.get();
+    return roots_.back().second;
   }
 
   // A quoted text starting at s[0] == '"'; on success *s is what follows it.
@@ -599,8 +599,9 @@ class RegParser {
 
   std::string_view text_;
   ParsedKey machine_{std::string(kMachine)};
-  // Every root in the order the file first names it; HKEY_LOCAL_MACHINE is machine_.
-  std::vector<std::pair<std::string_view, std::unique_ptr<ParsedKey, void (*)(ParsedKey*)>>> roots_;
+  std::vector<std::unique_ptr<ParsedKey>> otherRoots_;
+  // Every root in the order the file first names it: machine_ or one of otherRoots_.
+  std::vector<std::pair<std::string_view, ParsedKey*>> roots_;
   RegistryKey* key_ = nullptr;
   bool deleted_ = false;  // the last section was a deletion
   size_t offset_ = 0;
