@@ -112,7 +112,8 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"x\"y\n", "line 3: text after the closing"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\" dword:1\n", "line 3: '=' expected"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=word:1\n", "line 3: unknown data"},
-      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nname=dword:1\n", "line 3: neither a [key] section nor a \"name\"=data value: found 'name=dword:1'"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nname=dword:1\n",
+       "line 3: neither a [key] section nor a \"name\"=data value: found 'name=dword:1'"},
       {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex(1):41\n", "line 3: UTF-16"},
   };
   for (const auto& [text, expected] : cases) {

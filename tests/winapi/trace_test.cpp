@@ -82,7 +82,8 @@ TEST_F(Trace, DeviceAndModuleFailuresSayWhy) {
   HANDLE device = CreateFileA("\\\\.\\TraceTest", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(device, INVALID_HANDLE_VALUE);
   DWORD returned = 0;
-  std::string refused = StandardErrorOf([&] { DeviceIoControl(device, 0x170002, nullptr, 0, nullptr, 0, &returned, nullptr); });
+  std::string refused =
+      StandardErrorOf([&] { DeviceIoControl(device, 0x170002, nullptr, 0, nullptr, 0, &returned, nullptr); });
   EXPECT_NE(refused.find("DeviceIoControl("), std::string::npos) << refused;
   EXPECT_NE(refused.find(", 0x00170002, 0 bytes in, 0 bytes out) failed: 31 (ERROR_GEN_FAILURE): the driver refused "
                          "the request\n"),

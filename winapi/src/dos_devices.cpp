@@ -188,7 +188,8 @@ static void TraceDefineFailure(DWORD flags, const char* name, const char* target
   if (!TracingFailures()) return;
   char hexFlags[16];
   std::snprintf(hexFlags, sizeof hexFlags, "0x%lx", static_cast<unsigned long>(flags));
-  TraceFailure("DefineDosDeviceA(" + std::string(hexFlags) + ", " + TraceString(name) + ", " + TraceString(target) + ")",
+  TraceFailure("DefineDosDeviceA(" + std::string(hexFlags) + ", " + TraceString(name) + ", " + TraceString(target) +
+                   ")",
                error, cause);
 }
 

@@ -5,6 +5,7 @@
 // malformed file makes every call fail with ERROR_BADDB until it is mended, an
 // unreadable one with ERROR_REGISTRY_IO_FAILED; a missing file is an empty registry.
 // The calls return their error and leave the thread's last error alone, as Win32 does.
+// With CVLAN_DEBUG_OUTPUT set, each failing call is traced with its cause (trace.h).
 //
 // Choices where Windows and Wine may differ (to probe on Windows):
 // - only HKEY_LOCAL_MACHINE exists; other predefined keys give ERROR_INVALID_HANDLE;

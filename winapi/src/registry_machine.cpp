@@ -81,7 +81,8 @@ RegistrySnapshot CurrentRegistry() {
   // waiting for a writer; on a regular file the flag changes nothing.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) return Failed(ERROR_REGISTRY_IO_FAILED, path + ": " + std::strerror(errno));
+    if (errno != ENOENT && errno != ENOTDIR)
+      return Failed(ERROR_REGISTRY_IO_FAILED, path + ": " + std::strerror(errno));
     RegistrySnapshot empty;
     empty.machine = std::make_shared<RegistryKey>();
     return empty;
