@@ -41,6 +41,9 @@ static BOOL FindInstance(void) {
     Found = IsInstanceName(DeviceName);
   }
   RegCloseKey(Services);
+  if (!Found)
+    OutputDebugStringA("CVLAPI: no adapter instance key (cvlan1 to cvlan4) under "
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\n");
   return Found;
 }
 
@@ -77,6 +80,19 @@ static BOOL ConnectDevice(void) {
   return FALSE;
 }
 
+/* Appends a number in decimal, for the debugger's output. */
+static void AppendNumber(CHAR *Text, unsigned Number) {
+  CHAR Digits[8];
+  int Length = 0;
+  do {
+    Digits[Length++] = (CHAR)('0' + Number % 10);
+    Number /= 10;
+  } while (Number != 0 && Length < 7);
+  Text += strlen(Text);
+  while (Length > 0) *Text++ = Digits[--Length];
+  *Text = '\0';
+}
+
 /* The configuration request: its reply begins with the driver's version. */
 static BOOL DriverVersionAccepted(void) {
   CvlRequest.Length = CVL_CONFIG_REQUEST_LENGTH;
@@ -86,7 +102,18 @@ static BOOL DriverVersionAccepted(void) {
   if (!CvlDeviceControl(CVL_OID_CONFIG, &CvlRequest, CVL_CONFIG_REQUEST_LENGTH, &BytesReturned)) return FALSE;
   WORD Major = CvlGetWord(CvlRequest.Data + offsetof(CVL_CONFIG_DATA, VersionMajor));
   WORD Minor = CvlGetWord(CvlRequest.Data + offsetof(CVL_CONFIG_DATA, VersionMinor));
-  return Major >= CVL_MIN_VERSION_MAJOR || Minor >= CVL_MIN_VERSION_MINOR;
+  if (Major >= CVL_MIN_VERSION_MAJOR || Minor >= CVL_MIN_VERSION_MINOR) return TRUE;
+  CHAR Message[160] = "CVLAPI: driver version ";
+  AppendNumber(Message, Major);
+  strcat(Message, ".");
+  AppendNumber(Message, Minor);
+  strcat(Message, " is too old (major version ");
+  AppendNumber(Message, CVL_MIN_VERSION_MAJOR);
+  strcat(Message, " or minor version ");
+  AppendNumber(Message, CVL_MIN_VERSION_MINOR);
+  strcat(Message, " at least)\n");
+  OutputDebugStringA(Message);
+  return FALSE;
 }
 
 extern "C" CVLAPI_PROC CvlapiLocate(void) {

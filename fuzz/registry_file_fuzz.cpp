@@ -41,5 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FUZZ_CHECK(winapi::ParseRegistryText(written, &again, &againError), "written text reads back");
   FUZZ_CHECK(SameKeys(machine, again), "written text reads back to the same keys and values");
   FUZZ_CHECK(winapi::SerializeRegistryText(again) == written, "writing is stable");
+
+  // The whole file, every root, the same way.
+  winapi::RegistryFile file, fileAgain;
+  winapi::RegistryTextError fileError;
+  FUZZ_CHECK(winapi::ParseRegistryText(text, &file, &fileError), "the whole file reads as its machine did");
+  FUZZ_CHECK(SameKeys(file.machine, machine), "the whole file's machine is the machine alone");
+  std::string fileWritten = winapi::SerializeRegistryText(file);
+  FUZZ_CHECK(winapi::ParseRegistryText(fileWritten, &fileAgain, &fileError), "the whole file reads back");
+  FUZZ_CHECK(fileAgain.otherRoots.size() == file.otherRoots.size(), "every root reads back");
+  for (size_t i = 0; i < file.otherRoots.size(); i++)
+    FUZZ_CHECK(SameKeys(file.otherRoots[i], fileAgain.otherRoots[i]), "each root reads back to the same keys");
+  FUZZ_CHECK(winapi::SerializeRegistryText(fileAgain) == fileWritten, "writing the whole file is stable");
   return 0;
 }

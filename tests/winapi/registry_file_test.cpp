@@ -12,6 +12,7 @@ namespace {
 
 using winapi::ParseRegistryText;
 using winapi::RegistryKey;
+using winapi::RegistryFile;
 using winapi::RegistryValue;
 
 std::string Parse(const std::string& text, RegistryKey* machine) {
@@ -96,10 +97,10 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
       {"REGEDIT5\n", "line 1: the first line is not a header"},
       {"REGEDIT4\n\"a\"=dword:1\n", "line 2: a value before"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\n", "line 2: a section without"},
-      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n", "line 2: a key outside"},
+      {"REGEDIT4\n[HKLM\\K]\n", "line 2: 'HKLM' is not a root"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\\\\L]\n", "line 2: an empty key name"},
-      {"REGEDIT4\n[-HKEY_LOCAL_MACHINE\\K]\n", "line 2: key deletions"},
-      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=-\n", "line 3: value deletions"},
+      {"REGEDIT4\n[-HKEY_LOCAL_MACHINE]\n", "line 2: a whole root cannot be deleted"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=-1\n", "line 3: text after the deletion"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:123456789\n", "line 3: dword: needs"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:\n", "line 3: dword: needs"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:12 34\n", "line 3: text after the dword"},
@@ -111,7 +112,8 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"x\"y\n", "line 3: text after the closing"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\" dword:1\n", "line 3: '=' expected"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=word:1\n", "line 3: unknown data"},
-      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nname=dword:1\n", "line 3: neither"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nname=dword:1\n",
+       "line 3: neither a [key] section nor a \"name\"=data value: found 'name=dword:1'"},
       {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex(1):41\n", "line 3: UTF-16"},
   };
   for (const auto& [text, expected] : cases) {
@@ -248,6 +250,165 @@ TEST(RegistryFile, MangledTextIsRejectedOrReadsBackStably) {
     EXPECT_EQ(winapi::SerializeRegistryText(again), written);
   }
   EXPECT_GT(accepted, 300);  // the round trip is exercised, not only the rejections
+}
+
+}  // namespace
+
+namespace {
+
+// ---- files as the registry editor writes and merges them --------------------
+
+std::string ParseFile(const std::string& text, RegistryFile* file) {
+  winapi::RegistryTextError error;
+  return ParseRegistryText(text, file, &error) ? "" : "line " + std::to_string(error.line) + ": " + error.problem;
+}
+
+// UTF-16LE with its byte order mark, as the registry editor exports.
+std::string Utf16(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+TEST(RegistryFile, OtherRootsAreHivesOfTheirOwnAndWriteBackInTheirOrder) {
+  const std::string text =
+      "REGEDIT4\n\n"
+      "[HKEY_CURRENT_USER\\Software\\Tool]\n\"Level\"=dword:2\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\n\"Done\"=dword:1\n\n"
+      "[hkey_classes_root\\.log]\n@=\"logfile\"\n\n"
+      "[HKEY_USERS\\.DEFAULT\\Control Panel\\Mouse]\n\"Speed\"=\"0\"\n"
+      "[HKEY_CURRENT_CONFIG\\System]\n"
+      "[HKEY_CURRENT_USER\\SYSTEM\\Setup]\n\"Done\"=dword:0\n";
+  RegistryFile file;
+  ASSERT_EQ(ParseFile(text, &file), "");
+  EXPECT_EQ(file.machine.FindPath("SYSTEM\\Setup")->FindValue("Done")->data, Dword(1));
+  EXPECT_EQ(file.machine.SubkeyCount(), 1u);  // nothing of the other roots
+  ASSERT_EQ(file.otherRoots.size(), 4u);
+  EXPECT_EQ(file.otherRoots[0].name(), "HKEY_CURRENT_USER");
+  EXPECT_EQ(file.otherRoots[1].name(), "HKEY_CLASSES_ROOT");
+  EXPECT_EQ(file.otherRoots[2].name(), "HKEY_USERS");
+  EXPECT_EQ(file.otherRoots[3].name(), "HKEY_CURRENT_CONFIG");
+  EXPECT_EQ(file.machinePlace, 1u);
+  EXPECT_EQ(file.otherRoots[0].FindPath("SYSTEM\\Setup")->FindValue("Done")->data, Dword(0));
+  EXPECT_EQ(file.otherRoots[1].FindPath(".log")->FindValue("")->data, std::string("logfile\0", 8));
+
+  std::string written = winapi::SerializeRegistryText(file);
+  EXPECT_LT(written.find("[HKEY_CURRENT_USER\\Software\\Tool]"), written.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]"));
+  EXPECT_LT(written.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]"), written.find("[HKEY_CLASSES_ROOT\\.log]"));
+  EXPECT_NE(written.find("[HKEY_CURRENT_CONFIG\\System]\n"), std::string::npos);  // an empty key is kept
+  RegistryFile again;
+  ASSERT_EQ(ParseFile(written, &again), "") << written;
+  EXPECT_EQ(winapi::SerializeRegistryText(again), written);
+
+  // A root named alone, with nothing in it, is kept as well; one named only by a
+  // deletion is nothing to keep.
+  RegistryFile bare;
+  ASSERT_EQ(ParseFile("REGEDIT4\n[HKEY_USERS]\n[-HKEY_CURRENT_USER\\Gone]\n", &bare), "");
+  ASSERT_EQ(bare.otherRoots.size(), 1u);
+  RegistryFile bareAgain;
+  ASSERT_EQ(ParseFile(winapi::SerializeRegistryText(bare), &bareAgain), "");
+  ASSERT_EQ(bareAgain.otherRoots.size(), 1u);
+  EXPECT_EQ(bareAgain.otherRoots[0].name(), "HKEY_USERS");
+
+  // The machine alone reads the same from the whole file.
+  RegistryKey machine;
+  ASSERT_EQ(Parse(text, &machine), "");
+  EXPECT_EQ(winapi::SerializeRegistryText(machine), winapi::SerializeRegistryText(file.machine));
+}
+
+TEST(RegistryFile, DeletionsApplyInFileOrderAsAMerge) {
+  RegistryFile file;
+  ASSERT_EQ(ParseFile("Windows Registry Editor Version 5.00\n"
+                      "[HKEY_LOCAL_MACHINE\\A\\B\\C]\n\"x\"=dword:1\n"
+                      "[HKEY_LOCAL_MACHINE\\A]\n\"keep\"=dword:1\n\"gone\"=dword:2\n@=\"d\"\n"
+                      "[HKEY_CURRENT_USER\\A\\B]\n"
+                      "[-HKEY_LOCAL_MACHINE\\A\\B]\n\"skipped\"=dword:3\n"
+                      "[-HKEY_LOCAL_MACHINE\\Never\\There]\n"
+                      "[HKEY_LOCAL_MACHINE\\A]\n\"gone\"=-\n@=- ; the default value too\n\"absent\"=-\n"
+                      "[-HKEY_LOCAL_MACHINE\\Z]\n"
+                      "[HKEY_LOCAL_MACHINE\\Z\\Again]\n\"new\"=dword:4\n"
+                      "[-HKEY_LOCAL_MACHINE\\Z\\Again]\n[HKEY_LOCAL_MACHINE\\Z\\Again]\n",
+                      &file),
+            "");
+  const RegistryKey* a = file.machine.FindPath("A");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->SubkeyCount(), 0u);
+  ASSERT_EQ(a->values().size(), 1u);
+  EXPECT_EQ(a->values()[0].name, "keep");
+  EXPECT_EQ(file.machine.FindPath("Never"), nullptr);  // deleting a missing key makes nothing
+  ASSERT_NE(file.machine.FindPath("Z\\Again"), nullptr);
+  EXPECT_TRUE(file.machine.FindPath("Z\\Again")->values().empty());  // made again, empty
+  ASSERT_EQ(file.otherRoots.size(), 1u);
+  EXPECT_NE(file.otherRoots[0].FindPath("A\\B"), nullptr);  // another root's key of the same path stays
+}
+
+TEST(RegistryFile, TheEndOfFileMarkEndsTheText) {
+  const std::string body = "[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:1\n";
+  for (const std::string& text : {"REGEDIT4\n" + body + "\x1A", "REGEDIT4\n" + body + "\x1A\x1A garbage\n[",
+                                   "REGEDIT4\n" + body + "\x1A\r\n\"b\"=dword:2\n",
+                                   "REGEDIT4\n" + body.substr(0, body.size() - 1) + "\x1A\"b\"=dword:2\n"}) {
+    RegistryKey machine;
+    ASSERT_EQ(Parse(text, &machine), "") << text;
+    EXPECT_EQ(machine.FindPath("K")->values().size(), 1u);
+  }
+  // Inside quotes the byte is part of a name or a text, so a name that holds it writes back.
+  RegistryKey named;
+  named.CreatePath("K\x1Ay").SetString("v\x1Aw", "t\x1A");
+  RegistryKey read;
+  ASSERT_EQ(Parse(winapi::SerializeRegistryText(named), &read), "");
+  ASSERT_NE(read.FindPath("K\x1Ay"), nullptr);
+  EXPECT_EQ(read.FindPath("K\x1Ay")->FindValue("v\x1Aw")->data, std::string("t\x1A\0", 3));
+  RegistryKey wide;
+  ASSERT_EQ(Parse(Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=dword:1\r\n"
+                        u"\x1A\"b\"=bad\r\n"),
+                  &wide),
+            "");
+  EXPECT_EQ(wide.FindPath("K")->values().size(), 1u);
+}
+
+TEST(RegistryFile, ASectionEndsAtTheBracketThatOnlyACommentFollows) {
+  RegistryKey machine;
+  ASSERT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K] ; see [notes] and ]\n\"a\"=dword:1\n"
+                  "[HKEY_LOCAL_MACHINE\\odd]name]\n\"b\"=dword:2\n",
+                  &machine),
+            "");
+  ASSERT_NE(machine.FindPath("K"), nullptr);
+  EXPECT_NE(machine.FindPath("K")->FindValue("a"), nullptr);
+  ASSERT_NE(machine.FindPath("odd]name"), nullptr);
+  EXPECT_NE(machine.FindPath("odd]name")->FindValue("b"), nullptr);
+  EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K] x\n", &machine), "line 2: text after the section's ']'");
+}
+
+TEST(RegistryFile, NamesBeyondTheCodePageStayApartAndWriteBack) {
+  const std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\x4E2D\x6587]\r\n\"\x540D\"=dword:00000001\r\n\"\x5024\"=dword:00000002\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\x65E5\x672C]\r\n\"caf\xE9\"=\"\x4E2D \xE9\"\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\xD83D\xDE00]\r\n";
+  RegistryFile file;
+  ASSERT_EQ(ParseFile(Utf16(text), &file), "");
+  const RegistryKey* software = file.machine.FindPath("SOFTWARE");
+  ASSERT_NE(software, nullptr);
+  ASSERT_EQ(software->SubkeyCount(), 3u);
+  const RegistryKey* first = software->FindSubkey(std::string("\0\xE4\xB8\xAD\0\xE6\x96\x87", 8));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->values().size(), 2u);  // two names of different characters are two values
+  EXPECT_EQ(winapi::AnsiName(first->name()), "??");
+  EXPECT_EQ(software->FindSubkey("??"), nullptr);  // the ANSI spelling names no key
+  const RegistryKey* second = software->FindSubkey(std::string("\0\xE6\x97\xA5\0\xE6\x9C\xAC", 8));
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->FindValue("caf\xE9")->data, std::string("? \xE9\0", 4));  // data as the ANSI calls read it
+  EXPECT_EQ(winapi::AnsiName(software->Subkey(2).name()), "?");  // a character beyond the BMP: one '?'
+
+  std::string written = winapi::SerializeRegistryText(file);
+  EXPECT_EQ(written.rfind("\xFF\xFE", 0), 0u);
+  EXPECT_NE(written.find(Utf16(u"\x4E2D\x6587]").substr(2)), std::string::npos);
+  RegistryFile again;
+  ASSERT_EQ(ParseFile(written, &again), "");
+  EXPECT_EQ(winapi::SerializeRegistryText(again), written);
 }
 
 }  // namespace

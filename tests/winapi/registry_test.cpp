@@ -255,4 +255,17 @@ TEST_F(Registry, AMissingFileIsAnEmptyRegistryAndAnUnreadableOneAnError) {
   EXPECT_EQ(RegEnumKeyA(HKEY_LOCAL_MACHINE, 0, name, sizeof name), ERROR_REGISTRY_IO_FAILED);
 }
 
+TEST_F(Registry, KeysOfNamesBeyondTheCodePageEnumerateApartAsQuestionMarks) {
+  std::string text = "\xFF\xFE";
+  for (char16_t unit : std::u16string(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\S\\\x4E2D]\r\n"
+                                      u"\"v\"=dword:1\r\n[HKEY_LOCAL_MACHINE\\S\\\x6587]\r\n\"w\"=dword:2\r\n")) {
+    text += static_cast<char>(unit & 0xFF);
+    text += static_cast<char>(unit >> 8);
+  }
+  machine_.WriteFile("registry.reg", text);
+  EXPECT_EQ(Subkeys(Open("S")), (std::vector<std::string>{"?", "?"}));
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "S\\?", 0, kRead, &key), ERROR_FILE_NOT_FOUND);
+}
+
 }  // namespace

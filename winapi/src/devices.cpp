@@ -24,7 +24,9 @@
 #include "dos_devices.h"
 #include "handle_table.h"
 #include "open_kinds.h"
+#include "trace.h"
 
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -81,6 +83,14 @@ HANDLE OpenDevice(const char* dosName, DWORD, DWORD, DWORD) {
     if (!driver) driver = cvsim::OpenMachineDevice(root, *target);
   }
   if (!driver) {
+    if (TracingFailures()) {
+      std::string cause = !target ? "no DOS device name \"" + std::string(dosName) + "\" is defined"
+                          : !AsciiStartsWithNoCase(*target, "\\Device\\")
+                              ? "\"" + std::string(dosName) + "\" names " + *target + ", which is no kernel device"
+                              : "no driver serves " + *target + " (no such device on this machine)";
+      TraceFailure("CreateFileA(" + TraceString((std::string("\\\\.\\") + dosName).c_str()) + ")",
+                   ERROR_FILE_NOT_FOUND, cause);
+    }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -103,10 +113,23 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
     error = ERROR_INVALID_PARAMETER;
   }
   DWORD returned = 0;
-  if (error == ERROR_SUCCESS)
+  bool byDriver = error == ERROR_SUCCESS;
+  if (byDriver)
     error = device->driver->IoControl(dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer, nOutBufferSize,
                                       &returned);
   if (error != ERROR_SUCCESS) {
+    if (winapi::TracingFailures()) {
+      char call[96];
+      std::snprintf(call, sizeof call, "DeviceIoControl(%p, 0x%08lx, %lu bytes in, %lu bytes out)", hDevice,
+                    static_cast<unsigned long>(dwIoControlCode), static_cast<unsigned long>(nInBufferSize),
+                    static_cast<unsigned long>(nOutBufferSize));
+      const char* cause = byDriver                      ? "the driver refused the request"
+                          : !object                     ? "not an open handle"
+                          : !device                     ? "the handle is no device"
+                          : lpOverlapped                ? "overlapped requests are not supported"
+                                                        : "a NULL buffer with a nonzero size";
+      winapi::TraceFailure(call, error, cause);
+    }
     SetLastError(error);
     return FALSE;
   }

@@ -35,12 +35,14 @@
 #include <winapi/sysroot.h>
 
 #include "ascii_case.h"
+#include "trace.h"
 
 #include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -182,6 +184,15 @@ DWORD AddDefinition(const std::string& directory, const std::string& fileName, c
 
 }  // namespace
 
+static void TraceDefineFailure(DWORD flags, const char* name, const char* target, DWORD error, const char* cause) {
+  if (!TracingFailures()) return;
+  char hexFlags[16];
+  std::snprintf(hexFlags, sizeof hexFlags, "0x%lx", static_cast<unsigned long>(flags));
+  TraceFailure("DefineDosDeviceA(" + std::string(hexFlags) + ", " + TraceString(name) + ", " + TraceString(target) +
+                   ")",
+               error, cause);
+}
+
 std::string DosDeviceRemovalFailureFlag(const std::string& root) {
   return DeviceDirectory(root) + "/.fail-removal";
 }
@@ -194,21 +205,41 @@ std::optional<std::string> CurrentDosDeviceTarget(const std::string& root, const
 
 }  // namespace winapi
 
-extern "C" DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax) {
-  using namespace winapi;
+namespace winapi {
+namespace {
+
+DWORD QueryDosDevice(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax, std::string* cause) {
   std::string directory = DeviceDirectory(SystemRoot());
   if (!lpDeviceName) return StoreMultiString(AllNames(directory), lpTargetPath, ucchMax);
   DWORD error = ERROR_SUCCESS;
   if (!ValidName(lpDeviceName, &error)) {
+    *cause = "not a DOS device name";
     SetLastError(error == ERROR_INVALID_PARAMETER ? ERROR_FILE_NOT_FOUND : error);
     return 0;
   }
   std::optional<Definition> definition = ReadDefinition(directory, FileNameOf(lpDeviceName));
   if (!definition) {
+    *cause = "no such DOS device name is defined";
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }
+  *cause = "the buffer is too small for the targets";
   return StoreMultiString(definition->targets, lpTargetPath, ucchMax);
+}
+
+}  // namespace
+}  // namespace winapi
+
+extern "C" DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax) {
+  std::string cause;
+  DWORD length = winapi::QueryDosDevice(lpDeviceName, lpTargetPath, ucchMax, &cause);
+  if (length == 0 && winapi::TracingFailures()) {
+    DWORD error = GetLastError();
+    winapi::TraceFailure("QueryDosDeviceA(" + winapi::TraceString(lpDeviceName) + ", " + std::to_string(ucchMax) + ")",
+                         error, error == ERROR_INSUFFICIENT_BUFFER ? "the buffer is too small for the targets" : cause);
+    SetLastError(error);
+  }
+  return length;
 }
 
 extern "C" BOOL WINAPI DefineDosDeviceA(DWORD dwFlags, LPCSTR lpDeviceName, LPCSTR lpTargetPath) {
@@ -218,10 +249,13 @@ extern "C" BOOL WINAPI DefineDosDeviceA(DWORD dwFlags, LPCSTR lpDeviceName, LPCS
   std::string target = lpTargetPath ? lpTargetPath : "";
   if ((dwFlags & ~kKnownFlags) != 0 || (!remove && target.empty()) ||
       target.find_first_of("\r\n") != std::string::npos) {
+    TraceDefineFailure(dwFlags, lpDeviceName, lpTargetPath, ERROR_INVALID_PARAMETER,
+                       (dwFlags & ~kKnownFlags) != 0 ? "unknown flags" : "no target, or a target of several lines");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   if (!ValidName(lpDeviceName, &error)) {
+    TraceDefineFailure(dwFlags, lpDeviceName, lpTargetPath, error, "not a DOS device name");
     SetLastError(error);
     return FALSE;
   }
@@ -243,6 +277,9 @@ extern "C" BOOL WINAPI DefineDosDeviceA(DWORD dwFlags, LPCSTR lpDeviceName, LPCS
     }
   }
   if (error != ERROR_SUCCESS) {
+    TraceDefineFailure(dwFlags, lpDeviceName, lpTargetPath, error,
+                       error == ERROR_FILE_NOT_FOUND ? "no such definition to remove"
+                                                     : "the machine's DOS device names cannot be changed");
     SetLastError(error);
     return FALSE;
   }

@@ -7,6 +7,7 @@
 
 #include "modules_symbols.h"
 #include "paths.h"
+#include "trace.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -15,6 +16,7 @@
 #include <sys/auxv.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +132,8 @@ extern "C" {
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   if (!lpLibFileName || !*lpLibFileName) {
+    winapi::TraceFailure("LoadLibraryA(" + winapi::TraceString(lpLibFileName) + ")", ERROR_INVALID_PARAMETER,
+                         "no file name");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -146,11 +150,22 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     candidates.push_back("./" + file);
     candidates.push_back(file);
   }
+  std::string reasons;  // the loader's, for each file that exists but did not load
   for (const std::string& candidate : candidates) {
     if (candidate.find('/') != std::string::npos && ::access(candidate.c_str(), F_OK) != 0) continue;
     void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
     link_map* map = nullptr;
     if (handle && ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) return BaseOf(map->l_ld);
+    if (!handle) {
+      const char* reason = ::dlerror();
+      if (reason) reasons += std::string(reasons.empty() ? "" : "; ") + reason;
+    }
+  }
+  if (winapi::TracingFailures()) {
+    std::string looked;
+    for (const std::string& candidate : candidates) looked += (looked.empty() ? "" : ", ") + candidate;
+    winapi::TraceFailure("LoadLibraryA(" + winapi::TraceString(lpLibFileName) + ")", ERROR_MOD_NOT_FOUND,
+                         reasons.empty() ? "no such file (looked for " + looked + ")" : reasons);
   }
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
@@ -224,12 +239,26 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  auto trace = [&](const char* cause) {
+    if (!winapi::TracingFailures()) return;
+    char call[64];
+    if (lpProcName && IS_INTRESOURCE(lpProcName))
+      std::snprintf(call, sizeof call, "GetProcAddress(%p, #%u)", static_cast<void*>(hModule),
+                    static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(lpProcName)));
+    else
+      std::snprintf(call, sizeof call, "GetProcAddress(%p, ", static_cast<void*>(hModule));
+    std::string line = call;
+    if (!lpProcName || !IS_INTRESOURCE(lpProcName)) line += winapi::TraceString(lpProcName) + ")";
+    winapi::TraceFailure(line, ERROR_PROC_NOT_FOUND, cause);
+  };
   if (!lpProcName || IS_INTRESOURCE(lpProcName)) {  // no ordinals on this host
+    trace(lpProcName ? "ordinals are not supported on this host" : "no name");
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
   void* symbol = SymbolOf(hModule, lpProcName);
   if (!symbol) {
+    trace("the module exports no such name");
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }

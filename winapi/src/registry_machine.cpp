@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -65,9 +66,10 @@ Cache& TheCache() {
   return *cache;
 }
 
-RegistrySnapshot Failed(DWORD error) {
+RegistrySnapshot Failed(DWORD error, std::string problem) {
   RegistrySnapshot snapshot;
   snapshot.error = error;
+  snapshot.problem = std::move(problem);
   return snapshot;
 }
 
@@ -79,7 +81,8 @@ RegistrySnapshot CurrentRegistry() {
   // waiting for a writer; on a regular file the flag changes nothing.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) return Failed(ERROR_REGISTRY_IO_FAILED);
+    if (errno != ENOENT && errno != ENOTDIR)
+      return Failed(ERROR_REGISTRY_IO_FAILED, path + ": " + std::strerror(errno));
     RegistrySnapshot empty;
     empty.machine = std::make_shared<RegistryKey>();
     return empty;
@@ -87,7 +90,7 @@ RegistrySnapshot CurrentRegistry() {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return Failed(ERROR_REGISTRY_IO_FAILED);
+    return Failed(ERROR_REGISTRY_IO_FAILED, path + ": not a regular file");
   }
   FileVersion version = VersionOf(path, st);
   Cache& cache = TheCache();
@@ -101,16 +104,17 @@ RegistrySnapshot CurrentRegistry() {
   std::string text;
   bool read = ReadAll(fd, &text);
   ::close(fd);
-  if (!read) return Failed(ERROR_REGISTRY_IO_FAILED);
+  if (!read) return Failed(ERROR_REGISTRY_IO_FAILED, path + ": " + std::strerror(errno));
 
   RegistrySnapshot snapshot;
-  auto machine = std::make_shared<RegistryKey>();
-  std::string problem;
-  if (ParseRegistryText(text, machine.get(), &problem)) {
-    snapshot.machine = std::move(machine);
+  RegistryFile file;
+  RegistryTextError problem;
+  if (ParseRegistryText(text, &file, &problem)) {
+    snapshot.machine = std::make_shared<RegistryKey>(std::move(file.machine));
     snapshot.lastWrite = FileTimeOf(st);
   } else {
     snapshot.error = ERROR_BADDB;
+    snapshot.problem = path + ":" + std::to_string(problem.line) + ": " + problem.problem;
   }
   std::lock_guard lock(cache.mutex);
   timespec now{};

@@ -6,6 +6,7 @@
 #include <winapi/registry_file.h>
 
 #include <memory>
+#include <string>
 
 namespace winapi {
 
@@ -15,6 +16,7 @@ struct RegistrySnapshot {
   DWORD error = ERROR_SUCCESS;
   std::shared_ptr<const RegistryKey> machine;  // HKEY_LOCAL_MACHINE; set on success
   FILETIME lastWrite{};                        // when the file was written
+  std::string problem;  // on failure, why: "<file>:<line>: what is wrong there", or why it cannot be read
 };
 
 RegistrySnapshot CurrentRegistry();

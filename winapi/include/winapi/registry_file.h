@@ -8,11 +8,15 @@
 //   winapi::WriteFileAtomically(root + "/registry.reg", winapi::SerializeRegistryText(machine));
 //
 // Text format: a header line, "Windows Registry Editor Version 5.00" or "REGEDIT4";
-// [HKEY_LOCAL_MACHINE\path] sections; value lines "Name"=... or @=... (the default
+// [ROOT\path] sections, ROOT one of HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+// HKEY_CLASSES_ROOT, HKEY_USERS and HKEY_CURRENT_CONFIG; [-ROOT\path] deletes that
+// key with everything below it, and "Name"=- deletes a value, both from what the
+// lines before them made, as a merge into an empty registry would; value lines "Name"=... or @=... (the default
 // value) with data "text" (REG_SZ; \\ and \" are the escapes), dword:1 to 8 hex
 // digits, hex:bytes (REG_BINARY) or hex(type):bytes, bytes as two-digit hex
 // separated by commas, continued on the next line after a trailing backslash;
-// lines starting with ';' are comments; blank lines are ignored. In files of
+// lines starting with ';' are comments; blank lines are ignored; the byte 0x1A
+// (the DOS end-of-file mark) outside quotes ends the text. In files of
 // version 5.00, string types written as hex (hex(1), hex(2), hex(7)) hold UTF-16LE,
 // as the registry editor writes them; in REGEDIT4 files they hold ANSI bytes.
 #pragma once
@@ -26,6 +30,12 @@
 #include <vector>
 
 namespace winapi {
+
+// Names are held as the file spells them: bytes of the ANSI code page (Latin-1
+// here), and, from a UTF-16 file, each character beyond Latin-1 as a NUL byte
+// followed by its UTF-8 bytes, so that no two names of different characters ever
+// become one. The ANSI calls show such a character as '?' (AnsiName).
+std::string AnsiName(std::string_view name);
 
 struct RegistryValue {
   std::string name;  // empty for the default value
@@ -74,14 +84,32 @@ class RegistryKey {
   std::unordered_map<std::string, size_t> valueIndex_;
 };
 
-// Parses .reg text into *machine (HKEY_LOCAL_MACHINE; sections for other roots are
-// errors, as are key and value deletions). On malformed text returns false, sets
-// *error to "line N: what is wrong" and leaves *machine empty: never a part of it.
+// A whole file: HKEY_LOCAL_MACHINE, which the system reads, and the hives of the
+// other roots that the file names, kept so that a rewrite loses nothing.
+struct RegistryFile {
+  RegistryKey machine;
+  std::vector<RegistryKey> otherRoots;  // named by their root, in the file's order
+  size_t machinePlace = 0;              // HKEY_LOCAL_MACHINE comes before otherRoots[machinePlace]
+};
+
+struct RegistryTextError {
+  int line = 0;         // 1 for the first line; 0 for an empty text
+  std::string problem;  // what is wrong there
+};
+
+// Parses .reg text into *file. On malformed text returns false, sets *error and
+// leaves *file empty: never a part of it.
+bool ParseRegistryText(std::string_view text, RegistryFile* file, RegistryTextError* error);
+
+// The same for HKEY_LOCAL_MACHINE alone (the other roots are read and left out);
+// *error becomes "line N: what is wrong".
 bool ParseRegistryText(std::string_view text, RegistryKey* machine, std::string* error);
 
-// The key and everything below it as version 5.00 text that ParseRegistryText
-// reads back to the same keys and values. The text is made of lines: names that
-// hold a line break cannot be written.
+// The keys and everything below them as version 5.00 text that ParseRegistryText
+// reads back to the same keys and values, roots in the order given. The text is
+// made of lines: names that hold a line break cannot be written. Text with names
+// beyond Latin-1 is written as UTF-16LE with its byte order mark.
+std::string SerializeRegistryText(const RegistryFile& file);
 std::string SerializeRegistryText(const RegistryKey& machine);
 
 }  // namespace winapi
