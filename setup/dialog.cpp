@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "registry_parameters.h"
-#include "result_fields.h"
+#include "result_text.h"
 #include "setup_state.h"
 #include "setup_text.h"
 #include "validation.h"
@@ -48,16 +48,52 @@ static void Select(HWND dialog, int control, LONG index) {
   SendDlgItemMessageA(dialog, control, CB_SETCURSEL, (WPARAM)index, 0);
 }
 
-// Adds the values first to last in steps, as HexText or in decimal.
-static void AddRange(HWND dialog, int control, LONG first, LONG last, LONG step, BOOL hex) {
-  for (LONG value = first; value <= last; value += step) {
-    CHAR text[16];
-    if (hex)
-      HexText((DWORD)value, text);
-    else
-      sprintf(text, "%ld", (long)value);
-    AddItem(dialog, control, text);
+const LIST_RANGE IoPortRange = {IDS_IO_PORT_FIRST, IDS_IO_PORT_LAST, 6, 16, TRUE, 0};
+const LIST_RANGE MemoryRange = {IDS_MEMORY_FIRST, IDS_MEMORY_LAST, 10, 16384, TRUE, 0};
+const LIST_RANGE NetIdRange = {IDS_NET_ID_FIRST, IDS_NET_ID_LAST, 5, 1, TRUE, 0};
+const LIST_RANGE BeaconDelayRange = {IDS_BEACON_DELAY_FIRST, IDS_BEACON_DELAY_LAST, 5, 1, FALSE, 0};
+const LIST_RANGE HopSequenceRange = {IDS_HOP_SEQUENCE_FIRST, IDS_HOP_SEQUENCE_LAST, 5, 1, FALSE, IDS_HOP_SEQUENCE_EXTRA};
+const LIST_RANGE ApIdRange = {IDS_AP_ID_FIRST, IDS_AP_ID_LAST, 5, 1, TRUE, IDS_AP_ID_EXTRA};
+
+void ListValueText(const LIST_RANGE* range, LONG value, LPSTR text) {
+  if (range->Hex)
+    HexText((DWORD)value, text);
+  else
+    sprintf(text, "%ld", (long)value);
+}
+
+void ListExtraText(const LIST_RANGE* range, LPSTR text) {
+  ListValueText(range, LoadStringNumber(range->ExtraId, 10), text);
+}
+
+BOOL ForEachListText(const LIST_RANGE* range, LIST_VISIT visit, LPCVOID context) {
+  CHAR text[16];
+  LONG last = LoadStringNumber(range->LastId, range->BufferSize);
+  for (LONG value = LoadStringNumber(range->FirstId, range->BufferSize); value <= last; value += range->Step) {
+    ListValueText(range, value, text);
+    if (visit(text, context)) return TRUE;
   }
+  if (range->ExtraId == 0) return FALSE;
+  ListExtraText(range, text);
+  return visit(text, context);
+}
+
+// Adds an item to the list whose dialog and control the context names.
+typedef struct LIST_CONTROL {
+  HWND Dialog;
+  int Control;
+} LIST_CONTROL;
+
+static BOOL AddListItem(LPCSTR text, LPCVOID context) {
+  const LIST_CONTROL* list = (const LIST_CONTROL*)context;
+  AddItem(list->Dialog, list->Control, text);
+  return FALSE;
+}
+
+// Adds the values of the range, and its extra value, to the list.
+static void AddRange(HWND dialog, int control, const LIST_RANGE* range) {
+  LIST_CONTROL list = {dialog, control};
+  ForEachListText(range, AddListItem, &list);
 }
 
 // The preset of a list: the string table's default, replaced in a
@@ -80,17 +116,15 @@ static void FillMainLists(HWND dialog) {
   }
   InterruptPreset = ReconfigureMode ? FindItem(dialog, IDC_INTERRUPT, CurrentValues[CV_INTERRUPT_NUMBER]) : 0;
 
-  AddRange(dialog, IDC_IO_PORT, LoadStringNumber(IDS_IO_PORT_FIRST, 6), LoadStringNumber(IDS_IO_PORT_LAST, 6),
-           IO_PORT_STEP, TRUE);
+  AddRange(dialog, IDC_IO_PORT, &IoPortRange);
   HexText((DWORD)LoadStringNumber(IDS_IO_PORT_DEFAULT, 10), text);
   IoPortPreset = FindPreset(dialog, IDC_IO_PORT, text, CV_IO_BASE_ADDRESS);
 
-  AddRange(dialog, IDC_MEMORY, LoadStringNumber(IDS_MEMORY_FIRST, 10), LoadStringNumber(IDS_MEMORY_LAST, 10),
-           MEMORY_STEP, TRUE);
+  AddRange(dialog, IDC_MEMORY, &MemoryRange);
   HexText((DWORD)LoadStringNumber(IDS_MEMORY_DEFAULT, 10), text);
   MemoryPreset = FindPreset(dialog, IDC_MEMORY, text, CV_MEMORY_ADDRESS);
 
-  AddRange(dialog, IDC_NET_ID, LoadStringNumber(IDS_NET_ID_FIRST, 5), LoadStringNumber(IDS_NET_ID_LAST, 5), 1, TRUE);
+  AddRange(dialog, IDC_NET_ID, &NetIdRange);
   HexText((DWORD)LoadStringNumber(IDS_NET_ID_DEFAULT, 10), text);
   NetIdPreset = FindPreset(dialog, IDC_NET_ID, text, CV_NET_ID);
 }
@@ -103,20 +137,16 @@ static void FillCellApLists(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_HOP_SEQUENCE, CB_RESETCONTENT, 0, 0);
   SendDlgItemMessageA(dialog, IDC_AP_ID, CB_RESETCONTENT, 0, 0);
 
-  AddRange(dialog, IDC_BEACON_DELAY, LoadStringNumber(IDS_BEACON_DELAY_FIRST, 5),
-           LoadStringNumber(IDS_BEACON_DELAY_LAST, 5), 1, FALSE);
+  AddRange(dialog, IDC_BEACON_DELAY, &BeaconDelayRange);
   sprintf(text, "%ld", (long)LoadStringNumber(IDS_BEACON_DELAY_DEFAULT, 10));
   BeaconDelayPreset = FindPreset(dialog, IDC_BEACON_DELAY, text, CV_CELLAP_BDELAY);
 
-  AddRange(dialog, IDC_HOP_SEQUENCE, LoadStringNumber(IDS_HOP_SEQUENCE_FIRST, 5),
-           LoadStringNumber(IDS_HOP_SEQUENCE_LAST, 5), 1, FALSE);
-  sprintf(text, "%ld", (long)LoadStringNumber(IDS_HOP_SEQUENCE_EXTRA, 10));
-  AddItem(dialog, IDC_HOP_SEQUENCE, text);
+  AddRange(dialog, IDC_HOP_SEQUENCE, &HopSequenceRange);
+  ListExtraText(&HopSequenceRange, text);
   HopSequencePreset = FindPreset(dialog, IDC_HOP_SEQUENCE, text, CV_CELLAP_HOP_SEQ);
 
-  AddRange(dialog, IDC_AP_ID, LoadStringNumber(IDS_AP_ID_FIRST, 5), LoadStringNumber(IDS_AP_ID_LAST, 5), 1, TRUE);
-  HexText((DWORD)LoadStringNumber(IDS_AP_ID_EXTRA, 10), text);
-  AddItem(dialog, IDC_AP_ID, text);
+  AddRange(dialog, IDC_AP_ID, &ApIdRange);
+  ListExtraText(&ApIdRange, text);
   ApIdPreset = FindPreset(dialog, IDC_AP_ID, text, CV_CELLAP_ID);
 
   Select(dialog, IDC_BEACON_DELAY, BeaconDelayPreset);

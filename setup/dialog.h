@@ -48,9 +48,6 @@
 #define IDS_CARD_TYPE_ISA 25
 #define IDS_CARD_TYPE_PCMCIA 26
 
-#define IO_PORT_STEP 16
-#define MEMORY_STEP 16384
-
 // The library's module: the dialog template and the string table come from it.
 extern HMODULE SetupModule;
 // The dialog while it exists (kept for the validation).
@@ -64,9 +61,28 @@ extern BOOL DialogCancelled;
 // (the NUL included) and taken as a decimal integer.
 LONG LoadStringNumber(UINT id, int bufferSize);
 
-INT_PTR CALLBACK ConfigurationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// A list of numbers: the string-table ids of its first and last value (read
+// with a buffer of BufferSize characters), its step, its form (HexText or
+// decimal), and the id of one more value that follows the range (0: none).
+typedef struct LIST_RANGE {
+  UINT FirstId;
+  UINT LastId;
+  int BufferSize;
+  LONG Step;
+  BOOL Hex;
+  UINT ExtraId;
+} LIST_RANGE;
 
-// Creates the dialog over the desktop and runs the message loop until the
-// dialog ends. Returns the status: 2 when cancelled or when the dialog could
-// not be created, 0 otherwise.
-LONG RunConfigurationDialog(void);
+// The dialog fills its lists from these, and the validation checks against them.
+extern const LIST_RANGE IoPortRange, MemoryRange, NetIdRange, BeaconDelayRange, HopSequenceRange, ApIdRange;
+
+// A value of the list as the list shows it.
+void ListValueText(const LIST_RANGE* range, LONG value, LPSTR text);
+// The list's extra value as the list shows it.
+void ListExtraText(const LIST_RANGE* range, LPSTR text);
+// Calls visit with the text of each value of the list, the extra value last,
+// until it returns TRUE; TRUE when it did.
+typedef BOOL (*LIST_VISIT)(LPCSTR text, LPCVOID context);
+BOOL ForEachListText(const LIST_RANGE* range, LIST_VISIT visit, LPCVOID context);
+
+INT_PTR CALLBACK ConfigurationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

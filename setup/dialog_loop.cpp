@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "dialog.h"
+#include "dialog_loop.h"
 #include "setup_state.h"
 #include "validation.h"
 

@@ -5,8 +5,10 @@
 #include <string.h>
 
 #include "dialog.h"
+#include "dialog_loop.h"
 #include "page_heap.h"
 #include "registry_parameters.h"
+#include "result_text.h"
 #include "setup_state.h"
 #include "text_file_check.h"
 

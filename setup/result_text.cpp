@@ -1,6 +1,9 @@
-#include "result_fields.h"
+/* The result text: its buffer, the status digit and the fields of a confirmed dialog. */
+#include "result_text.h"
 
+#include <ctype.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "dialog.h"
@@ -9,7 +12,22 @@
 
 #define CONTROL_TEXT_SIZE 10
 
+CHAR ResultText[RESULT_TEXT_SIZE];
+
 static int WritePosition;
+
+void ClearResultText(void) { memset(ResultText, 0, sizeof(ResultText)); }
+
+void PutStatusDigit(void) {
+  CHAR digits[16];
+  snprintf(digits, sizeof(digits), "%ld", (long)SetupStatus);
+  ResultText[0] = digits[0];
+}
+
+void PutStatusDigitAndComma(void) {
+  PutStatusDigit();
+  ResultText[1] = ',';
+}
 
 static void AppendField(LPCSTR text) {
   size_t length = strlen(text);
@@ -35,16 +53,16 @@ static void ControlText(HWND dialog, int control, LPSTR text) {
 static void AppendHexField(HWND dialog, int control, int maxDigits) {
   CHAR text[CONTROL_TEXT_SIZE];
   ControlText(dialog, control, text);
-  DWORD value = 0;
-  const CHAR* digit = strlen(text) >= 2 ? text + 2 : text + strlen(text);
-  for (int n = 0; n < maxDigits; n++, digit++) {
-    CHAR c = *digit;
-    int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-    if (v < 0) break;
-    value = value * 16 + (DWORD)v;
+  const CHAR* from = strlen(text) >= 2 ? text + 2 : text + strlen(text);
+  CHAR digits[CONTROL_TEXT_SIZE];
+  int count = 0;
+  while (count < maxDigits && isxdigit((unsigned char)from[count])) {
+    digits[count] = from[count];
+    count++;
   }
+  digits[count] = '\0';
   CHAR decimal[16];
-  sprintf(decimal, "%lu", (unsigned long)value);
+  sprintf(decimal, "%lu", strtoul(digits, NULL, 16));
   AppendField(decimal);
 }
 
@@ -56,7 +74,7 @@ static void AppendTextField(HWND dialog, int control) {
 
 void BuildResultFields(HWND dialog) {
   CHAR text[CONTROL_TEXT_SIZE];
-  memset(ResultText, 0, sizeof(ResultText));
+  ClearResultText();
   ResultText[0] = ' ';
   ResultText[1] = ' ';
   WritePosition = 2;

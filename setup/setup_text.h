@@ -5,5 +5,7 @@
 
 // Equal without regard to case (A to Z match a to z, nothing else folds).
 BOOL SameTextNoCase(LPCSTR a, LPCSTR b);
+// Text begins with Prefix, compared as SameTextNoCase compares.
+BOOL BeginsWithNoCase(LPCSTR text, LPCSTR prefix);
 // A number formatted with "%X" and 0x put in front: 832 gives 0x340.
 void HexText(DWORD number, LPSTR text);

@@ -6,20 +6,12 @@
 #include "dir_scan.h"
 #include "file_lines.h"
 #include "page_heap.h"
+#include "setup_text.h"
 
 static CHAR ScanPath[SCAN_PATH_LENGTH + 1];
 
 // The first five characters are "CVLAN", A to Z matching a to z.
-static BOOL BeginsWithDriverName(LPCSTR text) {
-  static const char name[] = "CVLAN";
-  if (!text) return FALSE;
-  for (int i = 0; i < 5; i++) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-    if (c != name[i]) return FALSE;
-  }
-  return TRUE;
-}
+static BOOL BeginsWithDriverName(LPCSTR text) { return text && BeginsWithNoCase(text, "CVLAN"); }
 
 BOOL CheckDriverLine(LPCSTR path) {
   // A path that does not fit is refused: cutting it would check another file.

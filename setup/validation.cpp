@@ -36,20 +36,10 @@ static BOOL IsOneOf(LPCSTR text, const LPCSTR* valid, size_t count) {
   return FALSE;
 }
 
-// Compares with each value of the range of string-table ids first and last,
-// formatted as HexText or in decimal.
-static BOOL InRange(LPCSTR text, UINT firstId, UINT lastId, int bufferSize, LONG step, BOOL hex) {
-  LONG last = LoadStringNumber(lastId, bufferSize);
-  for (LONG value = LoadStringNumber(firstId, bufferSize); value <= last; value += step) {
-    CHAR valid[16];
-    if (hex)
-      HexText((DWORD)value, valid);
-    else
-      sprintf(valid, "%ld", (long)value);
-    if (SameTextNoCase(text, valid)) return TRUE;
-  }
-  return FALSE;
-}
+static BOOL SameAsText(LPCSTR valid, LPCVOID text) { return SameTextNoCase((LPCSTR)text, valid); }
+
+// One of the values that the list offers.
+static BOOL InRange(LPCSTR text, const LIST_RANGE* range) { return ForEachListText(range, SameAsText, text); }
 
 static BOOL IsCardType(LPCSTR text) {
   static const LPCSTR valid[] = {"PCMCIA", "WPOS/ISA"};
@@ -61,27 +51,17 @@ static BOOL IsInterrupt(LPCSTR text) {
   return IsOneOf(text, valid, 6);
 }
 
-static BOOL IsIoPort(LPCSTR text) { return InRange(text, IDS_IO_PORT_FIRST, IDS_IO_PORT_LAST, 6, IO_PORT_STEP, TRUE); }
+static BOOL IsIoPort(LPCSTR text) { return InRange(text, &IoPortRange); }
 
-static BOOL IsMemory(LPCSTR text) { return InRange(text, IDS_MEMORY_FIRST, IDS_MEMORY_LAST, 10, MEMORY_STEP, TRUE); }
+static BOOL IsMemory(LPCSTR text) { return InRange(text, &MemoryRange); }
 
-static BOOL IsNetId(LPCSTR text) { return InRange(text, IDS_NET_ID_FIRST, IDS_NET_ID_LAST, 5, 1, TRUE); }
+static BOOL IsNetId(LPCSTR text) { return InRange(text, &NetIdRange); }
 
-static BOOL IsBeaconDelay(LPCSTR text) {
-  return InRange(text, IDS_BEACON_DELAY_FIRST, IDS_BEACON_DELAY_LAST, 5, 1, FALSE);
-}
+static BOOL IsBeaconDelay(LPCSTR text) { return InRange(text, &BeaconDelayRange); }
 
-static BOOL IsHopSequence(LPCSTR text) {
-  CHAR extra[16];
-  sprintf(extra, "%ld", (long)LoadStringNumber(IDS_HOP_SEQUENCE_EXTRA, 10));
-  return SameTextNoCase(text, extra) || InRange(text, IDS_HOP_SEQUENCE_FIRST, IDS_HOP_SEQUENCE_LAST, 5, 1, FALSE);
-}
+static BOOL IsHopSequence(LPCSTR text) { return InRange(text, &HopSequenceRange); }
 
-static BOOL IsApId(LPCSTR text) {
-  CHAR extra[16];
-  HexText((DWORD)LoadStringNumber(IDS_AP_ID_EXTRA, 10), extra);
-  return SameTextNoCase(text, extra) || InRange(text, IDS_AP_ID_FIRST, IDS_AP_ID_LAST, 5, 1, TRUE);
-}
+static BOOL IsApId(LPCSTR text) { return InRange(text, &ApIdRange); }
 
 // In the order of checking; the last three only while CellAP is on.
 static const FIELD Fields[FIELD_COUNT] = {
