@@ -4,6 +4,7 @@
 
 #include "block_list.h"
 #include "dir_scan.h"
+#include "compare_set.h"
 #include "file_lines.h"
 #include "page_heap.h"
 #include "setup_text.h"
