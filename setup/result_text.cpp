@@ -19,9 +19,9 @@ static int WritePosition;
 void ClearResultText(void) { memset(ResultText, 0, sizeof(ResultText)); }
 
 void PutStatusDigit(void) {
-  CHAR digits[16];
-  snprintf(digits, sizeof(digits), "%ld", (long)SetupStatus);
-  ResultText[0] = digits[0];
+  CHAR Digits[16];
+  snprintf(Digits, sizeof(Digits), "%ld", (long)SetupStatus);
+  ResultText[0] = Digits[0];
 }
 
 void PutStatusDigitAndComma(void) {
@@ -29,69 +29,69 @@ void PutStatusDigitAndComma(void) {
   ResultText[1] = ',';
 }
 
-static void AppendField(LPCSTR text) {
-  size_t length = strlen(text);
-  if (WritePosition + length + 2 > sizeof(ResultText)) return;  // never past the buffer
-  memcpy(ResultText + WritePosition, text, length);
-  WritePosition += (int)length;
+static void AppendField(LPCSTR Text) {
+  size_t Length = strlen(Text);
+  if (WritePosition + Length + 2 > sizeof(ResultText)) return;  /* never past the buffer */
+  memcpy(ResultText + WritePosition, Text, Length);
+  WritePosition += (int)Length;
   ResultText[WritePosition++] = ',';
   ResultText[WritePosition] = '\0';
 }
 
-// The selected item's text, or the edit text when nothing is selected.
-static void ControlText(HWND dialog, int control, LPSTR text) {
-  LRESULT selected = SendDlgItemMessageA(dialog, control, CB_GETCURSEL, 0, 0);
-  LRESULT length = selected == CB_ERR ? CB_ERR : SendDlgItemMessageA(dialog, control, CB_GETLBTEXTLEN, selected, 0);
-  if (length != CB_ERR && length < CONTROL_TEXT_SIZE) {
-    SendDlgItemMessageA(dialog, control, CB_GETLBTEXT, selected, (LPARAM)text);
+/* The selected item's text, or the edit text when nothing is selected. */
+static void ControlText(HWND Dialog, int Control, LPSTR Text) {
+  LRESULT Selected = SendDlgItemMessageA(Dialog, Control, CB_GETCURSEL, 0, 0);
+  LRESULT Length = Selected == CB_ERR ? CB_ERR : SendDlgItemMessageA(Dialog, Control, CB_GETLBTEXTLEN, Selected, 0);
+  if (Length != CB_ERR && Length < CONTROL_TEXT_SIZE) {
+    SendDlgItemMessageA(Dialog, Control, CB_GETLBTEXT, Selected, (LPARAM)Text);
   } else {
-    GetDlgItemTextA(dialog, control, text, CONTROL_TEXT_SIZE);
+    GetDlgItemTextA(Dialog, Control, Text, CONTROL_TEXT_SIZE);
   }
 }
 
-// The hexadecimal digits after the 0x, at most maxDigits of them, in decimal.
-static void AppendHexField(HWND dialog, int control, int maxDigits) {
-  CHAR text[CONTROL_TEXT_SIZE];
-  ControlText(dialog, control, text);
-  const CHAR* from = strlen(text) >= 2 ? text + 2 : text + strlen(text);
-  CHAR digits[CONTROL_TEXT_SIZE];
-  int count = 0;
-  while (count < maxDigits && isxdigit((unsigned char)from[count])) {
-    digits[count] = from[count];
-    count++;
+/* The hexadecimal digits after the 0x, at most maxDigits of them, in decimal. */
+static void AppendHexField(HWND Dialog, int Control, int MaxDigits) {
+  CHAR Text[CONTROL_TEXT_SIZE];
+  ControlText(Dialog, Control, Text);
+  const CHAR* From = strlen(Text) >= 2 ? Text + 2 : Text + strlen(Text);
+  CHAR Digits[CONTROL_TEXT_SIZE];
+  int Count = 0;
+  while (Count < MaxDigits && isxdigit((unsigned char)From[Count])) {
+    Digits[Count] = From[Count];
+    Count++;
   }
-  digits[count] = '\0';
-  CHAR decimal[16];
-  sprintf(decimal, "%lu", strtoul(digits, NULL, 16));
-  AppendField(decimal);
+  Digits[Count] = '\0';
+  CHAR Decimal[16];
+  sprintf(Decimal, "%lu", strtoul(Digits, NULL, 16));
+  AppendField(Decimal);
 }
 
-static void AppendTextField(HWND dialog, int control) {
-  CHAR text[CONTROL_TEXT_SIZE];
-  ControlText(dialog, control, text);
-  AppendField(text);
+static void AppendTextField(HWND Dialog, int Control) {
+  CHAR Text[CONTROL_TEXT_SIZE];
+  ControlText(Dialog, Control, Text);
+  AppendField(Text);
 }
 
-void BuildResultFields(HWND dialog) {
-  CHAR text[CONTROL_TEXT_SIZE];
+void BuildResultFields(HWND Dialog) {
+  CHAR Text[CONTROL_TEXT_SIZE];
   ClearResultText();
   ResultText[0] = ' ';
   ResultText[1] = ' ';
   WritePosition = 2;
-  ControlText(dialog, IDC_CARD_TYPE, text);
-  AppendField(SameTextNoCase(text, "WPOS/ISA") ? "1" : "0");
-  AppendTextField(dialog, IDC_INTERRUPT);
+  ControlText(Dialog, IDC_CARD_TYPE, Text);
+  AppendField(SameTextNoCase(Text, "WPOS/ISA") ? "1" : "0");
+  AppendTextField(Dialog, IDC_INTERRUPT);
   AppendField("992");
-  AppendHexField(dialog, IDC_IO_PORT, 4);
-  AppendHexField(dialog, IDC_MEMORY, 8);
-  AppendHexField(dialog, IDC_NET_ID, 4);
-  AppendField(IsDlgButtonChecked(dialog, IDC_DIVERSITY) == BST_CHECKED ? "1" : "0");
+  AppendHexField(Dialog, IDC_IO_PORT, 4);
+  AppendHexField(Dialog, IDC_MEMORY, 8);
+  AppendHexField(Dialog, IDC_NET_ID, 4);
+  AppendField(IsDlgButtonChecked(Dialog, IDC_DIVERSITY) == BST_CHECKED ? "1" : "0");
   AppendField("1");
-  BOOL cellAp = IsDlgButtonChecked(dialog, IDC_CELLAP) == BST_CHECKED;
-  AppendField(cellAp ? "1" : "0");
-  if (cellAp) {
-    AppendTextField(dialog, IDC_BEACON_DELAY);
-    AppendTextField(dialog, IDC_HOP_SEQUENCE);
-    AppendHexField(dialog, IDC_AP_ID, 8);
+  BOOL CellAp = IsDlgButtonChecked(Dialog, IDC_CELLAP) == BST_CHECKED;
+  AppendField(CellAp ? "1" : "0");
+  if (CellAp) {
+    AppendTextField(Dialog, IDC_BEACON_DELAY);
+    AppendTextField(Dialog, IDC_HOP_SEQUENCE);
+    AppendHexField(Dialog, IDC_AP_ID, 8);
   }
 }

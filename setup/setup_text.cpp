@@ -5,9 +5,9 @@
 
 static CHAR FoldCase(CHAR c) { return (c >= 'a' && c <= 'z') ? (CHAR)(c - 'a' + 'A') : c; }
 
-// Equal in their first count characters, or up to a NUL that both have there.
-static BOOL SameCharactersNoCase(LPCSTR a, LPCSTR b, size_t count) {
-  for (size_t i = 0; i < count; i++) {
+/* Equal in their first count characters, or up to a NUL that both have there. */
+static BOOL SameCharactersNoCase(LPCSTR a, LPCSTR b, size_t Count) {
+  for (size_t i = 0; i < Count; i++) {
     if (FoldCase(a[i]) != FoldCase(b[i])) return FALSE;
     if (a[i] == '\0') return TRUE;
   }
@@ -16,6 +16,6 @@ static BOOL SameCharactersNoCase(LPCSTR a, LPCSTR b, size_t count) {
 
 BOOL SameTextNoCase(LPCSTR a, LPCSTR b) { return SameCharactersNoCase(a, b, (size_t)-1); }
 
-BOOL BeginsWithNoCase(LPCSTR text, LPCSTR prefix) { return SameCharactersNoCase(text, prefix, strlen(prefix)); }
+BOOL BeginsWithNoCase(LPCSTR Text, LPCSTR Prefix) { return SameCharactersNoCase(Text, Prefix, strlen(Prefix)); }
 
-void HexText(DWORD number, LPSTR text) { sprintf(text, "0x%X", (unsigned int)number); }
+void HexText(DWORD Number, LPSTR Text) { sprintf(Text, "0x%X", (unsigned int)Number); }
