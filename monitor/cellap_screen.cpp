@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-static const char *const CellApTemplate[25] = {
+static const char *const CellApTemplate[SCREEN_ROWS] = {
     "              Corvane CellAP Adapter Statistics V3.00 8/10/96",
     "Firmware                                                          Diversity Yes",
     "IEEE Table  0      020E5A000000    Net_ID       0   AP_ID       0              ",
@@ -67,11 +67,7 @@ void ResetCellApScreen(void) {
 }
 
 void DrawCellApTemplate(BOOL ShowAll) {
-  ClearScreen();
-  for (int Row = 1; Row <= 25; ++Row) {
-    GotoXY(1, Row);
-    ConsolePrintf("%s", CellApTemplate[Row - 1]);
-  }
+  DrawTemplateRows(CellApTemplate);
   if (ShowAll) {
     GotoXY(19, 9);
     ConsolePrintf("%s", "TxRetry    0 TxFail    0");

@@ -93,6 +93,11 @@ int RefreshFields(BOOL ShowAll);
 void RefreshRates(void);
 void ResetStatusFields(void);
 
+#define SCREEN_ROWS 25
+
+/* Clears the screen and writes a screen's template, a text a row. */
+void DrawTemplateRows(const char *const Rows[SCREEN_ROWS]);
+
 /* A field of an access-point or association table entry: its place in the
    entry, its column in the slot, and how it is printed (the field divided by
    Divisor). */

@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-static const char *const StationTemplate[25] = {
+static const char *const StationTemplate[SCREEN_ROWS] = {
     "                       Corvane Monitor Utility V3.00 8/10/96",
     "Firmware                           Status                 ID     Diversity  Yes",
     "IEEE Table  0      020E5A000000    Net_ID       0   AP_ID       0  CAM   Bcn   ",
@@ -71,11 +71,7 @@ void ResetStationScreen(void) {
 }
 
 void DrawStationTemplate(BOOL ShowAll) {
-  ClearScreen();
-  for (int Row = 1; Row <= 25; ++Row) {
-    GotoXY(1, Row);
-    ConsolePrintf("%s", StationTemplate[Row - 1]);
-  }
+  DrawTemplateRows(StationTemplate);
   if (ShowAll) {
     for (int i = 0; i < 4; ++i) {
       GotoXY(43, 15 + i);

@@ -1,4 +1,4 @@
-/* The fields of the status block on both screens: where each one stands, how it
+/* What both screens share: the fields of the status block, where each one stands, how it
    is printed and when it is shown, in one table; the field pass draws the fields
    that changed, the rate pass the per-period figures and bars. */
 #include "monitor.h"
@@ -182,6 +182,14 @@ int RefreshFields(BOOL ShowAll) {
     DrawStatusField(Field);
   }
   return 0;
+}
+
+void DrawTemplateRows(const char *const Rows[SCREEN_ROWS]) {
+  ClearScreen();
+  for (int Row = 1; Row <= SCREEN_ROWS; ++Row) {
+    GotoXY(1, Row);
+    ConsolePrintf("%s", Rows[Row - 1]);
+  }
 }
 
 /* Draws a field of a table entry when it differs from what was last drawn, and
