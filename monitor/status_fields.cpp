@@ -1,6 +1,7 @@
-/* What both screens share: the fields of the status block, where each one stands, how it
-   is printed and when it is shown, in one table; the field pass draws the fields
-   that changed, the rate pass the per-period figures and bars. */
+/* What both screens share: the fields of the status block in one table (where
+   each one stands on each screen, how it is printed and when it is shown), the
+   field pass that draws those that changed, the rate pass with its per-period
+   figures and bars, the template writer and the table entries' fields. */
 #include "monitor.h"
 
 #include <stdio.h>
