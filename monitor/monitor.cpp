@@ -48,6 +48,7 @@ void MonitorReset(void) {
   Keyboard = INVALID_HANDLE_VALUE;
   FieldMark = 0;
   RateMark = 0;
+  ResetStatusFields();
   ResetStationScreen();
   ResetCellApScreen();
 }
@@ -189,6 +190,7 @@ int MonitorStart(int argc, char **argv) {
     CvlapiClose();
     return 1;
   }
+  ResetStatusFields();
   ResetStationScreen();
   fflush(stdout);  /* the start-up lines come before the screen, wherever stdout goes */
   if (CellApMode)

@@ -61,7 +61,6 @@ static void ForgetApSlot(CVL_AP_ENTRY *Shown) {
 }
 
 void ResetStationScreen(void) {
-  ResetStatusFields();
   ShownStatus = -1;
   memset(ShownAp, 0, sizeof ShownAp);
   for (int i = 0; i < AP_TABLE_ENTRIES; ++i) {
