@@ -1,85 +1,85 @@
-// The screen primitives over the Win32 console calls.
-#include "console_screen.h"
+/* The screen primitives over the Win32 console calls. */
+#include "console_testing.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 
-// A line of blanks, the source of what ClearToEndOfLine writes; wider lines
-// take it more than once.
-static const char kBlanks[81] = "                                                                                ";
-static const DWORD kBlankCount = 80;
+/* A line of blanks, the source of what ClearToEndOfLine writes; wider lines
+   take it more than once. */
+static const char Blanks[81] = "                                                                                ";
+#define BLANK_COUNT 80
 
-static HANDLE g_screen = NULL;  // the console output handle of the primitives
-static HANDLE g_conout = NULL;  // "CONOUT$", for the formatted output
+static HANDLE Screen = NULL;     /* the console output handle of the primitives */
+static HANDLE ConsoleOut = NULL; /* "CONOUT$", for the formatted output */
 
 static HANDLE ConsoleOutput(void) {
-  if (g_conout == NULL)
-    g_conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, 0, NULL);
-  return g_conout;
+  if (ConsoleOut == NULL)
+    ConsoleOut = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+  return ConsoleOut;
 }
 
 void ClearScreen(void) {
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  DWORD done;
-  COORD origin = {0, 0};
-  if (g_screen == NULL) {
-    g_screen = GetStdHandle(STD_OUTPUT_HANDLE);
-    // Standard output redirected: its handle is no console, and positions must
-    // reach the buffer that the formatted output writes to.
-    if (!GetConsoleScreenBufferInfo(g_screen, &info)) g_screen = ConsoleOutput();
+  CONSOLE_SCREEN_BUFFER_INFO Info;
+  DWORD Done;
+  COORD Origin = {0, 0};
+  if (Screen == NULL) {
+    Screen = GetStdHandle(STD_OUTPUT_HANDLE);
+    /* Standard output redirected: its handle is no console, and positions must
+       reach the buffer that the formatted output writes to. */
+    if (!GetConsoleScreenBufferInfo(Screen, &Info)) Screen = ConsoleOutput();
   }
-  if (!GetConsoleScreenBufferInfo(g_screen, &info)) return;
-  DWORD cells = (DWORD)info.dwSize.X * (DWORD)info.dwSize.Y;
-  FillConsoleOutputCharacterA(g_screen, ' ', cells, origin, &done);
-  GetConsoleScreenBufferInfo(g_screen, &info);
-  FillConsoleOutputAttribute(g_screen, info.wAttributes, cells, origin, &done);
-  SetConsoleCursorPosition(g_screen, origin);
+  if (!GetConsoleScreenBufferInfo(Screen, &Info)) return;
+  DWORD Cells = (DWORD)Info.dwSize.X * (DWORD)Info.dwSize.Y;
+  FillConsoleOutputCharacterA(Screen, ' ', Cells, Origin, &Done);
+  GetConsoleScreenBufferInfo(Screen, &Info);
+  FillConsoleOutputAttribute(Screen, Info.wAttributes, Cells, Origin, &Done);
+  SetConsoleCursorPosition(Screen, Origin);
 }
 
-void GotoXY(int column, int row) {
-  COORD cell;
-  cell.X = (SHORT)(column - 1);
-  cell.Y = (SHORT)(row - 1);
-  SetConsoleCursorPosition(g_screen, cell);
+void GotoXY(int Column, int Row) {
+  COORD Cell;
+  Cell.X = (SHORT)(Column - 1);
+  Cell.Y = (SHORT)(Row - 1);
+  SetConsoleCursorPosition(Screen, Cell);
 }
 
 void ClearToEndOfLine(void) {
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  DWORD done;
-  if (!GetConsoleScreenBufferInfo(g_screen, &info)) return;
-  COORD at = info.dwCursorPosition;
-  DWORD remaining = (DWORD)(info.dwSize.X - at.X);
-  while (remaining > 0) {
-    DWORD count = remaining < kBlankCount ? remaining : kBlankCount;
-    WriteConsoleOutputCharacterA(g_screen, kBlanks, count, at, &done);
-    at.X = (SHORT)(at.X + count);
-    remaining -= count;
+  CONSOLE_SCREEN_BUFFER_INFO Info;
+  DWORD Done;
+  if (!GetConsoleScreenBufferInfo(Screen, &Info)) return;
+  COORD At = Info.dwCursorPosition;
+  DWORD Remaining = (DWORD)(Info.dwSize.X - At.X);
+  while (Remaining > 0) {
+    DWORD Count = Remaining < BLANK_COUNT ? Remaining : BLANK_COUNT;
+    WriteConsoleOutputCharacterA(Screen, Blanks, Count, At, &Done);
+    At.X = (SHORT)(At.X + Count);
+    Remaining -= Count;
   }
 }
 
-int ConsolePrintf(const char *format, ...) {
-  static char text[512];
-  DWORD written = 0;
-  va_list args;
-  va_start(args, format);
-  int length = vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (length < 0) return length;
-  if ((size_t)length >= sizeof text) length = (int)sizeof text - 1;
-  WriteConsoleA(ConsoleOutput(), text, (DWORD)length, &written, NULL);
-  return length;
+int ConsolePrintf(const char *Format, ...) {
+  static char Text[512];
+  DWORD Written = 0;
+  va_list Args;
+  va_start(Args, Format);
+  int Length = vsnprintf(Text, sizeof Text, Format, Args);
+  va_end(Args);
+  if (Length < 0) return Length;
+  if ((size_t)Length >= sizeof Text) Length = (int)sizeof Text - 1;
+  WriteConsoleA(ConsoleOutput(), Text, (DWORD)Length, &Written, NULL);
+  return Length;
 }
 
-int ConsolePutChar(int ch) {
-  char c = (char)ch;
-  DWORD written = 0;
-  WriteConsoleA(ConsoleOutput(), &c, 1, &written, NULL);
-  return ch & 0xFF;
+int ConsolePutChar(int Char) {
+  char Byte = (char)Char;
+  DWORD Written = 0;
+  WriteConsoleA(ConsoleOutput(), &Byte, 1, &Written, NULL);
+  return Char & 0xFF;
 }
 
 void ConsoleForgetHandles(void) {
-  if (g_conout != NULL && g_conout != INVALID_HANDLE_VALUE) CloseHandle(g_conout);
-  g_conout = NULL;
-  g_screen = NULL;
+  if (ConsoleOut != NULL && ConsoleOut != INVALID_HANDLE_VALUE) CloseHandle(ConsoleOut);
+  ConsoleOut = NULL;
+  Screen = NULL;
 }

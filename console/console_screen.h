@@ -12,7 +12,7 @@
 void ClearScreen(void);
 /* Cursor to a 1-based column and row; a cell outside the buffer is refused
    and the cursor stays. */
-void GotoXY(int column, int row);
+void GotoXY(int Column, int Row);
 /* Blanks from the cursor to the end of its line; the cursor stays. */
 void ClearToEndOfLine(void);
 /* Milliseconds since program start, divided by 55. */
@@ -20,13 +20,7 @@ int GetTicks(void);
 
 /* Formatted text and single characters at the cursor, written to the console
    itself ("CONOUT$"), whatever standard output is. */
-int ConsolePrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
-int ConsolePutChar(int ch);
-
-/* For tests: the millisecond clock that GetTicks counts from (NULL: the time
-   of day); program start becomes the clock's present reading. */
-void SetTickClock(long long (*milliseconds)(void));
-/* For tests: forgets the console handles, so that a new console is used. */
-void ConsoleForgetHandles(void);
+int ConsolePrintf(const char *Format, ...) __attribute__((format(printf, 1, 2)));
+int ConsolePutChar(int Char);
 
 #endif

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dir_scan.h"
+#include "compare_set.h"
 #include "file_lines.h"
 #include "fuzz_check.h"
 #include "page_heap.h"

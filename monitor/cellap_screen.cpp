@@ -1,9 +1,9 @@
-// The CellAP screen: template, its own fields, and the association table.
-#include <string.h>
-
+/* The CellAP screen: template and the association table. */
 #include "monitor.h"
 
-static const char *const kCellApTemplate[25] = {
+#include <string.h>
+
+static const char *const CellApTemplate[SCREEN_ROWS] = {
     "              Corvane CellAP Adapter Statistics V3.00 8/10/96",
     "Firmware                                                          Diversity Yes",
     "IEEE Table  0      020E5A000000    Net_ID       0   AP_ID       0              ",
@@ -31,30 +31,44 @@ static const char *const kCellApTemplate[25] = {
     "",
 };
 
-static int g_ShownAssocCount = -1;  // -1: not drawn yet
-static CVL_ASSOC_ENTRY g_ShownAssoc[ASSOC_TABLE_ENTRIES];
+static int ShownAssocCount = -1; /* -1: not drawn yet */
+static CVL_ASSOC_ENTRY ShownAssoc[ASSOC_TABLE_ENTRIES];
 
-// So that every field of a slot is drawn when it fills again; the Id even when 0.
-static void ForgetAssocSlot(CVL_ASSOC_ENTRY *rem) {
-  rem->Address[0] = 0xFF;
-  rem->Id = 0xFFFF;
-  rem->Fifo = rem->TxDir = rem->TxRtry = rem->TxFail = rem->RxMac = rem->RxDup = rem->RxCrc = 0;
-  rem->TxCon = 0;
-  rem->Act = rem->Pol = 0;
+/* The counters of an entry, in drawing order. */
+static const ENTRY_FIELD AssocFields[] = {
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Id), 18, 1, "%2X"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Fifo), 21, 1, "%3d"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxDir), 25, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxRtry), 31, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxFail), 39, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxMac), 46, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxDup), 53, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxCrc), 60, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxCon), 67, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Act), 72, 1, "%4d"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Pol), 76, 1, "%4d"},
+};
+
+#define ASSOC_TXCON_FIELD 8 /* AssocFields' TxCon */
+#define ASSOC_ACT_FIELD 9   /* AssocFields' Act */
+
+/* So that every field of a slot is drawn when it fills again; the Id even when 0. */
+static void ForgetAssocSlot(CVL_ASSOC_ENTRY *Shown) {
+  Shown->Address[0] = 0xFF;
+  Shown->Id = 0xFFFF;
+  Shown->Fifo = Shown->TxDir = Shown->TxRtry = Shown->TxFail = Shown->RxMac = Shown->RxDup = Shown->RxCrc = 0;
+  Shown->TxCon = 0;
+  Shown->Act = Shown->Pol = 0;
 }
 
 void ResetCellApScreen(void) {
-  g_ShownAssocCount = -1;
-  memset(g_ShownAssoc, 0, sizeof g_ShownAssoc);
+  ShownAssocCount = -1;
+  memset(ShownAssoc, 0, sizeof ShownAssoc);
 }
 
-void DrawCellApTemplate(BOOL all) {
-  ClearScreen();
-  for (int row = 1; row <= 25; ++row) {
-    GotoXY(1, row);
-    ConsolePrintf("%s", kCellApTemplate[row - 1]);
-  }
-  if (all) {
+void DrawCellApTemplate(BOOL ShowAll) {
+  DrawTemplateRows(CellApTemplate);
+  if (ShowAll) {
     GotoXY(19, 9);
     ConsolePrintf("%s", "TxRetry    0 TxFail    0");
     GotoXY(19, 14);
@@ -62,85 +76,52 @@ void DrawCellApTemplate(BOOL all) {
   }
 }
 
-// The all flag's four fields, sharing their remembered values with the station
-// screen's other-statistics box.
-void RefreshCellApOtherFields(void) {
-  if (CHANGED(TxRetries)) { GotoXY(26, 9); ConsolePrintf("%5u", g_Stats.TxRetries); }
-  if (CHANGED(TxFailures)) { GotoXY(38, 9); ConsolePrintf("%5u", g_Stats.TxFailures); }
-  if (CHANGED(RxDuplicates)) { GotoXY(26, 14); ConsolePrintf("%5u", g_Stats.RxDuplicates); }
-  if (CHANGED(RxCrcErrors)) { GotoXY(38, 14); ConsolePrintf("%5u", g_Stats.RxCrcErrors); }
-}
-
-// A counter of the slot at its column, when it changed.
-#define ASSOC_FIELD(field, column, format)   \
-  if (cur->field != rem->field) {            \
-    rem->field = cur->field;                 \
-    GotoXY(column, row);                     \
-    ConsolePrintf(format, cur->field);       \
-  }
-
 void RefreshAssocTable(void) {
-  if (g_AssocCount != g_ShownAssocCount) {
+  if (AssocCount != ShownAssocCount) {
     GotoXY(21, 15);
-    g_ShownAssocCount = g_AssocCount;
-    ConsolePrintf("%3d", g_AssocCount);
+    ShownAssocCount = AssocCount;
+    ConsolePrintf("%3d", AssocCount);
   }
-  if (g_TableRedraw) {
-    g_TableRedraw = FALSE;
+  if (TableRedraw) {
+    TableRedraw = FALSE;
     for (int i = 0; i < ASSOC_TABLE_ENTRIES; ++i) {
       GotoXY(1, 17 + i);
-      ConsolePrintf("%3d%76s", g_Page * ASSOC_TABLE_ENTRIES + i + 1, "");
-      g_ShownAssoc[i].EntryStatus = 0;
-      ForgetAssocSlot(&g_ShownAssoc[i]);
+      ConsolePrintf("%3d%76s", Page * ASSOC_TABLE_ENTRIES + i + 1, "");
+      ShownAssoc[i].EntryStatus = 0;
+      ForgetAssocSlot(&ShownAssoc[i]);
     }
   }
   for (int i = 0; i < ASSOC_TABLE_ENTRIES; ++i) {
-    const int row = 17 + i;
-    const CVL_ASSOC_ENTRY *cur = &g_AssocTable[i];
-    CVL_ASSOC_ENTRY *rem = &g_ShownAssoc[i];
-    BOOL becameEmpty = FALSE;
-    if (cur->EntryStatus != rem->EntryStatus) {
-      becameEmpty = cur->EntryStatus == 0;
-      rem->EntryStatus = cur->EntryStatus;
-      GotoXY(8, row);
-      ConsolePrintf("%2X", cur->EntryStatus);
+    const int Row = 17 + i;
+    const CVL_ASSOC_ENTRY *Current = &AssocTable[i];
+    CVL_ASSOC_ENTRY *Shown = &ShownAssoc[i];
+    BOOL BecameEmpty = FALSE;
+    if (Current->EntryStatus != Shown->EntryStatus) {
+      BecameEmpty = Current->EntryStatus == 0;
+      Shown->EntryStatus = Current->EntryStatus;
+      GotoXY(8, Row);
+      ConsolePrintf("%2X", Current->EntryStatus);
     }
-    if (rem->EntryStatus != 0) {
-      BOOL addressChanged = FALSE;
-      for (int k = 0; k < 6; ++k) {
-        if (cur->Address[k] != rem->Address[k]) {
-          rem->Address[k] = cur->Address[k];
-          addressChanged = TRUE;
+    if (Shown->EntryStatus != 0) {
+      if (memcmp(Current->Address, Shown->Address, sizeof Shown->Address) != 0) {
+        memcpy(Shown->Address, Current->Address, sizeof Shown->Address);
+        /* The first three bytes, the maker's prefix, are not shown. */
+        GotoXY(11, Row);
+        ConsolePrintf("%02X%02X%02X", Current->Address[3], Current->Address[4], Current->Address[5]);
+      }
+      for (size_t f = 0; f < sizeof AssocFields / sizeof AssocFields[0]; ++f) {
+        /* TxCon (columns 67 to 72) and Act (72 to 75) share column 72: TxCon's
+           last digit keeps it, as Act's first place is blank below 1000. */
+        if (DrawEntryField(&AssocFields[f], Current, Shown, 0, Row) && f == ASSOC_ACT_FIELD) {
+          GotoXY(AssocFields[ASSOC_TXCON_FIELD].Column, Row);
+          ConsolePrintf(AssocFields[ASSOC_TXCON_FIELD].Format, Shown->TxCon);
         }
       }
-      if (addressChanged) {  // the first three bytes, the maker's prefix, are not shown
-        GotoXY(11, row);
-        ConsolePrintf("%02X%02X%02X", cur->Address[3], cur->Address[4], cur->Address[5]);
-      }
-      ASSOC_FIELD(Id, 18, "%2X")
-      ASSOC_FIELD(Fifo, 21, "%3d")
-      ASSOC_FIELD(TxDir, 25, "%6u")
-      ASSOC_FIELD(TxRtry, 31, "%6u")
-      ASSOC_FIELD(TxFail, 39, "%6u")
-      ASSOC_FIELD(RxMac, 46, "%6u")
-      ASSOC_FIELD(RxDup, 53, "%6u")
-      ASSOC_FIELD(RxCrc, 60, "%6u")
-      ASSOC_FIELD(TxCon, 67, "%6u")
-      if (cur->Act != rem->Act) {
-        rem->Act = cur->Act;
-        GotoXY(72, row);
-        ConsolePrintf("%4d", cur->Act);
-        // TxCon (columns 67 to 72) and Act (72 to 75) share column 72: TxCon's
-        // last digit keeps it, as Act's first place is blank below 1000.
-        GotoXY(67, row);
-        ConsolePrintf("%6u", rem->TxCon);
-      }
-      ASSOC_FIELD(Pol, 76, "%4d")
     }
-    if (becameEmpty) {
-      GotoXY(8, row);
+    if (BecameEmpty) {
+      GotoXY(8, Row);
       ConsolePrintf("%72s", "");
-      ForgetAssocSlot(rem);
+      ForgetAssocSlot(Shown);
     }
   }
 }

@@ -1,91 +1,92 @@
-// cv_mon's start-up, polling loop, keys and read cycle.
-#include "monitor.h"
+/* cv_mon's start-up, polling loop, keys and read cycle. */
+#include "monitor_testing.h"
 
 #include <stdio.h>
 #include <string.h>
 
-CVLAPI_PROC g_Cvlapi = NULL;
-BOOL g_CellApMode = FALSE;
-WORD g_ApTableAddress = 0;
-WORD g_AssocTableAddress = 0;
-WORD g_MemoryBase = 0;
-int g_Page = 0;
-BOOL g_TableRedraw = FALSE;
-CVL_STATUS_BLOCK g_Stats;
-CVL_AP_ENTRY g_ApTable[AP_TABLE_ENTRIES];
-CVL_ASSOC_ENTRY g_AssocTable[ASSOC_TABLE_ENTRIES];
-WORD g_AssocCount = 0;
+CVLAPI_PROC Cvlapi = NULL;
+BOOL CellApMode = FALSE;
+WORD ApTableAddress = 0;
+WORD AssocTableAddress = 0;
+WORD MemoryBase = 0;
+int Page = 0;
+BOOL TableRedraw = FALSE;
+CVL_STATUS_BLOCK Stats;
+CVL_AP_ENTRY ApTable[AP_TABLE_ENTRIES];
+CVL_ASSOC_ENTRY AssocTable[ASSOC_TABLE_ENTRIES];
+WORD AssocCount = 0;
 
-static BOOL g_All = FALSE;
-static BOOL g_ErrorShown = FALSE;
-static HANDLE g_Keyboard = INVALID_HANDLE_VALUE;  // "CONIN$": keys come from the console, not stdin
-static int g_FieldMark = 0;
-static int g_RateMark = 0;
+static BOOL AllFields = FALSE;
+static BOOL ErrorShown = FALSE;
+static HANDLE Keyboard = INVALID_HANDLE_VALUE;  /* "CONIN$": keys come from the console, not stdin */
+static int FieldMark = 0;
+static int RateMark = 0;
 
-// Periods of the two passes, in ticks of 55 ms.
+/* Periods of the two passes, in ticks of 55 ms. */
 #define FIELD_PASS_TICKS 4  /* more than 4: every 5 ticks, 275 ms */
 #define RATE_PASS_TICKS 18  /* more than 18: every 19 ticks, 1045 ms */
 
 #define SCAN_PAGE_UP 0x49
 #define SCAN_PAGE_DOWN 0x51
-#define EXTENDED_KEY 0x100  // a key read as 0 or 0xE0 and its scan code
+#define EXTENDED_KEY 0x100  /* a key read as 0 or 0xE0 and its scan code */
 
 void MonitorReset(void) {
-  g_Cvlapi = NULL;
-  g_CellApMode = FALSE;
-  g_ApTableAddress = 0;
-  g_AssocTableAddress = 0;
-  g_MemoryBase = 0;
-  g_Page = 0;
-  g_TableRedraw = FALSE;
-  memset(&g_Stats, 0, sizeof g_Stats);
-  memset(g_ApTable, 0, sizeof g_ApTable);
-  memset(g_AssocTable, 0, sizeof g_AssocTable);
-  g_AssocCount = 0;
-  g_All = FALSE;
-  g_ErrorShown = FALSE;
-  if (g_Keyboard != INVALID_HANDLE_VALUE) CloseHandle(g_Keyboard);
-  g_Keyboard = INVALID_HANDLE_VALUE;
-  g_FieldMark = 0;
-  g_RateMark = 0;
+  Cvlapi = NULL;
+  CellApMode = FALSE;
+  ApTableAddress = 0;
+  AssocTableAddress = 0;
+  MemoryBase = 0;
+  Page = 0;
+  TableRedraw = FALSE;
+  memset(&Stats, 0, sizeof Stats);
+  memset(ApTable, 0, sizeof ApTable);
+  memset(AssocTable, 0, sizeof AssocTable);
+  AssocCount = 0;
+  AllFields = FALSE;
+  ErrorShown = FALSE;
+  if (Keyboard != INVALID_HANDLE_VALUE) CloseHandle(Keyboard);
+  Keyboard = INVALID_HANDLE_VALUE;
+  FieldMark = 0;
+  RateMark = 0;
+  ResetStatusFields();
   ResetStationScreen();
   ResetCellApScreen();
 }
 
-static void ShowReadError(const char *message) {
+static void ShowReadError(const char *Message) {
   GotoXY(1, 25);
-  ConsolePrintf("%s", message);
-  g_ErrorShown = TRUE;
+  ConsolePrintf("%s", Message);
+  ErrorShown = TRUE;
 }
 
 LONG ReadAdapterData(void) {
-  LONG result = g_Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_STATUS_BLOCK, (int)sizeof g_Stats, &g_Stats);
-  if (result != CVL_SUCCESS) {
+  LONG Result = Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_STATUS_BLOCK, (int)sizeof Stats, &Stats);
+  if (Result != CVL_SUCCESS) {
     ShowReadError("Error reading Statistics");
-    return result;
+    return Result;
   }
-  if (g_CellApMode) {
-    result = g_Cvlapi(CVL_FN_READ_MEMORY, g_AssocTableAddress + g_Page * ASSOC_TABLE_PAGE_SIZE,
-                      ASSOC_TABLE_PAGE_SIZE, g_AssocTable);
-    if (result != CVL_SUCCESS) ShowReadError("Error reading Association Table");
-    LONG countResult = g_Cvlapi(CVL_FN_READ_MEMORY, g_AssocTableAddress - 2, 2, &g_AssocCount);
-    if (result == CVL_SUCCESS) result = countResult;
+  if (CellApMode) {
+    Result = Cvlapi(CVL_FN_READ_MEMORY, AssocTableAddress + Page * ASSOC_TABLE_PAGE_SIZE,
+                      ASSOC_TABLE_PAGE_SIZE, AssocTable);
+    if (Result != CVL_SUCCESS) ShowReadError("Error reading Association Table");
+    LONG CountResult = Cvlapi(CVL_FN_READ_MEMORY, AssocTableAddress - 2, 2, &AssocCount);
+    if (Result == CVL_SUCCESS) Result = CountResult;
   } else {
-    result = g_Cvlapi(CVL_FN_READ_MEMORY, g_ApTableAddress + g_Page * AP_TABLE_PAGE_SIZE, AP_TABLE_PAGE_SIZE,
-                      g_ApTable);
-    if (result != CVL_SUCCESS) ShowReadError("Error reading AP Table");
+    Result = Cvlapi(CVL_FN_READ_MEMORY, ApTableAddress + Page * AP_TABLE_PAGE_SIZE, AP_TABLE_PAGE_SIZE,
+                      ApTable);
+    if (Result != CVL_SUCCESS) ShowReadError("Error reading AP Table");
   }
-  if (result == CVL_SUCCESS && g_ErrorShown) {
+  if (Result == CVL_SUCCESS && ErrorShown) {
     GotoXY(1, 25);
     ConsolePrintf("%37s", "");
-    g_ErrorShown = FALSE;
+    ErrorShown = FALSE;
   }
-  return result;
+  return Result;
 }
 
-// Shift, Ctrl, Alt and the lock keys pressed alone are no keys.
-static BOOL IsModifierKey(WORD virtualKey) {
-  switch (virtualKey) {
+/* Shift, Ctrl, Alt and the lock keys pressed alone are no keys. */
+static BOOL IsModifierKey(WORD VirtualKey) {
+  switch (VirtualKey) {
     case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
     case VK_LSHIFT: case VK_RSHIFT: case VK_LCONTROL: case VK_RCONTROL: case VK_LMENU: case VK_RMENU:
     case VK_LWIN: case VK_RWIN: case 0:
@@ -95,57 +96,57 @@ static BOOL IsModifierKey(WORD virtualKey) {
   }
 }
 
-// A key pressed down that gives a character or is an extended key.
-static BOOL IsKey(const INPUT_RECORD *record) {
-  if (record->EventType != KEY_EVENT || !record->Event.KeyEvent.bKeyDown) return FALSE;
-  return record->Event.KeyEvent.uChar.AsciiChar != 0 || !IsModifierKey(record->Event.KeyEvent.wVirtualKeyCode);
+/* A key pressed down that gives a character or is an extended key. */
+static BOOL IsKey(const INPUT_RECORD *Record) {
+  if (Record->EventType != KEY_EVENT || !Record->Event.KeyEvent.bKeyDown) return FALSE;
+  return Record->Event.KeyEvent.uChar.AsciiChar != 0 || !IsModifierKey(Record->Event.KeyEvent.wVirtualKeyCode);
 }
 
 static BOOL KeyWaiting(void) {
-  static INPUT_RECORD pending[64];
-  DWORD count = 0, peeked = 0;
-  if (!GetNumberOfConsoleInputEvents(g_Keyboard, &count)) return FALSE;
-  // Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
-  // keys typed there only when it is asked to peek or read.
-  if (count == 0) count = 1;
-  if (count > 64) count = 64;
-  if (!PeekConsoleInputA(g_Keyboard, pending, count, &peeked)) return FALSE;
-  for (DWORD i = 0; i < peeked; ++i)
-    if (IsKey(&pending[i])) return TRUE;
+  static INPUT_RECORD Pending[64];
+  DWORD Count = 0, Peeked = 0;
+  if (!GetNumberOfConsoleInputEvents(Keyboard, &Count)) return FALSE;
+  /* Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
+     keys typed there only when it is asked to peek or read. */
+  if (Count == 0) Count = 1;
+  if (Count > 64) Count = 64;
+  if (!PeekConsoleInputA(Keyboard, Pending, Count, &Peeked)) return FALSE;
+  for (DWORD i = 0; i < Peeked; ++i)
+    if (IsKey(&Pending[i])) return TRUE;
   return FALSE;
 }
 
-// The next key: its character, or EXTENDED_KEY with its scan code; -1 if none.
+/* The next key: its character, or EXTENDED_KEY with its scan code; -1 if none. */
 static int ReadKey(void) {
-  INPUT_RECORD record;
-  DWORD mode = 0, read = 0;
-  int key = -1;
-  GetConsoleMode(g_Keyboard, &mode);
-  SetConsoleMode(g_Keyboard, 0);
-  while (ReadConsoleInputA(g_Keyboard, &record, 1, &read) && read == 1) {
-    if (!IsKey(&record)) continue;
-    unsigned char ch = (unsigned char)record.Event.KeyEvent.uChar.AsciiChar;
-    key = ch != 0 ? ch : EXTENDED_KEY | (record.Event.KeyEvent.wVirtualScanCode & 0xFF);
+  INPUT_RECORD Record;
+  DWORD Mode = 0, Read = 0;
+  int Key = -1;
+  GetConsoleMode(Keyboard, &Mode);
+  SetConsoleMode(Keyboard, 0);
+  while (ReadConsoleInputA(Keyboard, &Record, 1, &Read) && Read == 1) {
+    if (!IsKey(&Record)) continue;
+    unsigned char Ch = (unsigned char)Record.Event.KeyEvent.uChar.AsciiChar;
+    Key = Ch != 0 ? Ch : EXTENDED_KEY | (Record.Event.KeyEvent.wVirtualScanCode & 0xFF);
     break;
   }
-  SetConsoleMode(g_Keyboard, mode);
-  return key;
+  SetConsoleMode(Keyboard, Mode);
+  return Key;
 }
 
-// FALSE when the key quits.
-static BOOL TakeKey(int key) {
-  if (key < 0) return TRUE;
-  if (key == (EXTENDED_KEY | SCAN_PAGE_DOWN)) {
-    if (g_Page == 0) {
-      g_Page = 1;
-      g_TableRedraw = TRUE;
+/* FALSE when the key quits. */
+static BOOL TakeKey(int Key) {
+  if (Key < 0) return TRUE;
+  if (Key == (EXTENDED_KEY | SCAN_PAGE_DOWN)) {
+    if (Page == 0) {
+      Page = 1;
+      TableRedraw = TRUE;
     }
     return TRUE;
   }
-  if (key == (EXTENDED_KEY | SCAN_PAGE_UP)) {
-    if (g_Page == 1) {
-      g_Page = 0;
-      g_TableRedraw = TRUE;
+  if (Key == (EXTENDED_KEY | SCAN_PAGE_UP)) {
+    if (Page == 1) {
+      Page = 0;
+      TableRedraw = TRUE;
     }
     return TRUE;
   }
@@ -153,67 +154,71 @@ static BOOL TakeKey(int key) {
 }
 
 int MonitorStart(int argc, char **argv) {
-  WORD versionMajor = 0, versionMinor = 0, interrupt = 0, ioBase = 0, netId = 0, aux = 0;
-  CVL_RX_INFO *rxInfo = NULL;
-  BYTE mode = 0;
+  WORD VersionMajor = 0, VersionMinor = 0, Interrupt = 0, IoBase = 0, NetId = 0, Aux = 0;
+  CVL_RX_INFO *RxInfo = NULL;
+  BYTE Mode = 0;
 
-  g_All = argc == 2 && strcmp(argv[1], "all") == 0;
-  g_Cvlapi = CvlapiLocate();
-  if (g_Cvlapi == NULL) {
+  AllFields = argc == 2 && strcmp(argv[1], "all") == 0;
+  Cvlapi = CvlapiLocate();
+  if (Cvlapi == NULL) {
     printf("Error - Corvane API is not installed.\n");
     return 1;
   }
-  printf("CVLAPI found at %08lX\n", (unsigned long)(DWORD)(UINT_PTR)g_Cvlapi);
-  g_Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_AP_TABLE_PTR, 2, &g_ApTableAddress);
-  g_Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_ASSOC_TABLE_PTR, 2, &g_AssocTableAddress);
-  g_Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_MODE, 1, &mode);
-  if (mode == CVL_MODE_CELLAP) {
-    g_CellApMode = TRUE;
-    if (g_AssocTableAddress == 0) {
+  printf("CVLAPI found at %08lX\n", (unsigned long)(DWORD)(UINT_PTR)Cvlapi);
+  Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_AP_TABLE_PTR, 2, &ApTableAddress);
+  Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_ASSOC_TABLE_PTR, 2, &AssocTableAddress);
+  Cvlapi(CVL_FN_READ_MEMORY, CVL_MEM_MODE, 1, &Mode);
+  if (Mode == CVL_MODE_CELLAP) {
+    CellApMode = TRUE;
+    if (AssocTableAddress == 0) {
       printf("Error - No association table pointer\n");
-      CvlapiClose();  // removes the DOS device name that CvlapiLocate defined
+      CvlapiClose();  /* removes the DOS device name that CvlapiLocate defined */
       return 1;
     }
   }
-  if (g_Cvlapi(CVL_FN_GET_CONFIG, &versionMajor, &versionMinor, &interrupt, &ioBase, &g_MemoryBase, &netId, &aux,
-               &rxInfo) == CVL_SUCCESS) {
-    printf("Version = %d.%02d, IRQ = %d, IO Address = %X, Memory Address = %X\n", versionMajor, versionMinor,
-           interrupt, ioBase, g_MemoryBase);
-    printf("Net_ID = %X, Rx_Info_Ptr = %08lX\n", netId, (unsigned long)(DWORD)(UINT_PTR)rxInfo);
+  if (Cvlapi(CVL_FN_GET_CONFIG, &VersionMajor, &VersionMinor, &Interrupt, &IoBase, &MemoryBase, &NetId, &Aux,
+               &RxInfo) == CVL_SUCCESS) {
+    printf("Version = %d.%02d, IRQ = %d, IO Address = %X, Memory Address = %X\n", VersionMajor, VersionMinor,
+           Interrupt, IoBase, MemoryBase);
+    printf("Net_ID = %X, Rx_Info_Ptr = %08lX\n", NetId, (unsigned long)(DWORD)(UINT_PTR)RxInfo);
   }
-  // Without a console there is no screen to draw and no key to end the run.
-  g_Keyboard = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+  /* Without a console there is no screen to draw and no key to end the run. */
+  Keyboard = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                            OPEN_EXISTING, 0, NULL);
-  if (g_Keyboard == INVALID_HANDLE_VALUE) {
+  if (Keyboard == INVALID_HANDLE_VALUE) {
     printf("Error - No console to show the statistics on\n");
     CvlapiClose();
     return 1;
   }
+  ResetStatusFields();
   ResetStationScreen();
-  fflush(stdout);  // the start-up lines come before the screen, wherever stdout goes
-  DrawTemplate(g_All);
+  fflush(stdout);  /* the start-up lines come before the screen, wherever stdout goes */
+  if (CellApMode)
+    DrawCellApTemplate(AllFields);
+  else
+    DrawStationTemplate(AllFields);
   return -1;
 }
 
 void MonitorBeginLoop(void) {
-  g_FieldMark = GetTicks();
-  g_RateMark = g_FieldMark;
+  FieldMark = GetTicks();
+  RateMark = FieldMark;
 }
 
 BOOL MonitorTurn(void) {
-  int now = GetTicks();
-  if (now < g_FieldMark) {  // the clock went back
-    g_FieldMark = 0;
-    g_RateMark = 0;
+  int Now = GetTicks();
+  if (Now < FieldMark) {  /* the clock went back */
+    FieldMark = 0;
+    RateMark = 0;
   }
-  if (now - g_FieldMark > FIELD_PASS_TICKS) {
-    g_FieldMark = now;
-    RefreshFields(g_All);
+  if (Now - FieldMark > FIELD_PASS_TICKS) {
+    FieldMark = Now;
+    RefreshFields(AllFields);
   }
-  if (now - g_RateMark > RATE_PASS_TICKS) {
-    g_RateMark = now;
+  if (Now - RateMark > RATE_PASS_TICKS) {
+    RateMark = Now;
     RefreshRates();
-    if (g_CellApMode)
+    if (CellApMode)
       RefreshAssocTable();
     else
       RefreshApTable();
@@ -229,8 +234,8 @@ int MonitorEnd(void) {
 }
 
 int MonitorMain(int argc, char **argv) {
-  int status = MonitorStart(argc, argv);
-  if (status >= 0) return status;
+  int Status = MonitorStart(argc, argv);
+  if (Status >= 0) return Status;
   MonitorBeginLoop();
   while (MonitorTurn()) Sleep(4);
   return MonitorEnd();

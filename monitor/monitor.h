@@ -73,47 +73,59 @@ static_assert(offsetof(CVL_ASSOC_ENTRY, Pol) == 0x1E, "CVL_ASSOC_ENTRY.Pol");
 #define ASSOC_TABLE_PAGE_SIZE (ASSOC_TABLE_ENTRIES * (int)sizeof(CVL_ASSOC_ENTRY)) /* 256 */
 
 /* Monitor state (monitor.cpp), shared with the screens. */
-extern CVLAPI_PROC g_Cvlapi;
-extern BOOL g_CellApMode;
-extern WORD g_ApTableAddress;
-extern WORD g_AssocTableAddress;
-extern WORD g_MemoryBase;         /* decides the mode word: "Memory" or "    IO" */
-extern int g_Page;                /* 0 or 1 */
-extern BOOL g_TableRedraw;        /* a page key was taken: the next table pass redraws */
-extern CVL_STATUS_BLOCK g_Stats;  /* the status block as last read */
-extern CVL_AP_ENTRY g_ApTable[AP_TABLE_ENTRIES];
-extern CVL_ASSOC_ENTRY g_AssocTable[ASSOC_TABLE_ENTRIES];
-extern WORD g_AssocCount;         /* stations associated with the CellAP */
-/* The status block as last drawn: a field is drawn when it differs (both screens). */
-extern CVL_STATUS_BLOCK g_ShownStats;
-/* True when a field of the status block differs from what was last drawn; the
-   remembered copy then takes the new value. */
-#define CHANGED(field) (g_Stats.field != g_ShownStats.field && ((g_ShownStats.field = g_Stats.field), TRUE))
-
+extern CVLAPI_PROC Cvlapi;
+extern BOOL CellApMode;
+extern WORD ApTableAddress;
+extern WORD AssocTableAddress;
+extern WORD MemoryBase;         /* decides the mode word: "Memory" or "    IO" */
+extern int Page;                /* 0 or 1 */
+extern BOOL TableRedraw;        /* a page key was taken: the next table pass redraws */
+extern CVL_STATUS_BLOCK Stats;  /* the status block as last read */
+extern CVL_AP_ENTRY ApTable[AP_TABLE_ENTRIES];
+extern CVL_ASSOC_ENTRY AssocTable[ASSOC_TABLE_ENTRIES];
+extern WORD AssocCount;         /* stations associated with the CellAP */
 /* The read cycle of a field pass: 0 when everything was read. */
 LONG ReadAdapterData(void);
 
-/* Station screen (station_screen.cpp); RefreshFields and RefreshRates serve
-   both screens. */
-void DrawTemplate(BOOL all);
-int RefreshFields(BOOL all);
+/* The status block's fields on both screens (status_fields.cpp): the field pass
+   (1 when the adapter could not be read) and the rate pass. */
+int RefreshFields(BOOL ShowAll);
 void RefreshRates(void);
-void DrawBar(int row, int count);
+void ResetStatusFields(void);
+
+#define SCREEN_ROWS 25
+
+/* Clears the screen and writes a screen's template, a text a row. */
+void DrawTemplateRows(const char *const Rows[SCREEN_ROWS]);
+
+/* A field of an access-point or association table entry: its place in the
+   entry, its column in the slot, and how it is printed (the field divided by
+   Divisor). */
+typedef struct _ENTRY_FIELD {
+  WORD Offset;
+  BYTE Size; /* 1 or 2 bytes */
+  BYTE Column;
+  BYTE Divisor;
+  const char *Format;
+} ENTRY_FIELD;
+
+#define ENTRY_FIELD_OF(type, name) offsetof(type, name), sizeof(((type *)0)->name)
+
+BOOL DrawEntryField(const ENTRY_FIELD *Field, const void *Current, void *Shown, int Left, int Row);
+
+/* Station screen (station_screen.cpp). */
+void DrawStationTemplate(BOOL ShowAll);
+void RefreshStationStatus(void);
+int CurrentApNumber(void);
 void RefreshApTable(void);
 void ResetStationScreen(void);
 
 /* CellAP screen (cellap_screen.cpp). */
-void DrawCellApTemplate(BOOL all);
-void RefreshCellApOtherFields(void);
+void DrawCellApTemplate(BOOL ShowAll);
 void RefreshAssocTable(void);
 void ResetCellApScreen(void);
 
-/* The program, in steps that tests can drive one by one. */
-int MonitorStart(int argc, char **argv); /* -1: run; otherwise the exit status */
-void MonitorBeginLoop(void);
-BOOL MonitorTurn(void);                   /* one turn without the sleep; FALSE: a key quit */
-int MonitorEnd(void);                     /* the exit status */
+/* The whole program. */
 int MonitorMain(int argc, char **argv);
-void MonitorReset(void);                  /* every static to its start value */
 
 #endif

@@ -1,25 +1,26 @@
-// DoDialog's dialog modes: the modeless dialog and the message loop that runs it.
+/* DoDialog's dialog modes: the modeless dialog and the message loop that runs it. */
 #include <string.h>
 
 #include "dialog.h"
+#include "dialog_loop.h"
 #include "setup_state.h"
 #include "validation.h"
 
 static MSG LoopMessage;
 
-// The library's own module, whatever name it was loaded under.
+/* The library's own module, whatever name it was loaded under. */
 static HMODULE OwnModule(void) {
-  HMODULE module = NULL;
+  HMODULE Module = NULL;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          (LPCSTR)&LoopMessage, &module))
+                          (LPCSTR)&LoopMessage, &Module))
     return NULL;
-  return module;
+  return Module;
 }
 
-static HWND CreateConfigurationDialog(HMODULE module) {
-  if (!module) return NULL;
-  SetupModule = module;
-  return CreateDialogParamA(module, MAKEINTRESOURCE(IDD_CONFIGURATION), GetDesktopWindow(), ConfigurationDialogProc, 0);
+static HWND CreateConfigurationDialog(HMODULE Module) {
+  if (!Module) return NULL;
+  SetupModule = Module;
+  return CreateDialogParamA(Module, MAKEINTRESOURCE(IDD_CONFIGURATION), GetDesktopWindow(), ConfigurationDialogProc, 0);
 }
 
 LONG RunConfigurationDialog(void) {
@@ -28,34 +29,34 @@ LONG RunConfigurationDialog(void) {
   CellApFlag = 0;
   DialogCancelled = FALSE;
   ResetValidation();
-  LPCSTR name = InstallMode ? "a:\\winnt35\\i386\\cvsetup.dll" : "cvsetup.dll";
-  HMODULE named = GetModuleHandleA(name);
-  HWND dialog = CreateConfigurationDialog(named);
-  // Loaded under another name or path: the library still has its resources.
-  if (!dialog && OwnModule() != named) dialog = CreateConfigurationDialog(OwnModule());
-  if (!dialog) return 2;  // nothing to show, so no loop that could only wait for ever
-  ShowWindow(dialog, SW_SHOWNORMAL);
+  LPCSTR Name = InstallMode ? "a:\\winnt35\\i386\\cvsetup.dll" : "cvsetup.dll";
+  HMODULE Named = GetModuleHandleA(Name);
+  HWND Dialog = CreateConfigurationDialog(Named);
+  /* Loaded under another name or path: the library still has its resources. */
+  if (!Dialog && OwnModule() != Named) Dialog = CreateConfigurationDialog(OwnModule());
+  if (!Dialog) return 2;  /* nothing to show, so no loop that could only wait for ever */
+  ShowWindow(Dialog, SW_SHOWNORMAL);
 
   while (GetMessageA(&LoopMessage, NULL, 0, 0) > 0) {
-    if (!IsDialogMessageA(dialog, &LoopMessage)) {
+    if (!IsDialogMessageA(Dialog, &LoopMessage)) {
       TranslateMessage(&LoopMessage);
       DispatchMessageA(&LoopMessage);
     }
   }
 
-  if (IsWindow(dialog)) {
-    // Cancelled: the window is still there. It goes, and help with it, before
-    // the call returns; the status stays what Cancel made it.
-    LONG status = SetupStatus;
-    DestroyWindow(dialog);
-    // The quit message that WM_DESTROY posted belongs to this loop, not the caller's.
-    MSG quit;
-    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
-    SetupStatus = status;
+  if (IsWindow(Dialog)) {
+    /* Cancelled: the window is still there. It goes, and help with it, before
+       the call returns; the status stays what Cancel made it. */
+    LONG Status = SetupStatus;
+    DestroyWindow(Dialog);
+    /* The quit message that WM_DESTROY posted belongs to this loop, not the caller's. */
+    MSG Quit;
+    PeekMessageA(&Quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    SetupStatus = Status;
   }
   DialogWindow = NULL;
-  // Messages that reached the dialog between Cancel and the loop's end (the
-  // Escape key's release, say) set the status back to 0; Cancel still stands.
+  /* Messages that reached the dialog between Cancel and the loop's end (the
+     Escape key's release, say) set the status back to 0; Cancel still stands. */
   if (DialogCancelled) SetupStatus = 2;
   return SetupStatus;
 }

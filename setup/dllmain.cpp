@@ -1,9 +1,9 @@
-// The load and unload entry point of the Windows library: no work of its own.
+/* The load and unload entry point of the Windows library: no work of its own. */
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  (void)instance;
-  (void)reason;
-  (void)reserved;
+extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved) {
+  (void)Instance;
+  (void)Reason;
+  (void)Reserved;
   return TRUE;
 }

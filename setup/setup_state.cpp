@@ -1,14 +1,13 @@
 #include "setup_state.h"
 
-#include <string.h>
+#include "result_text.h"
 
-CHAR ResultText[RESULT_TEXT_SIZE];
 LONG SetupStatus;
 DWORD InstallMode;
 DWORD ReconfigureMode;
 
 void ResetSetupState(void) {
-  memset(ResultText, 0, sizeof(ResultText));
+  ClearResultText();
   SetupStatus = 0;
   InstallMode = 0;
   ReconfigureMode = 0;

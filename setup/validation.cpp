@@ -17,73 +17,53 @@ DWORD AllFieldsValid;
 static DWORD ValidationReady;
 static DWORD FieldReported[FIELD_COUNT];
 static DWORD CellApReported;
-// A field found invalid at this OK (it stays refused even when its message
-// could not be kept for want of memory).
+/* A field found invalid at this OK (it stays refused even when its message
+   could not be kept for want of memory). */
 static BOOL InvalidFound;
 
-typedef BOOL (*FIELD_CHECK)(LPCSTR text);
+typedef BOOL (*FIELD_CHECK)(LPCSTR Text);
 
-typedef struct FIELD {
+typedef struct _FIELD {
   int Control;
   LPCSTR Key;
   FIELD_CHECK IsValid;
   LPCSTR Message;
 } FIELD;
 
-static BOOL IsOneOf(LPCSTR text, const LPCSTR* valid, size_t count) {
-  for (size_t i = 0; i < count; i++)
-    if (SameTextNoCase(text, valid[i])) return TRUE;
+static BOOL IsOneOf(LPCSTR Text, const LPCSTR* Valid, size_t Count) {
+  for (size_t i = 0; i < Count; i++)
+    if (SameTextNoCase(Text, Valid[i])) return TRUE;
   return FALSE;
 }
 
-// Compares with each value of the range of string-table ids first and last,
-// formatted as HexText or in decimal.
-static BOOL InRange(LPCSTR text, UINT firstId, UINT lastId, int bufferSize, LONG step, BOOL hex) {
-  LONG last = LoadStringNumber(lastId, bufferSize);
-  for (LONG value = LoadStringNumber(firstId, bufferSize); value <= last; value += step) {
-    CHAR valid[16];
-    if (hex)
-      HexText((DWORD)value, valid);
-    else
-      sprintf(valid, "%ld", (long)value);
-    if (SameTextNoCase(text, valid)) return TRUE;
-  }
-  return FALSE;
+static BOOL SameAsText(LPCSTR Valid, LPCVOID Text) { return SameTextNoCase((LPCSTR)Text, Valid); }
+
+/* One of the values that the list offers. */
+static BOOL InRange(LPCSTR Text, const LIST_RANGE* Range) { return ForEachListText(Range, SameAsText, Text); }
+
+static BOOL IsCardType(LPCSTR Text) {
+  static const LPCSTR Valid[] = {"PCMCIA", "WPOS/ISA"};
+  return IsOneOf(Text, Valid, 2);
 }
 
-static BOOL IsCardType(LPCSTR text) {
-  static const LPCSTR valid[] = {"PCMCIA", "WPOS/ISA"};
-  return IsOneOf(text, valid, 2);
+static BOOL IsInterrupt(LPCSTR Text) {
+  static const LPCSTR Valid[] = {"5", "10", "11", "12", "14", "15"};
+  return IsOneOf(Text, Valid, 6);
 }
 
-static BOOL IsInterrupt(LPCSTR text) {
-  static const LPCSTR valid[] = {"5", "10", "11", "12", "14", "15"};
-  return IsOneOf(text, valid, 6);
-}
+static BOOL IsIoPort(LPCSTR Text) { return InRange(Text, &IoPortRange); }
 
-static BOOL IsIoPort(LPCSTR text) { return InRange(text, IDS_IO_PORT_FIRST, IDS_IO_PORT_LAST, 6, IO_PORT_STEP, TRUE); }
+static BOOL IsMemory(LPCSTR Text) { return InRange(Text, &MemoryRange); }
 
-static BOOL IsMemory(LPCSTR text) { return InRange(text, IDS_MEMORY_FIRST, IDS_MEMORY_LAST, 10, MEMORY_STEP, TRUE); }
+static BOOL IsNetId(LPCSTR Text) { return InRange(Text, &NetIdRange); }
 
-static BOOL IsNetId(LPCSTR text) { return InRange(text, IDS_NET_ID_FIRST, IDS_NET_ID_LAST, 5, 1, TRUE); }
+static BOOL IsBeaconDelay(LPCSTR Text) { return InRange(Text, &BeaconDelayRange); }
 
-static BOOL IsBeaconDelay(LPCSTR text) {
-  return InRange(text, IDS_BEACON_DELAY_FIRST, IDS_BEACON_DELAY_LAST, 5, 1, FALSE);
-}
+static BOOL IsHopSequence(LPCSTR Text) { return InRange(Text, &HopSequenceRange); }
 
-static BOOL IsHopSequence(LPCSTR text) {
-  CHAR extra[16];
-  sprintf(extra, "%ld", (long)LoadStringNumber(IDS_HOP_SEQUENCE_EXTRA, 10));
-  return SameTextNoCase(text, extra) || InRange(text, IDS_HOP_SEQUENCE_FIRST, IDS_HOP_SEQUENCE_LAST, 5, 1, FALSE);
-}
+static BOOL IsApId(LPCSTR Text) { return InRange(Text, &ApIdRange); }
 
-static BOOL IsApId(LPCSTR text) {
-  CHAR extra[16];
-  HexText((DWORD)LoadStringNumber(IDS_AP_ID_EXTRA, 10), extra);
-  return SameTextNoCase(text, extra) || InRange(text, IDS_AP_ID_FIRST, IDS_AP_ID_LAST, 5, 1, TRUE);
-}
-
-// In the order of checking; the last three only while CellAP is on.
+/* In the order of checking; the last three only while CellAP is on. */
 static const FIELD Fields[FIELD_COUNT] = {
     {IDC_CARD_TYPE, "CardType", IsCardType, "ERROR - Card Type is invalid. Value must be PCMCIA or WPOS/ISA."},
     {IDC_INTERRUPT, "Interrupt", IsInterrupt, "ERROR - Interrupt Number is invalid. Click on HELP for valid values."},
@@ -98,21 +78,21 @@ static const FIELD Fields[FIELD_COUNT] = {
     {IDC_AP_ID, "CellAP_ID", IsApId, "ERROR - Access Point Id is invalid. Click on HELP for valid values."},
 };
 
-static void CheckField(int index) {
-  const FIELD* field = &Fields[index];
-  CHAR text[FIELD_TEXT_SIZE];
-  GetDlgItemTextA(DialogWindow, field->Control, text, FIELD_TEXT_SIZE);
-  if (field->IsValid(text)) {
-    if (FieldReported[index]) RemoveMessages(field->Key);
+static void CheckField(int Index) {
+  const FIELD* Field = &Fields[Index];
+  CHAR Text[FIELD_TEXT_SIZE];
+  GetDlgItemTextA(DialogWindow, Field->Control, Text, FIELD_TEXT_SIZE);
+  if (Field->IsValid(Text)) {
+    if (FieldReported[Index]) RemoveMessages(Field->Key);
     return;
   }
-  VALIDATION_MESSAGE message;
-  memset(&message, 0, sizeof(message));
-  strncpy(message.Key, field->Key, sizeof(message.Key) - 1);
-  strncpy(message.Text, field->Message, sizeof(message.Text) - 1);
-  BlockListAppend(&MessagePool, PendingMessages, &message, sizeof(message));
-  FieldReported[index] = 1;
-  if (index >= FIRST_CELLAP_FIELD) CellApReported = 1;
+  VALIDATION_MESSAGE Message;
+  memset(&Message, 0, sizeof(Message));
+  strncpy(Message.Key, Field->Key, sizeof(Message.Key) - 1);
+  strncpy(Message.Text, Field->Message, sizeof(Message.Text) - 1);
+  BlockListAppend(&MessagePool, PendingMessages, &Message, sizeof(Message));
+  FieldReported[Index] = 1;
+  if (Index >= FIRST_CELLAP_FIELD) CellApReported = 1;
   InvalidFound = TRUE;
 }
 
@@ -144,22 +124,22 @@ void ResetValidation(void) {
 
 void ShowFirstMessage(void) {
   if (!PendingMessages) return;
-  VALIDATION_MESSAGE* first = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
-  if (!first) return;
-  CHAR text[sizeof(first->Text)];
-  memcpy(text, first->Text, sizeof(text));
-  text[sizeof(text) - 1] = '\0';
+  VALIDATION_MESSAGE* First = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
+  if (!First) return;
+  CHAR Text[sizeof(First->Text)];
+  memcpy(Text, First->Text, sizeof(Text));
+  Text[sizeof(Text) - 1] = '\0';
   ShowWindow(GetDlgItem(DialogWindow, IDC_STATUS_LINE), SW_SHOW);
-  SetDlgItemTextA(DialogWindow, IDC_STATUS_LINE, text);
+  SetDlgItemTextA(DialogWindow, IDC_STATUS_LINE, Text);
   MessageBeep(MB_OK);
 }
 
-void RemoveMessages(LPCSTR key) {
+void RemoveMessages(LPCSTR Key) {
   if (!PendingMessages) return;
-  VALIDATION_MESSAGE* message = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
-  while (message) {
-    VALIDATION_MESSAGE* next = (VALIDATION_MESSAGE*)BlockListNext(message);
-    if (SameTextNoCase(message->Key, key)) BlockListRemove(&MessagePool, message);
-    message = next;
+  VALIDATION_MESSAGE* Message = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
+  while (Message) {
+    VALIDATION_MESSAGE* Next = (VALIDATION_MESSAGE*)BlockListNext(Message);
+    if (SameTextNoCase(Message->Key, Key)) BlockListRemove(&MessagePool, Message);
+    Message = Next;
   }
 }

@@ -1,6 +1,6 @@
 // Comparison sets and their items. The setup library makes sets but no items;
 // items are only reset and deleted here.
-#include "file_lines.h"
+#include "compare_set.h"
 
 #include "page_heap.h"
 

@@ -1,6 +1,6 @@
 // The directory scan: a path turned into a tree of directories whose files and
 // subdirectories are kept in name order (a file path gives a one-entry tree),
-// walked depth first; and the path and file helpers beside it. Records and
+// walked depth first (the path and file helpers beside it: file_helpers.h). Records and
 // strings come from LibraryHeap, lists from ScanPool.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <stddef.h>
 
 #include "block_list.h"
+#include "file_helpers.h"
 
 #define DIR_SCAN_ROOT_PATH 256
 
@@ -57,12 +58,3 @@ LPSTR FileEntryFullPath(FILE_ENTRY* entry);
 void FileEntryFreePath(FILE_ENTRY* entry, LPSTR path);
 HFILE FileEntryOpen(FILE_ENTRY* entry);
 void FileEntryClose(FILE_ENTRY* entry, HFILE file);
-
-BOOL IsFilePath(LPCSTR path);
-BOOL IsDirectoryPath(LPCSTR path);
-LPCSTR LastPathComponent(LPCSTR path);
-DWORD FileSizeOfPath(LPCSTR path);
-int ComparePathNames(LPCSTR a, LPCSTR b);
-// Opens a file for reading, shared, as OpenFile does; a name whose full form is
-// too long for OpenFile is opened with CreateFileA instead.
-HFILE OpenFileForReading(LPCSTR path);

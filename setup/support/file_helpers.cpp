@@ -1,5 +1,5 @@
 // Path and file helpers of the directory scan.
-#include "dir_scan.h"
+#include "file_helpers.h"
 
 #include <string.h>
 

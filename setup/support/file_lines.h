@@ -1,12 +1,13 @@
 // File lines: a scanned file's text as a list of numbered lines, loaded on
-// demand through a reader of 512-byte pieces; line ranges over such a list; and
-// comparison sets, which own up to two scans and a list of comparison items.
+// demand through a reader of 512-byte pieces (line_reader.h); and line ranges
+// over such a list.
 #pragma once
 
 #include <windows.h>
 
 #include "block_list.h"
 #include "dir_scan.h"
+#include "line_reader.h"
 
 #define LINE_OWN_RECORD 0x1  // the record is a page-heap record of its own
 #define LINE_MARK 0x2        // a mark that LineReset clears
@@ -23,36 +24,10 @@ typedef struct FILE_LINES {
   BLOCK_LIST Lines;   // LINE_RECORD elements, or NULL while not loaded
 } FILE_LINES;
 
-#define LINE_READER_BUFFER 512
-
-typedef struct LINE_READER {
-  HFILE Handle;
-  LPSTR Cursor;  // first unconsumed byte of Buffer
-  LPSTR End;     // one past the last valid byte of Buffer
-  CHAR Buffer[LINE_READER_BUFFER];
-} LINE_READER;
-
 typedef struct LINE_RANGE {
   LINE_RECORD* First;
   LINE_RECORD* Last;
 } LINE_RANGE;
-
-typedef struct COMPARE_SET {
-  DIR_SCAN* FirstScan;
-  DIR_SCAN* SecondScan;
-  BLOCK_LIST Items;  // COMPARE_ITEM elements
-} COMPARE_SET;
-
-#define COMPARE_ITEM_LISTS 3
-#define COMPARE_ITEM_TEXTS 2
-
-typedef struct COMPARE_ITEM {
-  FILE_LINES* FirstLines;
-  FILE_LINES* SecondLines;
-  BLOCK_LIST Lists[COMPARE_ITEM_LISTS];
-  LPSTR Texts[COMPARE_ITEM_TEXTS];
-  DWORD OwnRecord;  // nonzero: a page-heap record of its own
-} COMPARE_ITEM;
 
 FILE_LINES* FileLinesNew(FILE_ENTRY* entry, BOOL loadNow);
 BLOCK_LIST FileLinesGet(FILE_LINES* fileLines);
@@ -65,15 +40,6 @@ void LineDelete(LINE_RECORD* line);
 void LineReset(LINE_RECORD* line);
 LPSTR LineText(LINE_RECORD* line);
 
-LINE_READER* LineReaderOpen(HFILE file);
-LPSTR LineReaderNext(LINE_READER* reader, DWORD* length);
-void LineReaderClose(LINE_READER* reader);
-
 LINE_RANGE* LineRangeNew(LINE_RECORD* first, LINE_RECORD* last, BLOCK_LIST list);
 LINE_RECORD* LineRangeFirst(LINE_RANGE* range);
 LINE_RECORD* LineRangeLast(LINE_RANGE* range);
-
-COMPARE_SET* CompareSetNew(void);
-void CompareSetDelete(COMPARE_SET* set);
-void CompareItemReset(COMPARE_ITEM* item);
-void CompareItemDelete(COMPARE_ITEM* item);

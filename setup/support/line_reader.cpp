@@ -1,6 +1,6 @@
 // The line reader: a file read in 512-byte pieces, cut at line feeds. A line
 // longer than the buffer comes out in pieces of at most 512 bytes.
-#include "file_lines.h"
+#include "line_reader.h"
 
 #include <string.h>
 

@@ -3,6 +3,9 @@
 #include "adapter_fixture.h"
 
 #include <cstring>
+#include <initializer_list>
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -25,6 +28,19 @@ WORD C(int n) { return static_cast<WORD>(n + 1); }  // the low half of counter n
 
 using CountersTest = AdapterTest;
 
+// A reply of zeros with the given counters set.
+Bytes ReplyWithCounters(std::initializer_list<std::pair<int, uint32_t>> counters) {
+  Bytes data(704, 0);
+  for (const auto& [n, value] : counters) {
+    Bytes bytes = cvtest::Dword(value);
+    std::copy(bytes.begin(), bytes.end(), data.begin() + 192 + 4 * n);
+  }
+  return data;
+}
+
+// Word w of the record, from its little-endian bytes at record byte 128 + 2w.
+WORD RecordWord(const BYTE* record, int w) { return static_cast<WORD>(record[128 + 2 * w] | record[129 + 2 * w] << 8); }
+
 TEST_F(CountersTest, FullRecordHoldsTheRawHeadThenThe46Words) {
   adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, CountersReply()));
   CVL_COUNTERS counters;
@@ -34,15 +50,64 @@ TEST_F(CountersTest, FullRecordHoldsTheRawHeadThenThe46Words) {
   EXPECT_EQ(OnlyRequest().Operation(), CVL_OP_QUERY);
   EXPECT_EQ(OnlyRequest().Length(), 716u);
   for (int i = 0; i < 128; i++) EXPECT_EQ(counters.Raw[i], i);
-  const WORD expected[CVL_COUNTER_WORDS] = {
-      C(0),  C(15), C(27), C(29), C(41), C(3),  C(22), C(59), C(34), C(1),  C(2),  C(60),
-      C(60), C(63), C(38), C(50), C(51), C(52), C(53), C(48), C(46),
-      static_cast<WORD>(C(9) + C(10) + C(7) + C(8)),
-      C(45), C(38), C(35), static_cast<WORD>(C(36) + C(37)), C(39), C(40),
-      static_cast<WORD>(C(5) + C(6) + C(4)),
-      0,     0,     0,     0,     0,     C(54), C(55), C(56), C(57), C(58), 0,
-      C(12), C(13), C(14), C(24), C(25), C(26)};
-  for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(+counters.Words[w], expected[w]) << "word " << w;
+  const BYTE* record = reinterpret_cast<const BYTE*>(&counters);
+  for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(RecordWord(record, w), +counters.Words[w]) << "word " << w;
+}
+
+// The worked example: a few counters set by number, the words that carry them
+// read by position, and every other word 0.
+TEST_F(CountersTest, WordsCarryTheirCountersAndTheirSums) {
+  adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, ReplyWithCounters({{0, 1000},
+                                                                      {15, 2},
+                                                                      {60, 7},
+                                                                      {38, 0x12345},
+                                                                      {7, 1},
+                                                                      {8, 2},
+                                                                      {9, 3},
+                                                                      {10, 4},
+                                                                      {4, 300},
+                                                                      {5, 100},
+                                                                      {6, 200},
+                                                                      {58, 0xFFFF},
+                                                                      {26, 0xBEEF}})));
+  BYTE record[220];
+  ASSERT_EQ(api(CVL_FN_GET_COUNTERS, 220, record), CVL_SUCCESS);
+  const std::map<int, WORD> expected = {
+      {0, 1000}, {1, 2}, {11, 7}, {12, 7}, {14, 0x2345}, {23, 0x2345}, {21, 10}, {28, 600}, {38, 0xFFFF}, {45, 0xBEEF}};
+  for (int w = 0; w < CVL_COUNTER_WORDS; w++) {
+    auto it = expected.find(w);
+    EXPECT_EQ(RecordWord(record, w), it == expected.end() ? 0 : it->second) << "word " << w;
+  }
+}
+
+// With every counter 1, a word holds the number of counters summed into it:
+// four, two and three for the sums, none for the words that are always 0.
+TEST_F(CountersTest, EachWordSumsAsManyCountersAsItsSourceNames) {
+  Bytes data(704, 0);
+  for (int n = 0; n < 128; n++) data[192 + 4 * n] = 1;
+  adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, data));
+  BYTE record[220];
+  ASSERT_EQ(api(CVL_FN_GET_COUNTERS, 220, record), CVL_SUCCESS);
+  for (int w = 0; w < CVL_COUNTER_WORDS; w++) {
+    WORD terms = 1;
+    if (w == 21) terms = 4;
+    if (w == 25) terms = 2;
+    if (w == 28) terms = 3;
+    if ((w >= 29 && w <= 33) || w == 39) terms = 0;
+    EXPECT_EQ(RecordWord(record, w), terms) << "word " << w;
+  }
+}
+
+// Nothing but counters 0 to 63 reaches the words: neither the bytes between
+// the raw head and the counters nor the counters behind c63.
+TEST_F(CountersTest, OnlyTheFirst64CountersReachTheWords) {
+  Bytes data(704, 0);
+  for (size_t i = 128; i < 192; i++) data[i] = 0xFF;
+  for (size_t i = 192 + 4 * 64; i < data.size(); i++) data[i] = 0xFF;
+  adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, data));
+  BYTE record[220];
+  ASSERT_EQ(api(CVL_FN_GET_COUNTERS, 220, record), CVL_SUCCESS);
+  for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(RecordWord(record, w), 0) << "word " << w;
 }
 
 TEST_F(CountersTest, SumsAreCutTo16Bits) {

@@ -1,5 +1,5 @@
 // The screen primitives over a test console.
-#include "console_screen.h"
+#include "console_testing.h"
 
 #include <gtest/gtest.h>
 #include <winapi/console_test.h>

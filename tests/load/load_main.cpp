@@ -9,7 +9,7 @@
 //
 //   cv_load [--seconds N] [--root DIR]
 #include "load_journal.h"
-#include "../monitor/e2e/tmux_session.h"
+#include "tmux_session.h"
 
 #include <cvsim/adapter_store.h>
 #include <cvsim/machine.h>

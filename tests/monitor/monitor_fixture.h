@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "monitor.h"
+#include "console_testing.h"
+#include "monitor_testing.h"
 #include "scripted_driver.h"
 #include "temp_machine.h"
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "compare_set.h"
 #include "file_lines.h"
 #include "setup_fixture.h"
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "result_text.h"
 #include "setup_fixture.h"
 #include "setup_state.h"
 #include "text_file_check.h"

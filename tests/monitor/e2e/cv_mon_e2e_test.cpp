@@ -10,7 +10,8 @@
 #include <sstream>
 
 #include "../../../winapi/src/terminal.h"
-#include "monitor.h"
+#include "console_testing.h"
+#include "monitor_testing.h"
 #include "run_program.h"
 #include "temp_machine.h"
 #include "tmux_session.h"

@@ -19,7 +19,8 @@
 #include <functional>
 #include <sstream>
 
-#include "monitor.h"
+#include "console_testing.h"
+#include "monitor_testing.h"
 #include "run_program.h"
 #include "temp_machine.h"
 #include "tmux_session.h"
