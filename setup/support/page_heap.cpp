@@ -115,17 +115,25 @@ static LONG FindRun(const PAGE_HEADER* page, LONG count) {
   return 0;
 }
 
+// What is known of the heap used last: its first page, and a tail of its chain
+// (FullTail onwards) in which no page has a run of FullUnits free units. A walk
+// that found no room in any page makes the tail everything after the page it
+// then adds; any free forgets it.
+static HGLOBAL KnownHeap;
+static PAGE_HEADER* KnownFirst;
+static PAGE_HEADER* FullTail;
+static LONG FullUnits;
+
 // The first page of a heap. Pages are never unlocked nor given back, so the
 // address found for a handle holds for as long as the process lives.
 static PAGE_HEADER* FirstPage(HGLOBAL heap) {
-  static HGLOBAL knownHeap;
-  static PAGE_HEADER* knownFirst;
-  if (heap && heap == knownHeap) return knownFirst;
+  if (heap && heap == KnownHeap) return KnownFirst;
   PAGE_HEADER* first = (PAGE_HEADER*)GlobalLock(heap);
   if (first) {
     GlobalUnlock(heap);  // the page stays locked from its creation
-    knownHeap = heap;
-    knownFirst = first;
+    KnownHeap = heap;
+    KnownFirst = first;
+    FullTail = NULL;
   }
   return first;
 }
@@ -159,6 +167,10 @@ LPVOID PageHeapAlloc(HGLOBAL heap, LONG size) {
   EnterCriticalSection(&first->Lock);
   PAGE_HEADER* page;
   for (page = first; page; page = page->Next) {
+    if (page == FullTail && units >= FullUnits) {
+      page = NULL;  // none of the rest has room
+      break;
+    }
     if ((unit = TakeRun(page, units)) != 0) break;
   }
   if (!page) {
@@ -169,6 +181,10 @@ LPVOID PageHeapAlloc(HGLOBAL heap, LONG size) {
     }
     page->Next = first->Next;  // new pages go directly after the first
     first->Next = page;
+    if (first == KnownFirst) {
+      FullTail = page->Next;
+      FullUnits = units;
+    }
     unit = TakeRun(page, units);
   }
   // Units from FreshUnit on were never handed out and are still zero.
@@ -207,6 +223,7 @@ void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
     return;
   PAGE_HEADER* page = (PAGE_HEADER*)(block - offset);
   EnterCriticalSection(&first->Lock);
+  if (first == KnownFirst) FullTail = NULL;
   LONG freed = GiveUnits(page, unit, units);
   page->FreeUnits += freed;
   if (freed) page->RunBound = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;  // runs may have joined
