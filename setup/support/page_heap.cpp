@@ -59,6 +59,29 @@ static LONG GiveUnits(PAGE_HEADER* page, LONG first, LONG count) {
   return freed;
 }
 
+// The length of the run of free units that holds units first to first + count - 1
+// (all free): the run reaches from the unit in use below it to the one above.
+static LONG RunAround(const PAGE_HEADER* page, LONG first, LONG count) {
+  int low = (int)first - 1, high = low + (int)count;  // bits low to high - 1 are free
+  while (low > 0) {
+    int i = (low - 1) / 64, top = (low - 1) % 64;
+    uint64_t below = ~(MapWord(page, i) << (63 - top));  // bit 63: bit low - 1 of the map
+    int freeBelow = below ? __builtin_clzll(below) : 64;
+    if (freeBelow > top + 1) freeBelow = top + 1;
+    low -= freeBelow;
+    if (freeBelow <= top) break;
+  }
+  while (high < PAGE_HEAP_UNITS) {
+    int i = high / 64, bottom = high % 64;
+    uint64_t above = ~(MapWord(page, i) >> bottom);  // bit 0: bit high of the map
+    int freeAbove = above ? __builtin_ctzll(above) : 64;
+    if (freeAbove > 64 - bottom) freeAbove = 64 - bottom;
+    high += freeAbove;
+    if (freeAbove < 64 - bottom) break;
+  }
+  return high - low;
+}
+
 static PAGE_HEADER* NewPage(BOOL withLock) {
   HGLOBAL handle = AllocWithPrompt(PAGE_HEAP_PAGE_SIZE);
   if (!handle) return NULL;
@@ -226,7 +249,11 @@ void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
   if (first == KnownFirst) FullTail = NULL;
   LONG freed = GiveUnits(page, unit, units);
   page->FreeUnits += freed;
-  if (freed) page->RunBound = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;  // runs may have joined
+  // Freeing makes one run longer (joined with its neighbours); no other changes.
+  if (freed) {
+    LONG run = RunAround(page, unit, units);
+    if (run > page->RunBound) page->RunBound = (WORD)run;
+  }
   LeaveCriticalSection(&first->Lock);
 }
 
