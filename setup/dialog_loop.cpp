@@ -8,14 +8,12 @@
 
 static MSG LoopMessage;
 
+/* The module handle that the loader gave DllMain when it loaded the library;
+   NULL when the library's code is linked into a program of its own. */
+HINSTANCE LibraryInstance;
+
 /* The library's own module, whatever name it was loaded under. */
-static HMODULE OwnModule(void) {
-  HMODULE Module = NULL;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          (LPCSTR)&LoopMessage, &Module))
-    return NULL;
-  return Module;
-}
+static HMODULE OwnModule(void) { return LibraryInstance ? (HMODULE)LibraryInstance : GetModuleHandleA(NULL); }
 
 static HWND CreateConfigurationDialog(HMODULE Module) {
   if (!Module) return NULL;

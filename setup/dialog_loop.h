@@ -9,4 +9,8 @@
    not be created, 0 otherwise. */
 LONG RunConfigurationDialog(void);
 
+/* The library's module handle as DllMain received it; NULL in a program that
+   links the library's code. */
+extern HINSTANCE LibraryInstance;
+
 #endif

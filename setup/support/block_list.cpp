@@ -29,7 +29,7 @@ static LIST_BLOCK* NewBlock(void) {
     GlobalFree(handle);
     return NULL;
   }
-  block->Handle = handle;
+  block->Handle = (DWORD)(ULONG_PTR)handle;
   block->Count = 0;
   block->Used = 0;
   return block;
@@ -38,10 +38,10 @@ static LIST_BLOCK* NewBlock(void) {
 // Carves size bytes from the pool's current block, opening a new block when the
 // rest of the current one is too small.
 static LIST_LINK* Carve(BLOCK_LIST_POOL* pool, DWORD size) {
-  if (size > LIST_BLOCK_AREA) return NULL;  // no block could hold it
+  if ((LONG)size > LIST_BLOCK_AREA - LIST_BLOCK_AREA_SKIP) return NULL;  // no block could hold it
   EnterCriticalSection(&pool->Lock);
   LIST_BLOCK* block = pool->Current;
-  if (!block || block->Used + (LONG)size > LIST_BLOCK_AREA) {
+  if (!block || LIST_BLOCK_AREA_SKIP + block->Used + (LONG)size > LIST_BLOCK_AREA) {
     block = NewBlock();
     pool->Current = block;
     if (!block) {
@@ -49,7 +49,7 @@ static LIST_LINK* Carve(BLOCK_LIST_POOL* pool, DWORD size) {
       return NULL;
     }
   }
-  LIST_LINK* link = (LIST_LINK*)(block->Area + block->Used);
+  LIST_LINK* link = (LIST_LINK*)(block->Area + LIST_BLOCK_AREA_SKIP + block->Used);
   block->Count++;
   block->Used += ((LONG)size + PIECE_ALIGN - 1) / PIECE_ALIGN * PIECE_ALIGN;
   link->Block = block;
@@ -63,7 +63,7 @@ static void GiveBack(BLOCK_LIST_POOL* pool, LIST_LINK* link) {
   block->Count--;
   if (block->Count == 0) {
     if (block == pool->Current) pool->Current = NULL;
-    HGLOBAL handle = block->Handle;
+    HGLOBAL handle = GlobalHandle(block);  // the whole handle, where it is wider than the field
     GlobalUnlock(handle);
     GlobalFree(handle);
   } else if (block->Count < 0) {

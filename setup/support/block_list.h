@@ -12,17 +12,21 @@
 #define LIST_BLOCK_AREA 25000
 
 typedef struct LIST_BLOCK {
-  HGLOBAL Handle;  // the block's own global memory handle
-  LONG Count;      // pieces carved and not yet given back
-  LONG Used;       // bytes of the area handed out so far
+  DWORD Handle;  // the block's own global memory handle (its low 32 bits where handles are wider)
+  LONG Count;    // pieces carved and not yet given back
+  LONG Used;     // bytes of the area handed out so far
   BYTE Area[LIST_BLOCK_AREA];
 } LIST_BLOCK;
 
-static_assert(offsetof(LIST_BLOCK, Count) == sizeof(HGLOBAL), "LIST_BLOCK layout");
-static_assert(offsetof(LIST_BLOCK, Used) == sizeof(HGLOBAL) + 4, "LIST_BLOCK layout");
-static_assert(offsetof(LIST_BLOCK, Area) == sizeof(HGLOBAL) + 8, "LIST_BLOCK layout");
-// 25012 bytes on the 32-bit target.
+static_assert(offsetof(LIST_BLOCK, Count) == 4, "LIST_BLOCK layout");
+static_assert(offsetof(LIST_BLOCK, Used) == 8, "LIST_BLOCK layout");
+static_assert(offsetof(LIST_BLOCK, Area) == 12, "LIST_BLOCK layout");
+// 25012 bytes on every host.
 #define LIST_BLOCK_SIZE (offsetof(LIST_BLOCK, Area) + LIST_BLOCK_AREA)
+static_assert(LIST_BLOCK_SIZE == 25012, "LIST_BLOCK size");
+// Pieces hold pointers: where they need more alignment than the area's start
+// has (8 bytes on 64-bit hosts), carving starts that many bytes into the area.
+#define LIST_BLOCK_AREA_SKIP ((LONG)((alignof(void*) - offsetof(LIST_BLOCK, Area) % alignof(void*)) % alignof(void*)))
 
 typedef struct LIST_LINK {
   struct LIST_LINK* Next;  // head: the first element, or the head itself

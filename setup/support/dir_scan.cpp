@@ -222,19 +222,24 @@ void DirScanFree(DIR_SCAN* scan) {
   PageHeapFree(LibraryHeap, scan, sizeof(DIR_SCAN));
 }
 
+// The bytes allocated for an entry's full path: room for the whole relName,
+// although its leading dot (and perhaps a backslash) is left out of the path.
+static LONG FullPathSize(const FILE_ENTRY* entry) {
+  return (LONG)(strlen(ScanOf(entry->Parent)->RootPath) + strlen(entry->Parent->RelName) + strlen(entry->Name) + 1);
+}
+
 LPSTR FileEntryFullPath(FILE_ENTRY* entry) {
   if (!entry) return NULL;
   DIR_SCAN* scan = ScanOf(entry->Parent);
   if (scan->IsFile) return scan->RootPath;
-  LONG size = (LONG)(strlen(scan->RootPath) + strlen(entry->Parent->RelName) + strlen(entry->Name) + 1);
-  LPSTR path = (LPSTR)PageHeapAlloc(LibraryHeap, size);
+  LPSTR path = (LPSTR)PageHeapAlloc(LibraryHeap, FullPathSize(entry));
   if (path) JoinScanPath(path, scan->RootPath, entry->Parent->RelName, entry->Name);
   return path;
 }
 
 void FileEntryFreePath(FILE_ENTRY* entry, LPSTR path) {
   if (!entry || !path || ScanOf(entry->Parent)->IsFile) return;  // a file scan's path is its rootPath
-  PageHeapFreeString(LibraryHeap, path);
+  PageHeapFree(LibraryHeap, path, FullPathSize(entry));  // by the size allocated, not the string's length
 }
 
 HFILE FileEntryOpen(FILE_ENTRY* entry) {

@@ -38,6 +38,11 @@ HFILE OpenFileForReading(LPCSTR path) {
                                 FILE_ATTRIBUTE_NORMAL, NULL);
     if (handle != INVALID_HANDLE_VALUE) file = (HFILE)(INT_PTR)handle;
   }
+  // Only a file on disk is read: a device or a pipe may never come to an end.
+  if (file != HFILE_ERROR && GetFileType((HANDLE)(INT_PTR)file) != FILE_TYPE_DISK) {
+    _lclose(file);
+    return HFILE_ERROR;
+  }
   return file;
 }
 

@@ -14,8 +14,9 @@
 #define PAGE_HEAP_UNITS 512
 #define PAGE_HEAP_HEADER_UNITS 2
 #define PAGE_HEAP_LARGEST_SMALL 20000
-// A small block starts with the handle of its page; the caller's bytes follow.
-#define PAGE_HEAP_BLOCK_PREFIX ((LONG)sizeof(HGLOBAL))
+// A small block starts with 4 bytes that lead back to its page (the block's
+// offset from the page's start); the caller's bytes follow.
+#define PAGE_HEAP_BLOCK_PREFIX 4
 
 typedef struct PAGE_HEADER {
   HGLOBAL Handle;            // the page's own global memory handle
@@ -23,6 +24,8 @@ typedef struct PAGE_HEADER {
   struct PAGE_HEADER* Next;  // next page of the chain
   LONG FreeUnits;            // units of this page not in use
   DWORD UnitMap[PAGE_HEAP_UNITS / 32];  // bit k-1 set: unit k is free
+  WORD RunBound;             // no run of free units is longer than this
+  WORD FreshUnit;            // units from this one on were never handed out: all zero
 } PAGE_HEADER;
 
 static_assert(offsetof(PAGE_HEADER, Handle) == 0, "PAGE_HEADER layout");
@@ -30,10 +33,11 @@ static_assert(offsetof(PAGE_HEADER, Lock) == sizeof(HGLOBAL), "PAGE_HEADER layou
 static_assert(offsetof(PAGE_HEADER, Next) == sizeof(HGLOBAL) + sizeof(CRITICAL_SECTION), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, FreeUnits) == offsetof(PAGE_HEADER, Next) + sizeof(void*), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, UnitMap) == offsetof(PAGE_HEADER, FreeUnits) + 4, "PAGE_HEADER layout");
+static_assert(offsetof(PAGE_HEADER, RunBound) == offsetof(PAGE_HEADER, UnitMap) + 64, "PAGE_HEADER layout");
 static_assert(sizeof(PAGE_HEADER) <= PAGE_HEAP_HEADER_UNITS * PAGE_HEAP_UNIT_SIZE, "the header fits units 1 and 2");
 
-// Units taken by a small block of size bytes: room for the bytes and the page
-// handle, rounded up to whole units.
+// Units taken by a small block of size bytes: room for the bytes and the
+// prefix, rounded up to whole units.
 #define PAGE_HEAP_UNITS_FOR(size) (((size) + PAGE_HEAP_BLOCK_PREFIX + PAGE_HEAP_UNIT_SIZE - 1) / PAGE_HEAP_UNIT_SIZE)
 
 // The heap that the setup library allocates from; DoDialog creates it.

@@ -103,6 +103,21 @@ TEST_F(BlockList, ABlockGoesOnlyWithItsLastPiece) {
   EXPECT_EQ(pool_.Current, nullptr);
 }
 
+// A block is the 25012 bytes of the 32-bit target on every host, and every
+// piece carved from it is aligned for the pointers it holds.
+TEST_F(BlockList, BlocksAre25012BytesAndPiecesAreAligned) {
+  BLOCK_LIST list = BlockListCreate(&pool_);
+  LIST_BLOCK* block = BlockOf(Append(list, 1));
+  EXPECT_EQ(GlobalSize(GlobalHandle(block)), 25012u);
+  EXPECT_EQ(block->Handle, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(GlobalHandle(block))));
+  for (DWORD size : {1u, 3u, 7u, 13u}) {
+    void* piece = Append(list, size);
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(piece) % alignof(void*), 0u) << size;
+  }
+  BlockListDestroy(&pool_, &list);
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), baseline_);
+}
+
 TEST_F(BlockList, SpaceInsideABlockIsNotReused) {
   BLOCK_LIST list = BlockListCreate(&pool_);
   void* a = Append(list, 1);
@@ -127,7 +142,8 @@ TEST_F(BlockList, AFailedAppendClearsOkForGood) {
   EXPECT_EQ(list->Ok, 0u);  // nothing sets it back
 
   winapi::FailNextLocks(1);
-  EXPECT_EQ(BlockListAppendNew(&pool_, list, 24960), nullptr);
+  // The largest element a block holds: a new block is needed, and its lock fails.
+  EXPECT_EQ(BlockListAppendNew(&pool_, list, LIST_BLOCK_AREA - LIST_BLOCK_AREA_SKIP - sizeof(LIST_LINK)), nullptr);
   EXPECT_EQ(debugOutput_.back(), "GlobalLock failed!!\n");
   EXPECT_EQ(BlockListAppendNew(&pool_, list, LIST_BLOCK_AREA + 1), nullptr);  // fits no block
   BlockListDestroy(&pool_, &list);

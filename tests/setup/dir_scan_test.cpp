@@ -152,6 +152,28 @@ TEST_F(DirScan, FullPathsKeepTheGivenCaseOfTheRootAndOpenWhateverTheCase) {
   ExpectAllGivenBack();
 }
 
+// A full path leaves out the dot of relName, so it is shorter than the room it
+// was given; giving it back must free every unit it took, whatever the length.
+TEST_F(DirScan, FullPathsGiveBackEveryUnitTheyTook) {
+  for (size_t length = 1; length <= PAGE_HEAP_UNIT_SIZE; ++length) Write("d/" + std::string(length, 'n'), "x");
+  for (int round = 0; round < 3; ++round) {
+    ::DIR_SCAN* scan = DirScanBuild(Path("d").c_str(), TRUE);
+    ASSERT_NE(scan, nullptr);
+    int opened = 0;
+    for (auto* e = static_cast<FILE_ENTRY*>(BlockListFirst(scan->Root->FileList)); e;
+         e = static_cast<FILE_ENTRY*>(BlockListNext(e))) {
+      HFILE file = FileEntryOpen(e);
+      ASSERT_NE(file, HFILE_ERROR) << e->Name;
+      FileEntryClose(e, file);
+      FullPath(e);
+      ++opened;
+    }
+    EXPECT_EQ(opened, PAGE_HEAP_UNIT_SIZE);
+    DirScanFree(scan);
+    ExpectAllGivenBack();
+  }
+}
+
 TEST_F(DirScan, ARootPathEndingInABackslashGivesOneBackslash) {
   Write("r/f.txt", "");
   std::string root = WindowsDir() + "\\r\\";

@@ -2,11 +2,14 @@
 // the program ends on its own (RunProgram kills it after its timeout).
 #include <run_program.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -119,6 +122,36 @@ TEST_F(HostileFiles, AFifoWithoutAWriterIsAnEmptyFile) {
   std::string path = dir_ + "/fifo";
   ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
   EXPECT_EQ(Mode1(path), "0\n");
+}
+
+// Devices and pipes may never end: only files on disk are read, and anything
+// else is answered at once.
+TEST_F(HostileFiles, DevicesAndFedPipesAreNotReadAndAnswer0AtOnce) {
+  std::string fifo = dir_ + "/fed";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    // Waits for each reader, then feeds it lines for as long as it reads.
+    signal(SIGPIPE, SIG_IGN);
+    static const char line[] = "no driver named here\n";
+    for (;;) {
+      int fd = open(fifo.c_str(), O_WRONLY);
+      if (fd < 0) _exit(1);
+      while (write(fd, line, sizeof(line) - 1) > 0) {
+      }
+      close(fd);
+    }
+  }
+  auto startedAt = std::chrono::steady_clock::now();
+  for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/null"), fifo}) {
+    cvtest::ProgramResult result = cvtest::RunProgram("cvsetup-host", {"1", path}, "", 10);
+    EXPECT_EQ(result.status, 0) << path;
+    EXPECT_EQ(result.out, "0\n") << path;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - startedAt, std::chrono::seconds(8));
+  kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
 }
 
 TEST_F(HostileFiles, AFileRemovedOrTruncatedAfterTheScanGivesAnAnswer) {

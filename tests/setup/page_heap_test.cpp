@@ -1,6 +1,8 @@
 #include <winapi/memory_hooks.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "setup_fixture.h"
 
@@ -9,17 +11,16 @@ namespace {
 using setuptest::SetupTest;
 using PageHeap = SetupTest;
 
-constexpr LONG kPrefix = PAGE_HEAP_BLOCK_PREFIX;  // 4 on the 32-bit target
+constexpr LONG kPrefix = PAGE_HEAP_BLOCK_PREFIX;
 constexpr LONG kOneUnit = PAGE_HEAP_UNIT_SIZE - kPrefix;
 
 BYTE* Bytes(void* p) { return static_cast<BYTE*>(p); }
 
+// The page a block lies in, as its prefix (its offset in the page) gives it.
 PAGE_HEADER* PageOf(void* block) {
-  HGLOBAL handle;
-  std::memcpy(&handle, Bytes(block) - kPrefix, sizeof(handle));
-  auto* page = static_cast<PAGE_HEADER*>(GlobalLock(handle));
-  GlobalUnlock(handle);
-  return page;
+  DWORD offset;
+  std::memcpy(&offset, Bytes(block) - kPrefix, sizeof(offset));
+  return reinterpret_cast<PAGE_HEADER*>(Bytes(block) - kPrefix - offset);
 }
 
 TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
@@ -28,7 +29,62 @@ TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
   EXPECT_EQ(page->FreeUnits, 510);
   void* block = PageHeapAlloc(LibraryHeap, 1);
   EXPECT_EQ(Bytes(block), Bytes(page) + 2 * PAGE_HEAP_UNIT_SIZE + kPrefix);
-  EXPECT_EQ(PageOf(block), page);  // the block carries its page's handle
+  EXPECT_EQ(PageOf(block), page);  // the block leads back to its page
+}
+
+// The sizes that the heap's users see are those of the 32-bit target on every
+// host: a 4-byte prefix, so 60 bytes fit one unit and the first block of a new
+// heap lies 132 bytes into its page.
+TEST_F(PageHeap, BlocksAreSizedAsOnThe32BitTargetOnEveryHost) {
+  static_assert(PAGE_HEAP_BLOCK_PREFIX == 4);
+  static_assert(PAGE_HEAP_UNITS_FOR(60) == 1 && PAGE_HEAP_UNITS_FOR(61) == 2 && PAGE_HEAP_UNITS_FOR(20000) == 313);
+  PAGE_HEADER* page = FirstPage();
+  BYTE* first = Bytes(PageHeapAlloc(LibraryHeap, 57));
+  EXPECT_EQ(first - Bytes(page), 132);
+  BYTE* second = Bytes(PageHeapAlloc(LibraryHeap, 60));
+  EXPECT_EQ(second - first, 64);  // 57 bytes took one unit
+  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 1)) - second, 64);  // and so did 60
+  EXPECT_EQ(page->FreeUnits, 507);
+}
+
+// Runs found a word of the map at a time must still be the lowest that fits,
+// whatever the pattern of units in use: checked against a unit-by-unit search.
+TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
+  std::vector<std::pair<void*, LONG>> live;
+  unsigned seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  for (int step = 0; step < 3000; ++step) {
+    if (!live.empty() && next() % 3 == 0) {
+      size_t victim = next() % live.size();
+      PageHeapFree(LibraryHeap, live[victim].first, live[victim].second);
+      live.erase(live.begin() + static_cast<long>(victim));
+      continue;
+    }
+    LONG size = 1 + static_cast<LONG>(next() % (next() % 4 == 0 ? 20000 : 300));
+    LONG units = PAGE_HEAP_UNITS_FOR(size);
+    // The expected place: the first page of the chain with a free run, lowest unit first.
+    BYTE* expected = nullptr;
+    for (PAGE_HEADER* page = FirstPage(); page && !expected; page = page->Next) {
+      for (LONG unit = 1, run = 0; unit <= PAGE_HEAP_UNITS; ++unit) {
+        bool free = (page->UnitMap[(unit - 1) / 32] >> ((unit - 1) % 32)) & 1;
+        run = free ? run + 1 : 0;
+        if (run == units) {
+          expected = Bytes(page) + (unit - units) * PAGE_HEAP_UNIT_SIZE + kPrefix;
+          break;
+        }
+      }
+    }
+    BYTE* block = Bytes(PageHeapAlloc(LibraryHeap, size));
+    ASSERT_NE(block, nullptr);
+    if (expected) {
+      ASSERT_EQ(block, expected) << "step " << step << ", " << size << " bytes";
+    }
+    for (LONG i = 0; i < size; ++i) ASSERT_EQ(block[i], 0) << "step " << step;
+    std::memset(block, 0x5A, static_cast<size_t>(size));
+    live.emplace_back(block, size);
+  }
+  for (auto& [block, size] : live) PageHeapFree(LibraryHeap, block, size);
+  EXPECT_EQ(FreeUnitsOfHeap(), 510 * PagesOfHeap());
 }
 
 TEST_F(PageHeap, RequestsTakeWholeUnitsAndLargeOnesGetTheirOwnMemory) {

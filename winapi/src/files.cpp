@@ -196,6 +196,20 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   return static_cast<DWORD>(size);
 }
 
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  auto file = winapi::LookupDiskFile(hFile);
+  struct stat st;
+  if (!file || ::fstat(file->fd(), &st) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(NO_ERROR);
+  if (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
+}
+
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   std::string host;
   struct stat st;

@@ -19,10 +19,11 @@ class DialogOnTheTerminal : public ::testing::Test {
     if (!cvtest::TmuxSession::Available()) GTEST_SKIP() << "tmux is not installed";
   }
 
-  // Starts cvsetup-host MODE with its output in result.txt of the machine.
-  void Start(const std::string& mode) {
-    session.Start("CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " " + mode + " > " +
-                  machine.path("result.txt") + "; echo finished > " + machine.path("done"));
+  // Starts cvsetup-host MODE with its output in result.txt of the machine;
+  // environment goes before the command (VAR=value ... ).
+  void Start(const std::string& mode, const std::string& environment = "") {
+    session.Start(environment + "CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " " +
+                  mode + " > " + machine.path("result.txt") + "; echo finished > " + machine.path("done"));
     ASSERT_TRUE(Showing("Veltrane Systems Corvane NT Installation"));
   }
 
@@ -69,6 +70,18 @@ TEST_F(DialogOnTheTerminal, EnterConfirmsTheDefaultsOfANewInstallation) {
 
 TEST_F(DialogOnTheTerminal, EscapeCancels) {
   Start("0");
+  session.Keys("Escape");
+  EXPECT_EQ(Result(), "2,\n");
+}
+
+// Loaded under a name of its own, the library still finds its dialog and
+// strings: in its own module, the handle the loader gave its entry point.
+TEST_F(DialogOnTheTerminal, ALibraryLoadedUnderAnotherNameShowsItsDialog) {
+  std::string copy = machine.path("libcvother.so");
+  std::ifstream in(cvtest::BinPath("libcvsetup.so"), std::ios::binary);
+  std::ofstream(copy, std::ios::binary) << in.rdbuf();
+  Start("0", "CVSETUP_LIBRARY=" + copy + " ");
+  EXPECT_TRUE(Showing("Card Type:"));
   session.Keys("Escape");
   EXPECT_EQ(Result(), "2,\n");
 }

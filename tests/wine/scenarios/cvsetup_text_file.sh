@@ -69,3 +69,10 @@ scenario_setup_path_of_300_characters() {
   expect_status 0
   expect_stdout $'0\n'
 }
+
+# A device is no text file: it is not read (it would never end), and the answer is "0" at once.
+scenario_setup_device_is_not_read() {
+  run cvsetup-host 1 /dev/zero
+  expect_status 0
+  expect_stdout $'0\n'
+}

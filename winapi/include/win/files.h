@@ -16,6 +16,13 @@
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 
+/* GetFileType */
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+#define FILE_TYPE_REMOTE 0x8000
+
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -74,6 +81,9 @@ UINT WINAPI _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes);
 LONG WINAPI _llseek(HFILE hFile, LONG lOffset, int iOrigin);
 HFILE WINAPI _lclose(HFILE hFile);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+/* A regular file is FILE_TYPE_DISK (block devices too), a character device
+   FILE_TYPE_CHAR, a FIFO or socket FILE_TYPE_PIPE. */
+DWORD WINAPI GetFileType(HANDLE hFile);
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);

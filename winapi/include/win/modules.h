@@ -15,6 +15,15 @@ typedef INT_PTR(WINAPI* FARPROC)(void);
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 
+/* The reasons a library's DllMain is called for. A POSIX library gets its calls
+   by linking the winapi_dll_entry objects: DLL_PROCESS_ATTACH with its module
+   handle while LoadLibraryA loads it, DLL_PROCESS_DETACH when it is unloaded;
+   no thread calls. */
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
 #ifdef __cplusplus
 extern "C" {
 #endif
