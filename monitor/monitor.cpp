@@ -2,6 +2,7 @@
 #include "monitor.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 CVLAPI_PROC g_Cvlapi = NULL;
@@ -101,14 +102,22 @@ static BOOL IsKey(const INPUT_RECORD *record) {
   return record->Event.KeyEvent.uChar.AsciiChar != 0 || !IsModifierKey(record->Event.KeyEvent.wVirtualKeyCode);
 }
 
+// Every pending event is looked at: focus, mouse and size events queued ahead
+// of a key must not hide it, however many there are.
 static BOOL KeyWaiting(void) {
-  static INPUT_RECORD pending[64];
+  static INPUT_RECORD *pending = NULL;
+  static DWORD capacity = 0;
   DWORD count = 0, peeked = 0;
   if (!GetNumberOfConsoleInputEvents(g_Keyboard, &count)) return FALSE;
   // Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
   // keys typed there only when it is asked to peek or read.
   if (count == 0) count = 1;
-  if (count > 64) count = 64;
+  if (count > capacity) {
+    INPUT_RECORD *grown = (INPUT_RECORD *)realloc(pending, count * sizeof *pending);
+    if (grown == NULL) return FALSE;
+    pending = grown;
+    capacity = count;
+  }
   if (!PeekConsoleInputA(g_Keyboard, pending, count, &peeked)) return FALSE;
   for (DWORD i = 0; i < peeked; ++i)
     if (IsKey(&pending[i])) return TRUE;
