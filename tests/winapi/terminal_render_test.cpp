@@ -72,6 +72,7 @@ Capabilities Xterm() {
   int fd = open("/dev/null", O_RDWR);
   EXPECT_TRUE(winapi::terminal::LoadCapabilities("xterm", fd, caps));
   close(fd);
+  caps.charset = winapi::terminal::Charset::kUtf8;  // whatever the test's own locale
   return caps;
 }
 
@@ -146,6 +147,92 @@ TEST(Renderer, RepaintsEverythingAfterInvalidate) {
   EXPECT_EQ(term.At(0, 0), U'a');
   EXPECT_EQ(term.At(5, 0), U' ');
   EXPECT_EQ(term.At(2, 1), U'f');
+}
+
+Capabilities Load(const char* type, winapi::terminal::Charset charset) {
+  Capabilities caps;
+  int fd = open("/dev/null", O_RDWR);
+  EXPECT_TRUE(winapi::terminal::LoadCapabilities(type, fd, caps));
+  close(fd);
+  caps.charset = charset;
+  return caps;
+}
+
+bool AnyHighByte(const std::string& bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
+
+// A frame of everything the programs draw beyond ASCII: frames, bars, arrows,
+// shades and a letter of code page 437.
+std::vector<Cell> Glyphs() { return Frame(12, 2, {"\xda\xc4\xbf\xdc\xdc\x10\x1f\xb0\x82", "\xc0\xc4\xd9 ok"}); }
+
+TEST(Renderer, SendsNoPaddingOfTheTerminalDescriptionAsText) {
+  using winapi::terminal::Charset;
+  Capabilities caps = Load("vt100", Charset::kUtf8);  // clear, cup, sgr0 and bold carry $<N>
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(20, 4);
+  auto frame = Frame(20, 4, {"Tx_Host      12", "", "rate"});
+  frame[5].attr = 0x0F;
+  frame[6].attr = 0x1E;
+  std::string out;
+  renderer.Render(frame.data(), 20, 4, out);
+  frame[0].ch = 'X';
+  renderer.Render(frame.data(), 20, 4, out);
+  renderer.PlaceCursor({2, 3}, true, out);
+  EXPECT_EQ(out.find("$<"), std::string::npos) << testing::PrintToString(out);
+  EXPECT_NE(out.find("\x1b[1;1HX"), std::string::npos) << "the cursor moves without its padding";
+
+  // Padding becomes pad characters only where the terminal needs it.
+  caps.baudRate = 9600;
+  EXPECT_EQ(caps.Padded("\x1b[H$<5/>x"), std::string("\x1b[H", 3) + std::string(5, '\0') + "x") << "mandatory";
+  EXPECT_EQ(caps.Padded("a$<50>b"), "ab") << "XON/XOFF flow control needs none";
+  caps.xonXoff = false;
+  caps.padBaudRate = 1200;
+  EXPECT_EQ(caps.Padded("a$<2.5*>b"), "a" + std::string(2, '\0') + "b");
+  caps.baudRate = 300;
+  EXPECT_EQ(caps.Padded("a$<50>b"), "ab") << "below the padding baud rate";
+  EXPECT_EQ(caps.Padded("cost $5 <3"), "cost $5 <3") << "a '$' that starts no padding stays";
+}
+
+TEST(Renderer, DrawsByTheCharsetOfTheLocale) {
+  using winapi::terminal::Charset;
+  auto frame = Glyphs();
+  auto draw = [&](const Capabilities& caps) {
+    Renderer renderer(caps);
+    renderer.SetTerminalSize(12, 2);
+    std::string out;
+    renderer.Render(frame.data(), 12, 2, out);
+    return out;
+  };
+
+  std::string utf8 = draw(Load("xterm", Charset::kUtf8));
+  EXPECT_NE(utf8.find("\u250C\u2500\u2510\u2584\u2584\u25BA\u25BC\u2591\u00E9"), std::string::npos);
+
+  // Latin-1 shows its own letters; lines and blocks come from the alternate set.
+  Capabilities xterm = Load("xterm", Charset::kLatin1);
+  std::string latin1 = draw(xterm);
+  for (char c : latin1) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80 || c == '\xe9');
+  // Blocks, arrows and shades that the terminal's set lacks are ASCII look-alikes.
+  EXPECT_NE(latin1.find(xterm.acsOn + "lqk" + xterm.acsOff + "##>v.\xe9"), std::string::npos)
+      << testing::PrintToString(latin1);
+  EXPECT_NE(latin1.find(xterm.acsOn + "mqj" + xterm.acsOff + " ok"), std::string::npos);
+
+  Capabilities vt100 = Load("vt100", Charset::kAscii);
+  std::string ascii = draw(vt100);
+  EXPECT_FALSE(AnyHighByte(ascii));
+  EXPECT_NE(ascii.find(vt100.acsEnable), std::string::npos) << "the alternate set is enabled first";
+  EXPECT_NE(ascii.find("\x0elqk\x0f##>v.?"), std::string::npos) << testing::PrintToString(ascii);
+  EXPECT_EQ(ascii.substr(ascii.size() - 4), "\x0f ok") << "no alternate set is left in force";
+
+  Capabilities plain = Load("vt100", Charset::kAscii);
+  plain.acsOn.clear();
+  std::fill(std::begin(plain.acs), std::end(plain.acs), 0);
+  std::string bare = draw(plain);
+  EXPECT_FALSE(AnyHighByte(bare));
+  EXPECT_NE(bare.find("+-+##>v.?"), std::string::npos) << testing::PrintToString(bare);
+  EXPECT_NE(bare.find("+-+ ok"), std::string::npos);
 }
 
 }  // namespace

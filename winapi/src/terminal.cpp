@@ -139,7 +139,7 @@ bool Terminal::Open() {
   }
   for (const auto& [sequence, virtualKey] : caps_.keys) decoder_.AddSequence(sequence, virtualKey);
   UpdateSize();
-  CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
+  CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.acsOff + caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
   CopyInto(g_resume, sizeof g_resume, &g_resumeLength, caps_.keypadOn);
   g_fd = fd_;
   g_terminal = this;

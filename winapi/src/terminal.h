@@ -56,8 +56,19 @@ KEY_EVENT_RECORD VirtualKeyEvent(WORD virtualKey, DWORD controlState);
 // The key event of a character typed on a US keyboard: 'a', 'Q', '\r', 27, ...
 KEY_EVENT_RECORD CharacterKeyEvent(unsigned char ch, DWORD controlState);
 
+// What the terminal's locale can show: UTF-8, ISO 8859-1 (its own 8-bit
+// characters), or 7-bit ASCII only (any other character set).
+enum class Charset { kUtf8, kLatin1, kAscii };
+// The character set of the locale that the environment names (LC_ALL, LC_CTYPE,
+// LANG), without changing the process's own locale.
+Charset LocaleCharset();
+
+// Why the terminal cannot be drawn on, for a diagnostic: "" when it can.
+std::string TerminalProblem(const char* terminalType, int fd);
+
 // The terminfo strings that drawing needs. Loaded for the terminal, or for a
-// named terminal type (tests).
+// named terminal type (tests). Every string is ready to send: its padding
+// ($<N>) already turned into pad characters or dropped, as the terminal needs.
 struct Capabilities {
   std::string clearScreen;     // clear
   std::string cursorAddress;   // cup, with its two parameters
@@ -70,6 +81,20 @@ struct Capabilities {
   std::string keypadOn;        // smkx
   std::string keypadOff;       // rmkx
   std::string beep;            // bel
+  std::string acsOn;           // smacs
+  std::string acsOff;          // rmacs
+  std::string acsEnable;       // enacs
+  // acsc: the byte that the terminal shows in its alternate character set for
+  // each VT100 line-drawing character; 0 where it has none.
+  unsigned char acs[128] = {};
+  Charset charset = Charset::kUtf8;
+  // Padding: the terminal needs it only without XON/XOFF flow control, at or
+  // above the padding baud rate, or where the string insists ($<N/>).
+  bool xonXoff = true;
+  int padBaudRate = 0;
+  int baudRate = 0;
+  char padChar = 0;
+  bool noPadChar = false;
   bool autoMargin = true;      // am: writing the last cell may scroll...
   bool eatNewline = false;     // xenl: ...unless the terminal holds the wrap
   int fallbackColumns = 0, fallbackRows = 0;  // from terminfo, when the terminal cannot say
@@ -77,6 +102,8 @@ struct Capabilities {
   std::string MoveTo(int column, int row) const;  // 0-based
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
+  // A terminfo string with its padding replaced by what the terminal needs.
+  std::string Padded(const std::string& raw) const;
 };
 // False when the terminal type is unknown or cannot address the cursor.
 bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps);
@@ -101,7 +128,11 @@ class Renderer {
  private:
   void MoveTo(int x, int y, std::string& out);
   void SetAttribute(WORD attr, std::string& out);
+  // Appends a code page 437 cell's character as the terminal's charset can show it.
+  void AppendGlyph(unsigned char ch, std::string& out);
+  void LeaveAcs(std::string& out);
   const Capabilities& caps_;
+  bool acsShown_ = false;  // the terminal is in its alternate character set
   int columns_ = 0, rows_ = 0;
   bool valid_ = false;
   std::vector<Cell> shown_;  // columns_ * rows_

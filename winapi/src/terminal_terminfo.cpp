@@ -2,10 +2,47 @@
 // this file sees <term.h>, whose capability macros would clash with any name.
 #include "terminal.h"
 
+#include <langinfo.h>
+#include <locale.h>
+#include <strings.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
 #include <term.h>
 
 namespace winapi::terminal {
 namespace {
+
+// The line speed as a number of bits a second (0 when unknown).
+int BaudRate(int fd) {
+  termios mode{};
+  if (tcgetattr(fd, &mode) != 0) return 0;
+  switch (cfgetospeed(&mode)) {
+    case B50: return 50;
+    case B75: return 75;
+    case B110: return 110;
+    case B134: return 134;
+    case B150: return 150;
+    case B200: return 200;
+    case B300: return 300;
+    case B600: return 600;
+    case B1200: return 1200;
+    case B1800: return 1800;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    default: return 0;
+  }
+}
 
 std::string String(const char* name) {
   char* value = tigetstr(name);
@@ -28,21 +65,65 @@ constexpr KeyName kKeyNames[] = {
 
 }  // namespace
 
+Charset LocaleCharset() {
+  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return Charset::kAscii;  // a locale that is not installed
+  std::string codeset = nl_langinfo_l(CODESET, locale);
+  freelocale(locale);
+  if (strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "UTF8") == 0) return Charset::kUtf8;
+  if (strcasecmp(codeset.c_str(), "ISO-8859-1") == 0 || strcasecmp(codeset.c_str(), "ISO8859-1") == 0 ||
+      strcasecmp(codeset.c_str(), "ISO-8859-15") == 0 || strcasecmp(codeset.c_str(), "ISO8859-15") == 0)
+    return Charset::kLatin1;
+  return Charset::kAscii;
+}
+
+std::string TerminalProblem(const char* terminalType, int fd) {
+  if (terminalType == nullptr || !*terminalType) return "TERM is not set, so the terminal type is unknown";
+  std::string type = std::string("terminal type \"") + terminalType + "\"";
+  int error = 0;
+  if (setupterm(terminalType, fd, &error) != 0) {  // OK
+    if (error == 1) return type + " is a hardcopy terminal, which cannot address the cursor";
+    if (error == -1) return "no terminfo database was found to look up " + type;
+    return type + " is not in the terminfo database";
+  }
+  std::string missing;
+  if (String("cup").empty()) missing = "cannot address the cursor (no cup capability)";
+  else if (String("clear").empty()) missing = "cannot clear the screen (no clear capability)";
+  del_curterm(cur_term);
+  return missing.empty() ? std::string() : type + " " + missing;
+}
+
 bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
   int error = 0;
   if (terminalType == nullptr || !*terminalType) return false;
   if (setupterm(terminalType, fd, &error) != 0) return false;  // OK
-  caps.clearScreen = String("clear");
-  caps.cursorAddress = String("cup");
-  caps.attributesOff = String("sgr0");
+  caps.xonXoff = tigetflag("xon") > 0;
+  caps.padBaudRate = tigetnum("pb") > 0 ? tigetnum("pb") : 0;
+  caps.baudRate = BaudRate(fd);
+  std::string pad = String("pad");
+  caps.padChar = pad.empty() ? '\0' : pad[0];
+  caps.noPadChar = tigetflag("npc") > 0;
+  caps.clearScreen = caps.Padded(String("clear"));
+  caps.cursorAddress = String("cup");  // parameters first, then padding
+  caps.attributesOff = caps.Padded(String("sgr0"));
   caps.foreground = String("setaf");
   caps.background = String("setab");
-  caps.bold = String("bold");
-  caps.cursorInvisible = String("civis");
-  caps.cursorNormal = String("cnorm");
-  caps.keypadOn = String("smkx");
-  caps.keypadOff = String("rmkx");
-  caps.beep = String("bel");
+  caps.bold = caps.Padded(String("bold"));
+  caps.cursorInvisible = caps.Padded(String("civis"));
+  caps.cursorNormal = caps.Padded(String("cnorm"));
+  caps.keypadOn = caps.Padded(String("smkx"));
+  caps.keypadOff = caps.Padded(String("rmkx"));
+  caps.beep = caps.Padded(String("bel"));
+  caps.acsOn = caps.Padded(String("smacs"));
+  caps.acsOff = caps.Padded(String("rmacs"));
+  caps.acsEnable = caps.Padded(String("enacs"));
+  std::string acsc = String("acsc");
+  if (!caps.acsOn.empty())
+    for (size_t i = 0; i + 1 < acsc.size(); i += 2) {
+      unsigned char from = static_cast<unsigned char>(acsc[i]), to = static_cast<unsigned char>(acsc[i + 1]);
+      if (from < 128 && to >= 0x20 && to < 0x7F) caps.acs[from] = to;
+    }
+  caps.charset = LocaleCharset();
   caps.autoMargin = tigetflag("am") > 0;
   caps.eatNewline = tigetflag("xenl") > 0;
   caps.fallbackColumns = tigetnum("cols") > 0 ? tigetnum("cols") : 0;
@@ -58,19 +139,47 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
 
 std::string Capabilities::MoveTo(int column, int row) const {
   const char* s = tiparm(cursorAddress.c_str(), row, column);
-  return s ? s : "";
+  return s ? Padded(s) : "";
 }
 
 std::string Capabilities::Foreground(int ansiColour) const {
   if (foreground.empty()) return {};
   const char* s = tiparm(foreground.c_str(), ansiColour);
-  return s ? s : "";
+  return s ? Padded(s) : "";
 }
 
 std::string Capabilities::Background(int ansiColour) const {
   if (background.empty()) return {};
   const char* s = tiparm(background.c_str(), ansiColour);
-  return s ? s : "";
+  return s ? Padded(s) : "";
+}
+
+// $<N>, $<N.M>, with '*' (per line affected: one here) and '/' (mandatory).
+std::string Capabilities::Padded(const std::string& raw) const {
+  std::string out;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '$' || i + 1 >= raw.size() || raw[i + 1] != '<') {
+      out += raw[i];
+      continue;
+    }
+    size_t close = raw.find('>', i + 2);
+    size_t digits = i + 2;
+    if (close == std::string::npos || digits == close ||
+        !(std::isdigit(static_cast<unsigned char>(raw[digits])) || raw[digits] == '.')) {
+      out += raw[i];  // not padding: a literal '$'
+      continue;
+    }
+    double ms = std::atof(raw.substr(digits, close - digits).c_str());
+    bool mandatory = raw.find('/', digits) < close;
+    bool needed = mandatory || (!xonXoff && padBaudRate > 0 && baudRate >= padBaudRate);
+    if (needed && !noPadChar && baudRate > 0) {
+      // A character takes ten bit times: start, eight data bits, stop.
+      long count = static_cast<long>(ms * baudRate / 10000.0 + 0.5);
+      out.append(static_cast<size_t>(std::min(count, 1000L)), padChar);
+    }
+    i = close;
+  }
+  return out;
 }
 
 }  // namespace winapi::terminal
