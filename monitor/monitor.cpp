@@ -31,7 +31,16 @@ static int g_RateMark = 0;
 #define SCAN_PAGE_DOWN 0x51
 #define EXTENDED_KEY 0x100  // a key read as 0 or 0xE0 and its scan code
 
+// The console is going away with the program (its window closed, the terminal
+// hung up, the session ending): the connection is closed, and with it the DOS
+// device name that it defined. The process ends after this in any case.
+static BOOL WINAPI CloseOnConsoleEnd(DWORD event) {
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) CvlapiClose();
+  return FALSE;
+}
+
 void MonitorReset(void) {
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, FALSE);
   g_Cvlapi = NULL;
   g_CellApMode = FALSE;
   g_ApTableAddress = 0;
@@ -198,6 +207,7 @@ int MonitorStart(int argc, char **argv) {
     CvlapiClose();
     return 1;
   }
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, TRUE);
   ResetStationScreen();
   fflush(stdout);  // the start-up lines come before the screen, wherever stdout goes
   DrawTemplate(g_All);
@@ -233,6 +243,7 @@ BOOL MonitorTurn(void) {
 
 int MonitorEnd(void) {
   GotoXY(1, 24);
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, FALSE);
   CvlapiClose();
   return 0;
 }

@@ -1,6 +1,7 @@
 // The terminal front end of windows and dialogs: the screen drawn on the
 // controlling terminal (so that it works while standard output is captured) and
 // the keyboard read from it.
+#include "console.h"
 #include "dialog_render.h"
 #include "terminal.h"
 #include "window_manager.h"
@@ -53,6 +54,7 @@ class TerminalScreen : public FrontEnd {
  public:
   bool Available() override {
     terminal::Terminal* tty = terminal::Terminal::Get();
+    if (tty == nullptr) ReportNoConsole();  // says on standard error what the terminal lacks
     return tty != nullptr && !tty->HungUp();
   }
 

@@ -150,6 +150,8 @@ class Terminal {
   // The one terminal of the process, opened on first call; null when the
   // process has none or its type cannot address the cursor.
   static Terminal* Get();
+  // Why Get() gave no terminal ("" when it gave one): for a diagnostic.
+  static const std::string& Problem();
 
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
@@ -166,6 +168,9 @@ class Terminal {
   void ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs);
   // The terminal hung up: no key will come again.
   bool HungUp() const { return hungUp_; }
+  // Called once when a hang-up or a read error is first seen (the console's
+  // window is gone, as it were).
+  static void SetHangUpHandler(void (*handler)());
   // Ctrl+C raises SIGINT (the console's processed input) or is a key.
   void SetInterruptKey(bool enabled);
   // Called at exit before the terminal is restored, to draw what is still due.
@@ -179,6 +184,7 @@ class Terminal {
   bool Open();
   void UpdateSize();
   void ApplyMode();
+  void MarkHungUp();
   int fd_ = -1;
   int columns_ = 80, rows_ = 25;
   bool interruptKey_ = true;
