@@ -11,6 +11,7 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "run_program.h"
 #include "temp_machine.h"
@@ -30,7 +31,8 @@ std::string ReadText(const std::string& path) {
 // signal ignored (as nohup starts it); all it sends is kept.
 class PtyMonitor {
  public:
-  PtyMonitor(const std::string& term, const std::string& locale, const std::string& errorFile = "") {
+  PtyMonitor(const std::string& term, const std::string& locale, const std::string& errorFile = "",
+             const std::vector<std::string>& command = {"cv_mon"}) {
     winsize size{};
     size.ws_col = 80;
     size.ws_row = 25;
@@ -43,8 +45,11 @@ class PtyMonitor {
         setenv("TERM", term.c_str(), 1);
       setenv("LC_ALL", locale.c_str(), 1);
       if (!errorFile.empty()) freopen(errorFile.c_str(), "w", stderr);
-      std::string program = cvtest::BinPath("cv_mon");
-      execl(program.c_str(), "cv_mon", static_cast<char*>(nullptr));
+      std::string program = cvtest::BinPath(command[0]);
+      std::vector<char*> argv;
+      for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
   }
@@ -185,6 +190,25 @@ TEST_F(CvMonTerminals, SayWhyATerminalCannotShowTheStatistics) {
   EXPECT_NE(ReadText(machine.path("stdout.txt")).find("Error - No console to show the statistics on\n"),
             std::string::npos);
   EXPECT_EQ(ReadText(machine.path("stderr.txt")), "cv_mon: no controlling terminal to draw on\n");
+}
+
+TEST_F(CvMonTerminals, TheDialogEndsOnHangUpAndSaysWhatTheTerminalLacks) {
+  if (access(cvtest::BinPath("cvsetup-host").c_str(), X_OK) != 0) GTEST_SKIP() << "cvsetup-host is not built";
+  {
+    PtyMonitor dialog("xterm", "C.UTF-8", "", {"cvsetup-host", "0"});
+    ASSERT_TRUE(dialog.Started());
+    ASSERT_TRUE(dialog.ReadUntil("OK", 10000)) << dialog.output;
+    auto closed = Clock::now();
+    dialog.CloseTerminal();
+    EXPECT_EQ(dialog.WaitExit(3000), 128 + SIGHUP);
+    EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(1500));
+  }
+  std::string errors = machine.path("stderr.txt");
+  PtyMonitor dumb("dumb", "C.UTF-8", errors, {"cvsetup-host", "0"});
+  ASSERT_TRUE(dumb.Started());
+  dumb.WaitExit(10000);
+  EXPECT_NE(dumb.output.find("2,"), std::string::npos) << dumb.output;
+  EXPECT_EQ(ReadText(errors), "cvsetup-host: terminal type \"dumb\" cannot address the cursor (no cup capability)\n");
 }
 
 }  // namespace
