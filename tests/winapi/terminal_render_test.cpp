@@ -26,6 +26,11 @@ class XtermModel {
         i = Escape(bytes, i);
         continue;
       }
+      if (b == '\b') {
+        if (x_ > 0) --x_;
+        ++i;
+        continue;
+      }
       char32_t c = b;
       size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
       if (length > 1) c = b & (0x3F >> (length - 1));
@@ -54,6 +59,13 @@ class XtermModel {
       if (!params.empty()) sscanf(params.c_str(), "%d;%d", &row, &column);
       y_ = row - 1;
       x_ = column - 1;
+    } else if (final >= 'A' && final <= 'D') {
+      int n = params.empty() ? 1 : std::stoi(params);
+      if (final == 'A') y_ -= n;
+      if (final == 'B') y_ += n;
+      if (final == 'C') x_ += n;
+      if (final == 'D') x_ -= n;
+      EXPECT_TRUE(x_ >= 0 && y_ >= 0 && x_ < columns_ && y_ < rows_) << "moved off the screen";
     } else if (final == 'J') {
       std::fill(cells_.begin(), cells_.end(), U' ');
     } else if (final == 'l' && params == "?25") {
@@ -106,6 +118,38 @@ TEST(Renderer, BringsTheTerminalToTheFrameAndWritesOnlyWhatChanged) {
   EXPECT_EQ(out, "\x1b[1;15H3");
   term.Apply(out);
   EXPECT_EQ(term.At(14, 0), U'3');
+}
+
+TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
+  Capabilities caps = Xterm();
+  Capabilities addressOnly = caps;
+  addressOnly.up1 = addressOnly.down1 = addressOnly.left1 = addressOnly.right1 = "";
+  addressOnly.upN = addressOnly.downN = addressOnly.leftN = addressOnly.rightN = "";
+  std::vector<std::string> rows;
+  for (int y = 0; y < 12; ++y) rows.push_back("Counter" + std::to_string(y) + "      " + std::to_string(1000 + y * 7));
+  auto update = [&](const Capabilities& c) {
+    Renderer renderer(c);
+    renderer.SetTerminalSize(40, 12);
+    XtermModel term(40, 12);
+    auto frame = Frame(40, 12, rows);
+    std::string out;
+    renderer.Render(frame.data(), 40, 12, out);
+    term.Apply(out);
+    // A pass of counters one below the other, each changed in a digit or two.
+    for (int y = 0; y < 12; ++y) {
+      frame[y * 40 + 18 - (y % 3)].ch = static_cast<unsigned char>('a' + y);
+      if (y % 4 == 0) frame[y * 40 + 2].ch = '#';
+    }
+    out.clear();
+    renderer.Render(frame.data(), 40, 12, out);
+    term.Apply(out);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 40; ++x) EXPECT_EQ(term.At(x, y), static_cast<char32_t>(frame[y * 40 + x].ch)) << x << "," << y;
+    return out;
+  };
+  std::string relative = update(caps);
+  std::string absolute = update(addressOnly);
+  EXPECT_LT(relative.size() + 12, absolute.size()) << testing::PrintToString(relative);
 }
 
 TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {

@@ -99,7 +99,15 @@ struct Capabilities {
   bool eatNewline = false;     // xenl: ...unless the terminal holds the wrap
   int fallbackColumns = 0, fallbackRows = 0;  // from terminfo, when the terminal cannot say
   std::map<std::string, WORD> keys;  // key sequences of this terminal type
+  // Relative cursor motions: the one-step strings (cuu1, cud1, cub1, cuf1) and
+  // the counted ones (cuu, cud, cub, cuf); a cud1 of "\n" is left out, as the
+  // terminal's output processing may add a carriage return to it.
+  std::string up1, down1, left1, right1;
+  std::string upN, downN, leftN, rightN;
   std::string MoveTo(int column, int row) const;  // 0-based
+  // The shortest relative motion by so many cells (negative: up or left); ""
+  // when the terminal has none.
+  std::string MoveBy(int dx, int dy) const;
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
   // A terminfo string with its padding replaced by what the terminal needs.

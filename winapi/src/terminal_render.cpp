@@ -87,7 +87,11 @@ void Renderer::SetTerminalSize(int columns, int rows) {
 
 void Renderer::MoveTo(int x, int y, std::string& out) {
   if (x == cursorX_ && y == cursorY_) return;
-  out += caps_.MoveTo(x, y);
+  std::string absolute = caps_.MoveTo(x, y);
+  // From a known place, a relative motion is often shorter: a field one row
+  // below the last one written costs a few bytes instead of a full address.
+  std::string relative = cursorX_ >= 0 && cursorY_ >= 0 ? caps_.MoveBy(x - cursorX_, y - cursorY_) : std::string();
+  out += !relative.empty() && relative.size() < absolute.size() ? relative : absolute;
   cursorX_ = x;
   cursorY_ = y;
 }

@@ -124,6 +124,15 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
       if (from < 128 && to >= 0x20 && to < 0x7F) caps.acs[from] = to;
     }
   caps.charset = LocaleCharset();
+  caps.up1 = caps.Padded(String("cuu1"));
+  caps.down1 = caps.Padded(String("cud1"));
+  if (caps.down1 == "\n") caps.down1.clear();
+  caps.left1 = caps.Padded(String("cub1"));
+  caps.right1 = caps.Padded(String("cuf1"));
+  caps.upN = String("cuu");
+  caps.downN = String("cud");
+  caps.leftN = String("cub");
+  caps.rightN = String("cuf");
   caps.autoMargin = tigetflag("am") > 0;
   caps.eatNewline = tigetflag("xenl") > 0;
   caps.fallbackColumns = tigetnum("cols") > 0 ? tigetnum("cols") : 0;
@@ -140,6 +149,35 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
 std::string Capabilities::MoveTo(int column, int row) const {
   const char* s = tiparm(cursorAddress.c_str(), row, column);
   return s ? Padded(s) : "";
+}
+
+namespace {
+
+// n steps along one axis: the one-step string repeated or the counted one,
+// whichever is shorter; "" when neither is there.
+std::string Steps(const Capabilities& caps, const std::string& one, const std::string& counted, int n) {
+  std::string best;
+  if (!counted.empty()) {
+    const char* s = tiparm(counted.c_str(), n);
+    if (s) best = caps.Padded(s);
+  }
+  if (!one.empty() && (best.empty() || one.size() * static_cast<size_t>(n) < best.size())) {
+    best.clear();
+    for (int i = 0; i < n; ++i) best += one;
+  }
+  return best;
+}
+
+}  // namespace
+
+std::string Capabilities::MoveBy(int dx, int dy) const {
+  std::string vertical, horizontal;
+  if (dy > 0) vertical = Steps(*this, down1, downN, dy);
+  if (dy < 0) vertical = Steps(*this, up1, upN, -dy);
+  if (dx > 0) horizontal = Steps(*this, right1, rightN, dx);
+  if (dx < 0) horizontal = Steps(*this, left1, leftN, -dx);
+  if ((dy != 0 && vertical.empty()) || (dx != 0 && horizontal.empty())) return {};
+  return vertical + horizontal;
 }
 
 std::string Capabilities::Foreground(int ansiColour) const {
