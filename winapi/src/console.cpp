@@ -169,6 +169,16 @@ void PresentConsole(bool placeCursor) {
 void PumpConsoleInput(int timeoutMs) {
   Console* console = GetConsole();
   if (!console || !console->terminal) return;
+  // A look without waiting right after another (a count, then a peek) finds
+  // nothing new: the terminal is asked once.
+  static timespec lastLook{};
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  if (timeoutMs == 0) {
+    long long sinceUs = (now.tv_sec - lastLook.tv_sec) * 1000000LL + (now.tv_nsec - lastLook.tv_nsec) / 1000;
+    if (sinceUs >= 0 && sinceUs < 1000) return;
+  }
+  lastLook = now;
   std::vector<KEY_EVENT_RECORD> keys;
   console->terminal->ReadKeys(keys, timeoutMs);
   for (KEY_EVENT_RECORD key : keys) {
