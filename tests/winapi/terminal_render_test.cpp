@@ -263,6 +263,15 @@ TEST(Renderer, DrawsByTheCharsetOfTheLocale) {
       << testing::PrintToString(latin1);
   EXPECT_NE(latin1.find(xterm.acsOn + "mqj" + xterm.acsOff + " ok"), std::string::npos);
 
+  // ISO 8859-15 has the one-half sign's code for another letter.
+  auto half = Frame(12, 2, {"\xab\x82"});
+  Capabilities latin9 = Load("xterm", Charset::kLatin9);
+  Renderer renderer(latin9);
+  renderer.SetTerminalSize(12, 2);
+  std::string shown;
+  renderer.Render(half.data(), 12, 2, shown);
+  EXPECT_NE(shown.find("?\xe9"), std::string::npos) << testing::PrintToString(shown);
+
   Capabilities vt100 = Load("vt100", Charset::kAscii);
   std::string ascii = draw(vt100);
   EXPECT_FALSE(AnyHighByte(ascii));

@@ -294,8 +294,9 @@ extern "C" BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
 
 extern "C" BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
   auto& handlers = winapi::CtrlHandlers();
-  if (!HandlerRoutine) {  // Ctrl+C ignored or not: Ctrl+C is the terminal's SIGINT here
-    return TRUE;
+  if (!HandlerRoutine) {  // Ctrl+C ignored or not: here Ctrl+C is the terminal's interrupt signal
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
   }
   if (Add) {
     handlers.push_back(HandlerRoutine);

@@ -56,9 +56,9 @@ KEY_EVENT_RECORD VirtualKeyEvent(WORD virtualKey, DWORD controlState);
 // The key event of a character typed on a US keyboard: 'a', 'Q', '\r', 27, ...
 KEY_EVENT_RECORD CharacterKeyEvent(unsigned char ch, DWORD controlState);
 
-// What the terminal's locale can show: UTF-8, ISO 8859-1 (its own 8-bit
-// characters), or 7-bit ASCII only (any other character set).
-enum class Charset { kUtf8, kLatin1, kAscii };
+// What the terminal's locale can show: UTF-8, ISO 8859-1 or ISO 8859-15 (their
+// own 8-bit characters), or 7-bit ASCII only (any other character set).
+enum class Charset { kUtf8, kLatin1, kLatin9, kAscii };
 // The character set of the locale that the environment names (LC_ALL, LC_CTYPE,
 // LANG), without changing the process's own locale.
 Charset LocaleCharset();

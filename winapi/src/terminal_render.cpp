@@ -44,6 +44,17 @@ constexpr Substitute kSubstitutes[] = {
     {U'\u03C0', '{', 'p'}, {U'\u00A3', '}', 'L'}, {U'\u2666', '`', '*'}, {U'\u00A0', 0, ' '},
 };
 
+// A character that the locale's 8-bit set holds at its own code.
+bool InEightBitSet(Charset charset, char32_t c) {
+  if (c < 0xA0 || c > 0xFF) return false;
+  if (charset == Charset::kLatin1) return true;
+  if (charset != Charset::kLatin9) return false;
+  // ISO 8859-15 put other characters (the euro sign, the OE ligatures, ...) at these codes.
+  for (char32_t replaced : {0xA4, 0xA6, 0xA8, 0xB4, 0xB8, 0xBC, 0xBD, 0xBE})
+    if (c == replaced) return false;
+  return true;
+}
+
 const Substitute* FindSubstitute(char32_t c) {
   for (const Substitute& s : kSubstitutes)
     if (s.c == c) return &s;
@@ -72,7 +83,7 @@ void Renderer::AppendGlyph(unsigned char ch, std::string& out) {
     return;
   }
   LeaveAcs(out);
-  if (c < 0x80 || (caps_.charset == Charset::kLatin1 && c >= 0xA0 && c < 0x100))
+  if (c < 0x80 || InEightBitSet(caps_.charset, c))
     out += static_cast<char>(c);
   else
     out += substitute ? substitute->ascii : '?';

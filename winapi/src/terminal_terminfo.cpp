@@ -71,9 +71,10 @@ Charset LocaleCharset() {
   std::string codeset = nl_langinfo_l(CODESET, locale);
   freelocale(locale);
   if (strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "UTF8") == 0) return Charset::kUtf8;
-  if (strcasecmp(codeset.c_str(), "ISO-8859-1") == 0 || strcasecmp(codeset.c_str(), "ISO8859-1") == 0 ||
-      strcasecmp(codeset.c_str(), "ISO-8859-15") == 0 || strcasecmp(codeset.c_str(), "ISO8859-15") == 0)
+  if (strcasecmp(codeset.c_str(), "ISO-8859-1") == 0 || strcasecmp(codeset.c_str(), "ISO8859-1") == 0)
     return Charset::kLatin1;
+  if (strcasecmp(codeset.c_str(), "ISO-8859-15") == 0 || strcasecmp(codeset.c_str(), "ISO8859-15") == 0)
+    return Charset::kLatin9;
   return Charset::kAscii;
 }
 
