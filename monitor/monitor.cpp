@@ -30,7 +30,16 @@ static int RateMark = 0;
 #define SCAN_PAGE_DOWN 0x51
 #define EXTENDED_KEY 0x100  /* a key read as 0 or 0xE0 and its scan code */
 
+/* The console is going away with the program (its window closed, the terminal
+   hung up, the session ending): the connection is closed, and with it the DOS
+   device name that it defined. The process ends after this in any case. */
+static BOOL WINAPI CloseOnConsoleEnd(DWORD Event) {
+  if (Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT) CvlapiClose();
+  return FALSE;
+}
+
 void MonitorReset(void) {
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, FALSE);
   Cvlapi = NULL;
   CellApMode = FALSE;
   ApTableAddress = 0;
@@ -102,18 +111,24 @@ static BOOL IsKey(const INPUT_RECORD *Record) {
   return Record->Event.KeyEvent.uChar.AsciiChar != 0 || !IsModifierKey(Record->Event.KeyEvent.wVirtualKeyCode);
 }
 
+/* Every pending event is looked at: focus, mouse and size events queued ahead
+   of a key must not hide it, however many there are. */
 static BOOL KeyWaiting(void) {
   static INPUT_RECORD Pending[64];
-  DWORD Count = 0, Peeked = 0;
-  if (!GetNumberOfConsoleInputEvents(Keyboard, &Count)) return FALSE;
-  /* Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
-     keys typed there only when it is asked to peek or read. */
-  if (Count == 0) Count = 1;
-  if (Count > 64) Count = 64;
-  if (!PeekConsoleInputA(Keyboard, Pending, Count, &Peeked)) return FALSE;
-  for (DWORD i = 0; i < Peeked; ++i)
-    if (IsKey(&Pending[i])) return TRUE;
-  return FALSE;
+  DWORD Count = 0, Peeked = 0, Taken = 0;
+  for (;;) {
+    if (!GetNumberOfConsoleInputEvents(Keyboard, &Count)) return FALSE;
+    /* Peeked even at a count of 0: a console on a terminal (Wine's) takes in the
+       keys typed there only when it is asked to peek or read. */
+    if (Count == 0) Count = 1;
+    if (!PeekConsoleInputA(Keyboard, Pending, Count > 64 ? 64 : Count, &Peeked)) return FALSE;
+    for (DWORD i = 0; i < Peeked; ++i)
+      if (IsKey(&Pending[i])) return TRUE;
+    if (Count <= 64 || Peeked < 64) return FALSE;
+    /* A full buffer of events that are no keys: the monitor has no use for
+       them, so they leave the queue and the events behind them are looked at. */
+    if (!ReadConsoleInputA(Keyboard, Pending, Peeked, &Taken) || Taken == 0) return FALSE;
+  }
 }
 
 /* The next key: its character, or EXTENDED_KEY with its scan code; -1 if none. */
@@ -190,6 +205,7 @@ int MonitorStart(int argc, char **argv) {
     CvlapiClose();
     return 1;
   }
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, TRUE);
   ResetStatusFields();
   ResetStationScreen();
   fflush(stdout);  /* the start-up lines come before the screen, wherever stdout goes */
@@ -229,6 +245,7 @@ BOOL MonitorTurn(void) {
 
 int MonitorEnd(void) {
   GotoXY(1, 24);
+  SetConsoleCtrlHandler(CloseOnConsoleEnd, FALSE);
   CvlapiClose();
   return 0;
 }

@@ -140,6 +140,18 @@ TEST_F(MonitorLoop, QuitsOnAnyKeyButThePageKeysAndNotOnModifiersOrReleases) {
   EXPECT_TRUE(TurnAt(3));
 }
 
+TEST_F(MonitorLoop, FindsAKeyBehindAHundredOtherEvents) {
+  ASSERT_EQ(Start(), -1);
+  INPUT_RECORD event{};
+  for (int i = 0; i < 100; ++i) {
+    event.EventType = i % 3 == 0 ? FOCUS_EVENT : i % 3 == 1 ? MOUSE_EVENT : WINDOW_BUFFER_SIZE_EVENT;
+    winapi::test::QueueConsoleEvent(event);
+  }
+  EXPECT_TRUE(TurnAt(1)) << "no key yet";
+  Type("q");
+  EXPECT_FALSE(TurnAt(2)) << "the key after the other events quits";
+}
+
 TEST_F(MonitorLoop, CountsTheKeypadPageKeysByTheirScanCode) {
   ASSERT_EQ(Start(), -1);
   INPUT_RECORD keypad{};

@@ -55,7 +55,9 @@ std::string TmuxSession::Tmux(const std::string& arguments) {
 }
 
 void TmuxSession::Start(const std::string& command) {
-  Tmux("new-session -d -s mon -x 80 -y 25 " + Quote(command));
+  // The programs draw by the locale's character set: the screens compared are
+  // those of a UTF-8 terminal unless the command names another locale itself.
+  Tmux("new-session -d -s mon -x 80 -y 25 " + Quote("LC_ALL=C.UTF-8; export LC_ALL; " + command));
   Tmux("set-option -t mon remain-on-exit on");
 }
 

@@ -26,6 +26,11 @@ class XtermModel {
         i = Escape(bytes, i);
         continue;
       }
+      if (b == '\b') {
+        if (x_ > 0) --x_;
+        ++i;
+        continue;
+      }
       char32_t c = b;
       size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
       if (length > 1) c = b & (0x3F >> (length - 1));
@@ -54,6 +59,13 @@ class XtermModel {
       if (!params.empty()) sscanf(params.c_str(), "%d;%d", &row, &column);
       y_ = row - 1;
       x_ = column - 1;
+    } else if (final >= 'A' && final <= 'D') {
+      int n = params.empty() ? 1 : std::stoi(params);
+      if (final == 'A') y_ -= n;
+      if (final == 'B') y_ += n;
+      if (final == 'C') x_ += n;
+      if (final == 'D') x_ -= n;
+      EXPECT_TRUE(x_ >= 0 && y_ >= 0 && x_ < columns_ && y_ < rows_) << "moved off the screen";
     } else if (final == 'J') {
       std::fill(cells_.begin(), cells_.end(), U' ');
     } else if (final == 'l' && params == "?25") {
@@ -72,6 +84,7 @@ Capabilities Xterm() {
   int fd = open("/dev/null", O_RDWR);
   EXPECT_TRUE(winapi::terminal::LoadCapabilities("xterm", fd, caps));
   close(fd);
+  caps.charset = winapi::terminal::Charset::kUtf8;  // whatever the test's own locale
   return caps;
 }
 
@@ -105,6 +118,38 @@ TEST(Renderer, BringsTheTerminalToTheFrameAndWritesOnlyWhatChanged) {
   EXPECT_EQ(out, "\x1b[1;15H3");
   term.Apply(out);
   EXPECT_EQ(term.At(14, 0), U'3');
+}
+
+TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
+  Capabilities caps = Xterm();
+  Capabilities addressOnly = caps;
+  addressOnly.up1 = addressOnly.down1 = addressOnly.left1 = addressOnly.right1 = "";
+  addressOnly.upN = addressOnly.downN = addressOnly.leftN = addressOnly.rightN = "";
+  std::vector<std::string> rows;
+  for (int y = 0; y < 12; ++y) rows.push_back("Counter" + std::to_string(y) + "      " + std::to_string(1000 + y * 7));
+  auto update = [&](const Capabilities& c) {
+    Renderer renderer(c);
+    renderer.SetTerminalSize(40, 12);
+    XtermModel term(40, 12);
+    auto frame = Frame(40, 12, rows);
+    std::string out;
+    renderer.Render(frame.data(), 40, 12, out);
+    term.Apply(out);
+    // A pass of counters one below the other, each changed in a digit or two.
+    for (int y = 0; y < 12; ++y) {
+      frame[y * 40 + 18 - (y % 3)].ch = static_cast<unsigned char>('a' + y);
+      if (y % 4 == 0) frame[y * 40 + 2].ch = '#';
+    }
+    out.clear();
+    renderer.Render(frame.data(), 40, 12, out);
+    term.Apply(out);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 40; ++x) EXPECT_EQ(term.At(x, y), static_cast<char32_t>(frame[y * 40 + x].ch)) << x << "," << y;
+    return out;
+  };
+  std::string relative = update(caps);
+  std::string absolute = update(addressOnly);
+  EXPECT_LT(relative.size() + 12, absolute.size()) << testing::PrintToString(relative);
 }
 
 TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {
@@ -146,6 +191,101 @@ TEST(Renderer, RepaintsEverythingAfterInvalidate) {
   EXPECT_EQ(term.At(0, 0), U'a');
   EXPECT_EQ(term.At(5, 0), U' ');
   EXPECT_EQ(term.At(2, 1), U'f');
+}
+
+Capabilities Load(const char* type, winapi::terminal::Charset charset) {
+  Capabilities caps;
+  int fd = open("/dev/null", O_RDWR);
+  EXPECT_TRUE(winapi::terminal::LoadCapabilities(type, fd, caps));
+  close(fd);
+  caps.charset = charset;
+  return caps;
+}
+
+bool AnyHighByte(const std::string& bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
+
+// A frame of everything the programs draw beyond ASCII: frames, bars, arrows,
+// shades and a letter of code page 437.
+std::vector<Cell> Glyphs() { return Frame(12, 2, {"\xda\xc4\xbf\xdc\xdc\x10\x1f\xb0\x82", "\xc0\xc4\xd9 ok"}); }
+
+TEST(Renderer, SendsNoPaddingOfTheTerminalDescriptionAsText) {
+  using winapi::terminal::Charset;
+  Capabilities caps = Load("vt100", Charset::kUtf8);  // clear, cup, sgr0 and bold carry $<N>
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(20, 4);
+  auto frame = Frame(20, 4, {"Tx_Host      12", "", "rate"});
+  frame[5].attr = 0x0F;
+  frame[6].attr = 0x1E;
+  std::string out;
+  renderer.Render(frame.data(), 20, 4, out);
+  frame[0].ch = 'X';
+  renderer.Render(frame.data(), 20, 4, out);
+  renderer.PlaceCursor({2, 3}, true, out);
+  EXPECT_EQ(out.find("$<"), std::string::npos) << testing::PrintToString(out);
+  EXPECT_NE(out.find("\x1b[1;1HX"), std::string::npos) << "the cursor moves without its padding";
+
+  // Padding becomes pad characters only where the terminal needs it.
+  caps.baudRate = 9600;
+  EXPECT_EQ(caps.Padded("\x1b[H$<5/>x"), std::string("\x1b[H", 3) + std::string(5, '\0') + "x") << "mandatory";
+  EXPECT_EQ(caps.Padded("a$<50>b"), "ab") << "XON/XOFF flow control needs none";
+  caps.xonXoff = false;
+  caps.padBaudRate = 1200;
+  EXPECT_EQ(caps.Padded("a$<2.5*>b"), "a" + std::string(2, '\0') + "b");
+  caps.baudRate = 300;
+  EXPECT_EQ(caps.Padded("a$<50>b"), "ab") << "below the padding baud rate";
+  EXPECT_EQ(caps.Padded("cost $5 <3"), "cost $5 <3") << "a '$' that starts no padding stays";
+}
+
+TEST(Renderer, DrawsByTheCharsetOfTheLocale) {
+  using winapi::terminal::Charset;
+  auto frame = Glyphs();
+  auto draw = [&](const Capabilities& caps) {
+    Renderer renderer(caps);
+    renderer.SetTerminalSize(12, 2);
+    std::string out;
+    renderer.Render(frame.data(), 12, 2, out);
+    return out;
+  };
+
+  std::string utf8 = draw(Load("xterm", Charset::kUtf8));
+  EXPECT_NE(utf8.find("\u250C\u2500\u2510\u2584\u2584\u25BA\u25BC\u2591\u00E9"), std::string::npos);
+
+  // Latin-1 shows its own letters; lines and blocks come from the alternate set.
+  Capabilities xterm = Load("xterm", Charset::kLatin1);
+  std::string latin1 = draw(xterm);
+  for (char c : latin1) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80 || c == '\xe9');
+  // Blocks, arrows and shades that the terminal's set lacks are ASCII look-alikes.
+  EXPECT_NE(latin1.find(xterm.acsOn + "lqk" + xterm.acsOff + "##>v.\xe9"), std::string::npos)
+      << testing::PrintToString(latin1);
+  EXPECT_NE(latin1.find(xterm.acsOn + "mqj" + xterm.acsOff + " ok"), std::string::npos);
+
+  // ISO 8859-15 has the one-half sign's code for another letter.
+  auto half = Frame(12, 2, {"\xab\x82"});
+  Capabilities latin9 = Load("xterm", Charset::kLatin9);
+  Renderer renderer(latin9);
+  renderer.SetTerminalSize(12, 2);
+  std::string shown;
+  renderer.Render(half.data(), 12, 2, shown);
+  EXPECT_NE(shown.find("?\xe9"), std::string::npos) << testing::PrintToString(shown);
+
+  Capabilities vt100 = Load("vt100", Charset::kAscii);
+  std::string ascii = draw(vt100);
+  EXPECT_FALSE(AnyHighByte(ascii));
+  EXPECT_NE(ascii.find(vt100.acsEnable), std::string::npos) << "the alternate set is enabled first";
+  EXPECT_NE(ascii.find("\x0elqk\x0f##>v.?"), std::string::npos) << testing::PrintToString(ascii);
+  EXPECT_EQ(ascii.substr(ascii.size() - 4), "\x0f ok") << "no alternate set is left in force";
+
+  Capabilities plain = Load("vt100", Charset::kAscii);
+  plain.acsOn.clear();
+  std::fill(std::begin(plain.acs), std::end(plain.acs), 0);
+  std::string bare = draw(plain);
+  EXPECT_FALSE(AnyHighByte(bare));
+  EXPECT_NE(bare.find("+-+##>v.?"), std::string::npos) << testing::PrintToString(bare);
+  EXPECT_NE(bare.find("+-+ ok"), std::string::npos);
 }
 
 }  // namespace

@@ -6,8 +6,15 @@ cells against a frozen simulated machine; the script counts the bytes the
 program writes to the terminal and the CPU time it (and what it ran) used.
 
   python3 tools/bench/cv_mon_bench.py [--build build/default] [--seconds 60] [--live]
+  python3 tools/bench/cv_mon_bench.py --terminal [--build DIR ...] [--seconds 30]
 
 --live adds a run of cv_mon against the machine with its traffic flowing.
+
+--terminal measures cv_mon alone, for each build directory given (so that two
+builds are compared in one run): on a live station adapter, the bytes a second
+sent to the terminal after the first screen and the write calls a second to the
+terminal (counted with strace in a run of its own); on a frozen adapter, the
+share of one core that it uses.
 """
 import argparse
 import fcntl
@@ -24,13 +31,15 @@ import termios
 import time
 
 
-def run_on_pty(argv, env, seconds, quit_key=None):
+def run_on_pty(argv, env, seconds, quit_key=None, after=0.0):
+    """Bytes written after `after` seconds, and the CPU seconds used."""
     pid, fd = pty.fork()
     if pid == 0:
         os.execvpe(argv[0], argv, env)
     fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
     written = 0
-    end = time.monotonic() + seconds
+    start = time.monotonic()
+    end = start + seconds
     while True:
         left = end - time.monotonic()
         if left <= 0:
@@ -43,7 +52,8 @@ def run_on_pty(argv, env, seconds, quit_key=None):
                 break
             if not data:
                 break
-            written += len(data)
+            if time.monotonic() - start >= after:
+                written += len(data)
     if quit_key:
         os.write(fd, quit_key)
     else:
@@ -66,13 +76,55 @@ def run_on_pty(argv, env, seconds, quit_key=None):
     return written, usage.ru_utime + usage.ru_stime
 
 
+def terminal_writes(argv, env, seconds, after):
+    """Write calls to the terminal a second, after `after` seconds, under strace."""
+    with tempfile.NamedTemporaryFile(prefix="cv_mon-strace-") as trace:
+        traced = ["strace", "-f", "-y", "-ttt", "-e", "trace=write,writev,pwrite64", "-o", trace.name] + argv
+        run_on_pty(traced, env, seconds, b"q")
+        calls = []
+        for line in open(trace.name, errors="replace"):
+            parts = line.split(None, 2)
+            if len(parts) < 3 or not parts[2].startswith(("write(", "writev(", "pwrite64(")):
+                continue
+            if "</dev/pts/" in parts[2] or "</dev/tty" in parts[2]:
+                calls.append(float(parts[1]))
+    if not calls:
+        return 0.0
+    first = calls[0]
+    counted = [t for t in calls if t - first >= after and t - first < seconds]
+    return len(counted) / (seconds - after)
+
+
+def measure_terminal(build, seconds, warmup):
+    bin_dir = os.path.abspath(os.path.join(build, "bin"))
+    cv_mon = [os.path.join(bin_dir, "cv_mon")]
+    with tempfile.TemporaryDirectory(prefix="cv_mon-bench-") as root:
+        env = dict(os.environ, CVLAN_SYSROOT=root, TERM="xterm", LC_ALL="C.UTF-8")
+        cvsim = os.path.join(bin_dir, "cvsim")
+        subprocess.run([cvsim, "init"], env=env, check=True, stdout=subprocess.DEVNULL)
+        written, _ = run_on_pty(cv_mon, env, seconds, b"q", after=warmup)
+        writes = terminal_writes(cv_mon, env, seconds, warmup)
+        subprocess.run([cvsim, "freeze"], env=env, check=True, stdout=subprocess.DEVNULL)
+        _, cpu = run_on_pty(cv_mon, env, seconds, b"q")
+    return written / (seconds - warmup), writes, 100.0 * cpu / seconds
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default="build/default")
+    parser.add_argument("--build", action="append")
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--live", action="store_true")
+    parser.add_argument("--terminal", action="store_true")
+    parser.add_argument("--warmup", type=float, default=3.0, help="seconds left out for the first screen")
     args = parser.parse_args()
-    bin_dir = os.path.abspath(os.path.join(args.build, "bin"))
+    builds = args.build or ["build/default"]
+    if args.terminal:
+        print(f"{'build':40} {'bytes/s, live':>14} {'writes/s, live':>15} {'CPU %, frozen':>14}")
+        for build in builds:
+            rate, writes, cpu = measure_terminal(build, args.seconds, args.warmup)
+            print(f"{build:40} {rate:14.1f} {writes:15.1f} {cpu:14.2f}")
+        return 0
+    bin_dir = os.path.abspath(os.path.join(builds[0], "bin"))
     with tempfile.TemporaryDirectory(prefix="cv_mon-bench-") as root:
         env = dict(os.environ, CVLAN_SYSROOT=root, TERM="xterm", LANG=os.environ.get("LANG", "C.UTF-8"))
         cvsim = os.path.join(bin_dir, "cvsim")

@@ -3,13 +3,16 @@
 #include "console.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <cstdio>
+#include <cstdlib>
 
 #include "open_kinds.h"
 
@@ -36,7 +39,6 @@ ssize_t WriteStdoutToConsole(void*, const char* bytes, size_t size) {
   Console* console = GetConsole();
   if (!console) return -1;
   console->screen->WriteText(bytes, static_cast<DWORD>(size));
-  PresentConsole(false);
   return static_cast<ssize_t>(size);
 }
 
@@ -77,10 +79,49 @@ void CreateStdHandles(Console& console) {
   }
 }
 
+// The program's last screen is sent. A terminal of a console window's height
+// keeps the cursor where the program left it, as the window does; on any other
+// the cursor goes to the last row, column 1, below all that was drawn (or at
+// the foot of what shows of it), where the shell's prompt overwrites nothing.
 void AtExit() {
   PresentConsole(true);
+  Console* console = State().console.get();
+  if (console && console->terminal && !console->terminal->HungUp()) {
+    terminal::Terminal& tty = *console->terminal;
+    if (tty.Rows() != kMinHeight) {
+      std::string out;
+      console->renderer->PlaceCursor({0, static_cast<SHORT>(tty.Rows() - 1)}, true, out);
+      tty.Write(out);
+    }
+  }
   RestoreStdout();
 }
+
+// Console control handlers, the last added first; the default one ends the process.
+std::vector<PHANDLER_ROUTINE>& CtrlHandlers() {
+  static auto* handlers = new std::vector<PHANDLER_ROUTINE>;  // kept for exit-time calls
+  return *handlers;
+}
+
+// The terminal hung up: as when a console window is closed, the handlers are
+// told (CTRL_CLOSE_EVENT) and the process ends, whatever they answer. Its
+// status is that of a process ended by the hang-up signal.
+constexpr int kHangUpStatus = 128 + SIGHUP;
+
+void OnTerminalHangUp() {
+  static bool closing = false;
+  if (closing) return;
+  closing = true;
+  std::vector<PHANDLER_ROUTINE> handlers = CtrlHandlers();
+  for (auto it = handlers.rbegin(); it != handlers.rend(); ++it)
+    if ((*it)(CTRL_CLOSE_EVENT)) break;
+  std::exit(kHangUpStatus);
+}
+
+[[maybe_unused]] const bool g_hangUpHandled = [] {
+  terminal::Terminal::SetHangUpHandler(OnTerminalHangUp);
+  return true;
+}();
 
 }  // namespace
 
@@ -128,6 +169,16 @@ void PresentConsole(bool placeCursor) {
 void PumpConsoleInput(int timeoutMs) {
   Console* console = GetConsole();
   if (!console || !console->terminal) return;
+  // A look without waiting right after another (a count, then a peek) finds
+  // nothing new: the terminal is asked once.
+  static timespec lastLook{};
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  if (timeoutMs == 0) {
+    long long sinceUs = (now.tv_sec - lastLook.tv_sec) * 1000000LL + (now.tv_nsec - lastLook.tv_nsec) / 1000;
+    if (sinceUs >= 0 && sinceUs < 1000) return;
+  }
+  lastLook = now;
   std::vector<KEY_EVENT_RECORD> keys;
   console->terminal->ReadKeys(keys, timeoutMs);
   for (KEY_EVENT_RECORD key : keys) {
@@ -164,9 +215,18 @@ void EndTestConsole() {
   state.decided = true;  // a test process has no console between tests
 }
 
+void ReportNoConsole() {
+  static bool reported = false;
+  if (reported) return;
+  reported = true;
+  const std::string& problem = terminal::Terminal::Problem();
+  if (!problem.empty()) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, problem.c_str());
+}
+
 HANDLE OpenConsole(const char* name, DWORD, DWORD, DWORD) {
   Console* console = GetConsole();
   if (!console) {
+    ReportNoConsole();
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
   }
@@ -229,6 +289,25 @@ extern "C" BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
     return TRUE;
   }
   SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+extern "C" BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
+  auto& handlers = winapi::CtrlHandlers();
+  if (!HandlerRoutine) {  // Ctrl+C ignored or not: here Ctrl+C is the terminal's interrupt signal
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (Add) {
+    handlers.push_back(HandlerRoutine);
+    return TRUE;
+  }
+  for (auto it = handlers.rbegin(); it != handlers.rend(); ++it)
+    if (*it == HandlerRoutine) {
+      handlers.erase(std::next(it).base());
+      return TRUE;
+    }
+  SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
 }
 

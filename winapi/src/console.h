@@ -78,6 +78,8 @@ Console* GetConsole();
 // Brings the terminal up to the buffer; with the cursor too when placeCursor
 // (before the program waits, so that the cursor is seen where it stands).
 void PresentConsole(bool placeCursor);
+// Says once on standard error why the process has no console to draw on.
+void ReportNoConsole();
 // Reads what keys the terminal has (waiting up to timeoutMs) into the input buffer.
 void PumpConsoleInput(int timeoutMs);
 

@@ -41,6 +41,7 @@ extern "C" BOOL WINAPI PeekConsoleInputA(HANDLE hConsoleInput, PINPUT_RECORD lpB
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  winapi::PresentConsole(true);  // the program looks for input: it shows what it drew
   winapi::PumpConsoleInput(0);
   *lpNumberOfEventsRead = CopyEvents(*input, lpBuffer, nLength);
   return TRUE;
@@ -55,9 +56,9 @@ extern "C" BOOL WINAPI ReadConsoleInputA(HANDLE hConsoleInput, PINPUT_RECORD lpB
     return FALSE;
   }
   winapi::Console* console = winapi::GetConsole();
+  winapi::PresentConsole(true);  // the program reads input: it shows what it drew
   winapi::PumpConsoleInput(0);
   if (input->events.empty() && nLength > 0 && console && console->terminal) {
-    winapi::PresentConsole(true);  // the program waits for a key: show the cursor where it stands
     while (input->events.empty()) {
       if (console->terminal->HungUp()) {
         SetLastError(ERROR_BROKEN_PIPE);

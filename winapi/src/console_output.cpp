@@ -1,5 +1,6 @@
 // Console output: the screen buffer's cells and cursor, and the calls that
-// write them. Every call that changes cells brings the terminal up to date.
+// write them. The calls change the buffer only: the terminal is brought up to
+// it when the program waits (console.cpp), so it is sent finished screens.
 #include <algorithm>
 
 #include "console.h"
@@ -140,7 +141,6 @@ bool StartOk(const ScreenBuffer& screen, COORD from, LPDWORD written, bool* noth
 
 }  // namespace winapi
 
-using winapi::PresentConsole;
 using winapi::Screen;
 
 extern "C" BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE hConsoleOutput,
@@ -173,7 +173,6 @@ extern "C" BOOL WINAPI FillConsoleOutputCharacterA(HANDLE hConsoleOutput, CHAR c
   if (!screen || !winapi::StartOk(*screen, dwWriteCoord, lpNumberOfCharsWritten, &nothing)) return FALSE;
   if (nothing) return TRUE;
   DWORD n = screen->FillCharacter(dwWriteCoord, static_cast<unsigned char>(cCharacter), nLength);
-  PresentConsole(false);
   return winapi::Counted(lpNumberOfCharsWritten, n);
 }
 
@@ -184,7 +183,6 @@ extern "C" BOOL WINAPI FillConsoleOutputAttribute(HANDLE hConsoleOutput, WORD wA
   if (!screen || !winapi::StartOk(*screen, dwWriteCoord, lpNumberOfAttrsWritten, &nothing)) return FALSE;
   if (nothing) return TRUE;
   DWORD n = screen->FillAttribute(dwWriteCoord, wAttribute, nLength);
-  PresentConsole(false);
   return winapi::Counted(lpNumberOfAttrsWritten, n);
 }
 
@@ -199,7 +197,6 @@ extern "C" BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCST
     return FALSE;
   }
   DWORD n = screen->WriteCharacters(dwWriteCoord, lpCharacter, nLength);
-  PresentConsole(false);
   return winapi::Counted(lpNumberOfCharsWritten, n);
 }
 
@@ -224,6 +221,5 @@ extern "C" BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID* lpBuffer
     return FALSE;
   }
   screen->WriteText(static_cast<const char*>(lpBuffer), nNumberOfCharsToWrite);
-  PresentConsole(false);
   return winapi::Counted(lpNumberOfCharsWritten, nNumberOfCharsToWrite);
 }

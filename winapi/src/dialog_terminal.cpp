@@ -3,6 +3,7 @@
 // the keyboard read from it.
 #include <algorithm>
 
+#include "console.h"
 #include "dialog_render.h"
 #include "terminal.h"
 #include "window_manager.h"
@@ -55,6 +56,7 @@ class TerminalScreen : public FrontEnd {
  public:
   bool Available() override {
     terminal::Terminal* tty = terminal::Terminal::Get();
+    if (tty == nullptr) ReportNoConsole();  // says on standard error what the terminal lacks
     return tty != nullptr && !tty->HungUp();
   }
 

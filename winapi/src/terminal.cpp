@@ -37,6 +37,8 @@ constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 struct sigaction g_previous[sizeof kTerminatingSignals / sizeof kTerminatingSignals[0]];
 
 Terminal* g_terminal = nullptr;
+std::string* g_problem = new std::string;  // why there is no terminal; kept for exit-time calls
+void (*g_hangUpHandler)() = nullptr;
 
 void WriteAll(int fd, const char* bytes, size_t length) {
   while (length > 0) {
@@ -132,17 +134,27 @@ Terminal* Terminal::Get() {
   return terminal;
 }
 
+const std::string& Terminal::Problem() {
+  Get();
+  return *g_problem;
+}
+
 bool Terminal::Open() {
   fd_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    *g_problem = "no controlling terminal to draw on";
+    return false;
+  }
   if (tcgetattr(fd_, &g_saved) != 0 || !LoadCapabilities(std::getenv("TERM"), fd_, caps_)) {
+    *g_problem = TerminalProblem(std::getenv("TERM"), fd_);
+    if (g_problem->empty()) *g_problem = "the controlling terminal cannot be drawn on";
     close(fd_);
     fd_ = -1;
     return false;
   }
   for (const auto& [sequence, virtualKey] : caps_.keys) decoder_.AddSequence(sequence, virtualKey);
   UpdateSize();
-  CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
+  CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.acsOff + caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
   CopyInto(g_resume, sizeof g_resume, &g_resumeLength, caps_.keypadOn);
   CopyInto(g_clear, sizeof g_clear, &g_clearLength, caps_.attributesOff + caps_.clearScreen);
   g_fd = fd_;
@@ -232,11 +244,11 @@ void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
         lastByte_ = std::chrono::steady_clock::now();
         decoder_.Feed(buffer, static_cast<size_t>(n), out);
       } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-        hungUp_ = true;
+        MarkHungUp();
         return;
       }
-    } else if (ready > 0) {
-      hungUp_ = true;
+    } else if (ready > 0 || (ready < 0 && errno != EINTR)) {
+      MarkHungUp();
       return;
     }
     if (out.size() > before) return;
@@ -246,6 +258,14 @@ void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
 }
 
 void Terminal::SetClearAtRestore(bool clear) { g_clearAtRestore = clear ? 1 : 0; }
+
+void Terminal::SetHangUpHandler(void (*handler)()) { g_hangUpHandler = handler; }
+
+void Terminal::MarkHungUp() {
+  if (hungUp_) return;
+  hungUp_ = true;
+  if (g_hangUpHandler) g_hangUpHandler();
+}
 
 void Terminal::RestoreNow() {
   if (!g_active || g_fd < 0) return;

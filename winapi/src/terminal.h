@@ -56,8 +56,19 @@ KEY_EVENT_RECORD VirtualKeyEvent(WORD virtualKey, DWORD controlState);
 // The key event of a character typed on a US keyboard: 'a', 'Q', '\r', 27, ...
 KEY_EVENT_RECORD CharacterKeyEvent(unsigned char ch, DWORD controlState);
 
+// What the terminal's locale can show: UTF-8, ISO 8859-1 or ISO 8859-15 (their
+// own 8-bit characters), or 7-bit ASCII only (any other character set).
+enum class Charset { kUtf8, kLatin1, kLatin9, kAscii };
+// The character set of the locale that the environment names (LC_ALL, LC_CTYPE,
+// LANG), without changing the process's own locale.
+Charset LocaleCharset();
+
+// Why the terminal cannot be drawn on, for a diagnostic: "" when it can.
+std::string TerminalProblem(const char* terminalType, int fd);
+
 // The terminfo strings that drawing needs. Loaded for the terminal, or for a
-// named terminal type (tests).
+// named terminal type (tests). Every string is ready to send: its padding
+// ($<N>) already turned into pad characters or dropped, as the terminal needs.
 struct Capabilities {
   std::string clearScreen;     // clear
   std::string cursorAddress;   // cup, with its two parameters
@@ -76,13 +87,37 @@ struct Capabilities {
   std::string keypadOn;        // smkx
   std::string keypadOff;       // rmkx
   std::string beep;            // bel
+  std::string acsOn;           // smacs
+  std::string acsOff;          // rmacs
+  std::string acsEnable;       // enacs
+  // acsc: the byte that the terminal shows in its alternate character set for
+  // each VT100 line-drawing character; 0 where it has none.
+  unsigned char acs[128] = {};
+  Charset charset = Charset::kUtf8;
+  // Padding: the terminal needs it only without XON/XOFF flow control, at or
+  // above the padding baud rate, or where the string insists ($<N/>).
+  bool xonXoff = true;
+  int padBaudRate = 0;
+  int baudRate = 0;
+  char padChar = 0;
+  bool noPadChar = false;
   bool autoMargin = true;      // am: writing the last cell may scroll...
   bool eatNewline = false;     // xenl: ...unless the terminal holds the wrap
   int fallbackColumns = 0, fallbackRows = 0;  // from terminfo, when the terminal cannot say
   std::map<std::string, WORD> keys;  // key sequences of this terminal type
+  // Relative cursor motions: the one-step strings (cuu1, cud1, cub1, cuf1) and
+  // the counted ones (cuu, cud, cub, cuf); a cud1 of "\n" is left out, as the
+  // terminal's output processing may add a carriage return to it.
+  std::string up1, down1, left1, right1;
+  std::string upN, downN, leftN, rightN;
   std::string MoveTo(int column, int row) const;  // 0-based
+  // The shortest relative motion by so many cells (negative: up or left); ""
+  // when the terminal has none.
+  std::string MoveBy(int dx, int dy) const;
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
+  // A terminfo string with its padding replaced by what the terminal needs.
+  std::string Padded(const std::string& raw) const;
 };
 // False when the terminal type is unknown or cannot address the cursor.
 bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps);
@@ -107,7 +142,11 @@ class Renderer {
  private:
   void MoveTo(int x, int y, std::string& out);
   void SetAttribute(WORD attr, std::string& out);
+  // Appends a code page 437 cell's character as the terminal's charset can show it.
+  void AppendGlyph(unsigned char ch, std::string& out);
+  void LeaveAcs(std::string& out);
   const Capabilities& caps_;
+  bool acsShown_ = false;  // the terminal is in its alternate character set
   int columns_ = 0, rows_ = 0;
   bool valid_ = false;
   std::vector<Cell> shown_;  // columns_ * rows_
@@ -125,6 +164,8 @@ class Terminal {
   // The one terminal of the process, opened on first call; null when the
   // process has none or its type cannot address the cursor.
   static Terminal* Get();
+  // Why Get() gave no terminal ("" when it gave one): for a diagnostic.
+  static const std::string& Problem();
 
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
@@ -141,6 +182,9 @@ class Terminal {
   void ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs);
   // The terminal hung up: no key will come again.
   bool HungUp() const { return hungUp_; }
+  // Called once when a hang-up or a read error is first seen (the console's
+  // window is gone, as it were).
+  static void SetHangUpHandler(void (*handler)());
   // Ctrl+C raises SIGINT (the console's processed input) or is a key.
   void SetInterruptKey(bool enabled);
   // Called at exit before the terminal is restored, to draw what is still due.
@@ -158,6 +202,7 @@ class Terminal {
   bool Open();
   void UpdateSize();
   void ApplyMode();
+  void MarkHungUp();
   int fd_ = -1;
   int columns_ = 80, rows_ = 25;
   bool interruptKey_ = true;

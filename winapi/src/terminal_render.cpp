@@ -16,7 +16,78 @@ constexpr int kMaxGap = 4;
 // Win32 colour bits (1 blue, 2 green, 4 red) to the ANSI colour number.
 int AnsiColour(int win) { return ((win & 1) << 2) | (win & 2) | ((win & 4) >> 2); }
 
+// A character that a terminal without it can show in its alternate character
+// set (by its VT100 name) or, failing that, as a 7-bit ASCII look-alike.
+struct Substitute {
+  char32_t c;
+  char acs;    // 0: none
+  char ascii;
+};
+
+constexpr Substitute kSubstitutes[] = {
+    {U'\u2500', 'q', '-'}, {U'\u2550', 'q', '='}, {U'\u2502', 'x', '|'}, {U'\u2551', 'x', '|'},
+    {U'\u250C', 'l', '+'}, {U'\u2554', 'l', '+'}, {U'\u2552', 'l', '+'}, {U'\u2553', 'l', '+'},
+    {U'\u2510', 'k', '+'}, {U'\u2557', 'k', '+'}, {U'\u2555', 'k', '+'}, {U'\u2556', 'k', '+'},
+    {U'\u2514', 'm', '+'}, {U'\u255A', 'm', '+'}, {U'\u2558', 'm', '+'}, {U'\u2559', 'm', '+'},
+    {U'\u2518', 'j', '+'}, {U'\u255D', 'j', '+'}, {U'\u255B', 'j', '+'}, {U'\u255C', 'j', '+'},
+    {U'\u251C', 't', '+'}, {U'\u2560', 't', '+'}, {U'\u255E', 't', '+'}, {U'\u255F', 't', '+'},
+    {U'\u2524', 'u', '+'}, {U'\u2563', 'u', '+'}, {U'\u2561', 'u', '+'}, {U'\u2562', 'u', '+'},
+    {U'\u252C', 'w', '+'}, {U'\u2566', 'w', '+'}, {U'\u2564', 'w', '+'}, {U'\u2565', 'w', '+'},
+    {U'\u2534', 'v', '+'}, {U'\u2569', 'v', '+'}, {U'\u2567', 'v', '+'}, {U'\u2568', 'v', '+'},
+    {U'\u253C', 'n', '+'}, {U'\u256C', 'n', '+'}, {U'\u256A', 'n', '+'}, {U'\u256B', 'n', '+'},
+    {U'\u2588', '0', '#'}, {U'\u2584', '0', '#'}, {U'\u2580', '0', '#'}, {U'\u258C', '0', '#'},
+    {U'\u2590', '0', '#'}, {U'\u2593', '0', '#'}, {U'\u2592', 'a', ':'}, {U'\u2591', 'h', '.'},
+    {U'\u25A0', '0', '#'}, {U'\u2191', '-', '^'}, {U'\u25B2', '-', '^'}, {U'\u2193', '.', 'v'},
+    {U'\u25BC', '.', 'v'}, {U'\u2190', ',', '<'}, {U'\u25C4', ',', '<'}, {U'\u2192', '+', '>'},
+    {U'\u25BA', '+', '>'}, {U'\u00B7', '~', '.'}, {U'\u2219', '~', '.'}, {U'\u2022', '~', '*'},
+    {U'\u00B0', 'f', 'o'}, {U'\u00B1', 'g', '+'}, {U'\u2264', 'y', '<'}, {U'\u2265', 'z', '>'},
+    {U'\u03C0', '{', 'p'}, {U'\u00A3', '}', 'L'}, {U'\u2666', '`', '*'}, {U'\u00A0', 0, ' '},
+};
+
+// A character that the locale's 8-bit set holds at its own code.
+bool InEightBitSet(Charset charset, char32_t c) {
+  if (c < 0xA0 || c > 0xFF) return false;
+  if (charset == Charset::kLatin1) return true;
+  if (charset != Charset::kLatin9) return false;
+  // ISO 8859-15 put other characters (the euro sign, the OE ligatures, ...) at these codes.
+  for (char32_t replaced : {0xA4, 0xA6, 0xA8, 0xB4, 0xB8, 0xBC, 0xBD, 0xBE})
+    if (c == replaced) return false;
+  return true;
+}
+
+const Substitute* FindSubstitute(char32_t c) {
+  for (const Substitute& s : kSubstitutes)
+    if (s.c == c) return &s;
+  return nullptr;
+}
+
 }  // namespace
+
+void Renderer::LeaveAcs(std::string& out) {
+  if (!acsShown_) return;
+  out += caps_.acsOff;
+  acsShown_ = false;
+}
+
+void Renderer::AppendGlyph(unsigned char ch, std::string& out) {
+  char32_t c = Cp437ToUnicode(ch);
+  if (caps_.charset == Charset::kUtf8) {
+    AppendUtf8(out, c);
+    return;
+  }
+  const Substitute* substitute = c < 0x80 ? nullptr : FindSubstitute(c);
+  if (substitute && substitute->acs && caps_.acs[static_cast<unsigned char>(substitute->acs)]) {
+    if (!acsShown_) out += caps_.acsOn;
+    acsShown_ = true;
+    out += static_cast<char>(caps_.acs[static_cast<unsigned char>(substitute->acs)]);
+    return;
+  }
+  LeaveAcs(out);
+  if (c < 0x80 || InEightBitSet(caps_.charset, c))
+    out += static_cast<char>(c);
+  else
+    out += substitute ? substitute->ascii : '?';
+}
 
 void Renderer::SetTerminalSize(int columns, int rows) {
   if (columns == columns_ && rows == rows_) return;
@@ -27,7 +98,11 @@ void Renderer::SetTerminalSize(int columns, int rows) {
 
 void Renderer::MoveTo(int x, int y, std::string& out) {
   if (x == cursorX_ && y == cursorY_) return;
-  out += caps_.MoveTo(x, y);
+  std::string absolute = caps_.MoveTo(x, y);
+  // From a known place, a relative motion is often shorter: a field one row
+  // below the last one written costs a few bytes instead of a full address.
+  std::string relative = cursorX_ >= 0 && cursorY_ >= 0 ? caps_.MoveBy(x - cursorX_, y - cursorY_) : std::string();
+  out += !relative.empty() && relative.size() < absolute.size() ? relative : absolute;
   cursorX_ = x;
   cursorY_ = y;
 }
@@ -54,6 +129,8 @@ void Renderer::SetAttribute(WORD attr, std::string& out) {
 
 void Renderer::Render(const Cell* cells, int width, int height, std::string& out, int firstRow, int lastRow) {
   if (!valid_) {
+    LeaveAcs(out);
+    if (caps_.charset != Charset::kUtf8) out += caps_.acsEnable;
     out += caps_.attributesOff;
     attr_ = kDefaultAttribute;
     out += caps_.clearScreen;  // also homes the cursor
@@ -82,8 +159,9 @@ void Renderer::Render(const Cell* cells, int width, int height, std::string& out
       MoveTo(x, y, out);
       for (int i = x; i <= last; ++i) {
         const Cell& cell = wanted(i, y);
+        if (cell.attr != attr_) LeaveAcs(out);  // the attributes may end it
         SetAttribute(cell.attr, out);
-        AppendUtf8(out, Cp437ToUnicode(cell.ch));
+        AppendGlyph(cell.ch, out);
         shown(i, y) = cell;
       }
       cursorX_ = last + 1;
@@ -91,6 +169,7 @@ void Renderer::Render(const Cell* cells, int width, int height, std::string& out
       x = last + 1;
     }
   }
+  LeaveAcs(out);  // whatever is written next is in the normal set
 }
 
 void Renderer::PlaceCursor(COORD cursor, bool cursorVisible, std::string& out) {

@@ -238,6 +238,28 @@ TEST_F(CvMonEndToEnd, ClipsToATerminalSmallerThan80By25) {
   EXPECT_EQ(Status(), "0");
 }
 
+TEST_F(CvMonEndToEnd, QuitsWithTheCursorOnTheLastRowOfATerminalOfAnotherSize) {
+  Sim({"init"});
+  Sim({"freeze"});
+  for (const char* size : {"cols 60 rows 20", "cols 70 rows 22"}) {
+    SCOPED_TRACE(size);
+    unlink(machine.path("status").c_str());
+    tmux.Start("cd " + machine.root() + " && stty " + size + "; " + cvtest::BinPath("cv_mon") +
+               "; echo $? > status; exec sleep 600");
+    ASSERT_TRUE(TitleShown("Corvane Monitor Utility"));
+    usleep(600000);
+    auto before = tmux.Screen();
+    tmux.Keys("q");
+    EXPECT_EQ(Status(), "0");
+    int lastRow = std::string(size) == "cols 60 rows 20" ? 19 : 21;
+    EXPECT_EQ(tmux.CursorY(), lastRow) << "below the screen, where the prompt overwrites nothing of it";
+    EXPECT_EQ(tmux.CursorX(), 0);
+    auto after = tmux.Screen();
+    for (int y = 0; y < lastRow; ++y) EXPECT_EQ(after[y], before[y]) << "the screen stays";
+    tmux.Stop();
+  }
+}
+
 TEST_F(CvMonEndToEnd, NoDriverEndsWithItsLineAndStatus1) {
   Sim({"init", "--no-device"});
   auto result = RunProgram("cv_mon", {});

@@ -148,6 +148,15 @@ BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
 BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
 void WINAPI Sleep(DWORD dwMilliseconds);
 
+/* Console control events; a handler returns TRUE when it has handled one. */
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+#define CTRL_LOGOFF_EVENT 5
+#define CTRL_SHUTDOWN_EVENT 6
+typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD dwCtrlType);
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add);
+
 #ifdef __cplusplus
 }
 #endif
