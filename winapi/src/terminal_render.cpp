@@ -94,6 +94,9 @@ void Renderer::SetTerminalSize(int columns, int rows) {
   columns_ = columns;
   rows_ = rows;
   valid_ = false;
+  // Sized now, while the program sets up its screen: the first frame, sent when
+  // the program first waits, then finds the memory it needs.
+  shown_.assign(static_cast<size_t>(columns_) * rows_, Cell{});
 }
 
 void Renderer::MoveTo(int x, int y, std::string& out) {

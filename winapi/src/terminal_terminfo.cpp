@@ -149,6 +149,14 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
   }
   // The strings are copied: the entry itself is not kept.
   del_curterm(cur_term);
+  // The library keeps what it learns of each parameterised string for the life
+  // of the process: it learns it here, at start-up, rather than in a program's
+  // first screen, so that a running program's memory stays as it was.
+  caps.MoveTo(0, 0);
+  caps.MoveBy(1, 1);
+  caps.MoveBy(-1, -1);
+  caps.Foreground(0);
+  caps.Background(0);
   return !caps.cursorAddress.empty() && !caps.clearScreen.empty();
 }
 
