@@ -1,6 +1,6 @@
 #include <cvsim/adapter_store.h>
 
-#include <winapi/sysroot.h>
+#include <winapi/machine_files.h>
 
 #include <strings.h>
 #include <time.h>

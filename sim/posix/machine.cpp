@@ -3,7 +3,7 @@
 
 #include <cvsim/adapter_store.h>
 #include <cvsim/simulated_device.h>
-#include <winapi/sysroot.h>
+#include <winapi/machine_files.h>
 
 #include "registry_text.h"
 
