@@ -41,27 +41,35 @@ RootContent ExamineRoot(const std::string& root) {
   return empty && !error ? RootContent::kNothing : RootContent::kOther;
 }
 
-MachineLock::MachineLock(const std::string& root) {
+StopsHeldBack::StopsHeldBack() {
   sigset_t stops;
   sigemptyset(&stops);
   sigaddset(&stops, SIGTSTP);
   sigaddset(&stops, SIGTTIN);
   sigaddset(&stops, SIGTTOU);
   pthread_sigmask(SIG_BLOCK, &stops, &previousMask_);
+}
+
+StopsHeldBack::~StopsHeldBack() {
+  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a stop that came meanwhile takes effect now
+}
+
+bool LockFile(int fd) {
+  while (::flock(fd, LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
+MachineLock::MachineLock(const std::string& root) {
   fd_ = ::open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return;
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
+  if (fd_ >= 0 && !LockFile(fd_)) {
+    ::close(fd_);
+    fd_ = -1;
   }
 }
 
 MachineLock::~MachineLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a stop that came meanwhile takes effect now
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock, before the stops are let through
 }
 
 namespace {

@@ -19,6 +19,23 @@ std::string SystemRootPath();
 enum class RootContent { kNothing, kMachine, kOther };
 RootContent ExamineRoot(const std::string& root);
 
+// While it lives, the job-control stops (SIGTSTP, SIGTTIN, SIGTTOU) of the
+// calling thread wait; a stop that came meanwhile takes effect when it ends.
+class StopsHeldBack {
+ public:
+  StopsHeldBack();
+  ~StopsHeldBack();
+  StopsHeldBack(const StopsHeldBack&) = delete;
+  StopsHeldBack& operator=(const StopsHeldBack&) = delete;
+
+ private:
+  sigset_t previousMask_;
+};
+
+// An exclusive flock on an open file, waited for; false on an error. A process
+// that dies holding it releases it.
+bool LockFile(int fd);
+
 // An exclusive lock on the machine, shared by every process that uses it: each
 // request, registry write and DOS device change happens under it, so no state is
 // ever torn. The lock is a file lock on <root>/.lock, so a process that dies
@@ -34,8 +51,8 @@ class MachineLock {
   bool held() const { return fd_ >= 0; }
 
  private:
+  StopsHeldBack stops_;  // first made, last ended
   int fd_ = -1;
-  sigset_t previousMask_;
 };
 
 // Writes a file so that readers see either the old or the new content, never a
