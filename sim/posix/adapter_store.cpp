@@ -129,14 +129,15 @@ UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t*
   constexpr uint32_t kLogAt = offsetof(AdapterState, log);
   constexpr uint32_t kRingAt = offsetof(AdapterState, log.ring);
   // Requests change the tables and the status block, all below 0x2000; the
-  // memory requests whatever they address.
+  // memory requests that write whatever they address.
   constexpr uint32_t kTablesEnd = 0x2000;
   static_assert(kMemAssocTable + kAssocTableSlots * kAssocEntrySize <= kTablesEnd &&
                 kMemApTable + kApTableSlots * kApEntrySize <= kTablesEnd &&
                 uint32_t{kMemStatusBlock} + kStatusBlockSize <= kTablesEnd);
   static_assert(kLogAt == kMemoryAt + kMemorySize, "the log follows adapter memory");
   UndoPlan plan;
-  if (oid == kOidMemory || oid == kOidMemoryWindow) {
+  uint16_t op = size >= kBlockHeader ? Load16(buffer + kBlockOperation) : 0;
+  if ((oid == kOidMemory || oid == kOidMemoryWindow) && op != kOpQuery) {
     plan.ranges[plan.count++] = {0, kRingAt};
   } else {
     plan.ranges[plan.count++] = {0, kMemoryAt + kTablesEnd};
