@@ -35,7 +35,7 @@ for tree in "$work" "$source_dir"; do
   cmake --build "$tree/build/bench" --target request_bench cv_load CV_UTIL cv_mon > /dev/null
 done
 
-for filter in BM_StatusBlockFrozen BM_StatusBlockLive\$ BM_StatusBlockLiveFourProcesses; do
+for filter in BM_StatusBlockFrozen BM_StatusBlockLive/ BM_StatusBlockLiveFourProcesses; do
   for tree in "$work" "$source_dir"; do
     label=after; [ "$tree" = "$work" ] && label="before ($base)"
     echo "== $label"
