@@ -180,6 +180,7 @@ AdapterAccess MappedAdapter::MapLocked() {
       return AdapterAccess::kNotSaved;
     }
     base_ = static_cast<uint8_t*>(mapped);
+    mappedBy_ = ::getpid();
     if (!HeaderFits(*reinterpret_cast<FileHeader*>(base_))) {
       Unmap();
       return AdapterAccess::kDamaged;
@@ -193,6 +194,9 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
                                   const std::function<UndoPlan(const AdapterState&)>& plan) {
   std::lock_guard guard(mutex_);
   winapi::StopsHeldBack stops;
+  // A child of fork() shares the parent's open file and so its lock: it opens
+  // the file anew.
+  if (base_ && mappedBy_ != ::getpid()) Unmap();
   // The file in hand may have been replaced (cvsim init), removed or cut short
   // since it was mapped: then the one at the path is taken, once.
   for (int attempt = 0;; ++attempt) {

@@ -80,6 +80,7 @@ class MappedAdapter {
   int fd_ = -1;
   uint8_t* base_ = nullptr;
   bool checked_ = false;  // the mapped state was found whole
+  pid_t mappedBy_ = 0;
 };
 
 // Runs `act` on the device's adapter as one atomic step, after its clock has
