@@ -53,7 +53,8 @@ class PosixHost : public Host {
       case AdapterAccess::kNoDevice:
         return Fail("the machine at " + root() + " has no simulated adapter");
       case AdapterAccess::kDamaged:
-        return Fail(DevicePath(root(), devices.front()) + " is not a simulated adapter's state");
+        return Fail(DevicePath(root(), devices.front()) +
+                    " is not a simulated adapter's state of this version; `cvsim init` makes the machine anew");
       case AdapterAccess::kNotSaved:
         break;
     }

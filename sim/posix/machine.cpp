@@ -3,7 +3,7 @@
 
 #include <cvsim/adapter_store.h>
 #include <cvsim/simulated_device.h>
-#include <winapi/sysroot.h>
+#include <winapi/machine_files.h>
 
 #include "registry_text.h"
 
@@ -48,7 +48,7 @@ std::shared_ptr<winapi::DeviceDriver> OpenMachineDevice(const std::string& root,
   if (kernelDevice.size() <= prefix || strncasecmp(kernelDevice.c_str(), kDevicePrefix, prefix) != 0) return nullptr;
   std::optional<std::string> device = FindDevice(root, kernelDevice.substr(prefix));
   if (!device) return nullptr;
-  return std::make_shared<SimulatedDevice>(root, *device);
+  return std::make_shared<SimulatedDevice>(DevicePath(root, *device));
 }
 
 }  // namespace cvsim

@@ -3,6 +3,9 @@
 #include <cvsim/adapter_store.h>
 #include <core/bytes.h>
 
+#include <atomic>
+#include <cstdio>
+
 namespace cvsim {
 
 DWORD ErrorForDriverStatus(uint32_t status) {
@@ -19,6 +22,17 @@ DWORD ErrorForDriverStatus(uint32_t status) {
   }
 }
 
+namespace {
+
+// Once a process: the programs' own output says only that the adapter failed.
+void WarnDamaged(const std::string& path) {
+  static std::atomic<bool> warned{false};
+  if (!warned.exchange(true))
+    std::fprintf(stderr, "%s: damaged, or made by an older version; `cvsim init` makes the machine anew\n", path.c_str());
+}
+
+}  // namespace
+
 DWORD SimulatedDevice::IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                                  DWORD* bytesReturned) {
   if (code != kQueryGlobalStats) return ERROR_INVALID_FUNCTION;
@@ -27,11 +41,14 @@ DWORD SimulatedDevice::IoControl(DWORD code, const void* in, DWORD inSize, void*
   auto* buffer = static_cast<uint8_t*>(out);
   DriverReply reply{};
   AdapterAccess access =
-      WithAdapter(root_, device_, [&](AdapterState& state) { reply = AnswerRequest(state, oid, buffer, outSize); });
+      adapter_.Step([&](AdapterState& state) { reply = AnswerRequest(state, oid, buffer, outSize); },
+                    [&](const AdapterState& state) { return RequestUndoPlan(state, oid, buffer, outSize); });
   switch (access) {
     case AdapterAccess::kNoDevice:
       return ERROR_DEV_NOT_EXIST;
     case AdapterAccess::kDamaged:
+      WarnDamaged(path_);
+      [[fallthrough]];
     case AdapterAccess::kNotSaved:
       // The request did not happen; say so in the block as the driver would.
       if (oid != kOidCurrentAddress && outSize >= kBlockHeader) Store32(buffer + kBlockStatus, kStatusFailure);

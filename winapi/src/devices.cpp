@@ -1,8 +1,8 @@
 // Devices: CreateFileA("\\.\NAME") and DeviceIoControl.
 //
 // NAME resolves through the DOS device names to its current target, which must be a
-// kernel device ("\Device\..."). Its driver is a test driver installed in this
-// process, else the machine's device from the simulator. The handle holds the driver
+// kernel device ("\Device\..."). Its driver is one installed in this process for
+// that device, else the one that a registered source gives for the machine's device. The handle holds the driver
 // until CloseHandle, so a device removed meanwhile still answers its open handles.
 //
 // Choices where Windows and Wine may differ (to probe on Windows):
@@ -18,17 +18,17 @@
 #include <winapi/device_driver.h>
 #include <winapi/sysroot.h>
 
-#include <cvsim/machine.h>
-
 #include "ascii_case.h"
 #include "dos_devices.h"
 #include "handle_table.h"
 #include "open_kinds.h"
 #include "trace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace winapi {
 namespace {
@@ -42,6 +42,7 @@ class DeviceObject : public KernelObject {
 struct TestDrivers {
   std::mutex mutex;
   std::map<std::string, std::shared_ptr<DeviceDriver>> byDevice;  // upper-cased kernel device name
+  std::vector<DeviceDriverSource> sources;
 };
 
 TestDrivers& InstalledTestDrivers() {
@@ -56,12 +57,31 @@ std::shared_ptr<DeviceDriver> FindTestDriver(const std::string& kernelDevice) {
   return it == drivers.byDevice.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<DeviceDriver> FindMachineDriver(const std::string& root, const std::string& kernelDevice) {
+  std::vector<DeviceDriverSource> sources;
+  {
+    TestDrivers& drivers = InstalledTestDrivers();
+    std::lock_guard lock(drivers.mutex);
+    sources = drivers.sources;
+  }
+  for (DeviceDriverSource source : sources)
+    if (std::shared_ptr<DeviceDriver> driver = source(root, kernelDevice)) return driver;
+  return nullptr;
+}
+
 }  // namespace
 
 void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver) {
   TestDrivers& drivers = InstalledTestDrivers();
   std::lock_guard lock(drivers.mutex);
   drivers.byDevice[AsciiUpper(kernelDevice)] = std::move(driver);
+}
+
+void RegisterDeviceDriverSource(DeviceDriverSource source) {
+  TestDrivers& drivers = InstalledTestDrivers();
+  std::lock_guard lock(drivers.mutex);
+  if (std::find(drivers.sources.begin(), drivers.sources.end(), source) == drivers.sources.end())
+    drivers.sources.push_back(source);
 }
 
 void RemoveTestDriver(const std::string& kernelDevice) {
@@ -80,7 +100,7 @@ HANDLE OpenDevice(const char* dosName, DWORD, DWORD, DWORD) {
   std::shared_ptr<DeviceDriver> driver;
   if (target && AsciiStartsWithNoCase(*target, "\\Device\\")) {
     driver = FindTestDriver(*target);
-    if (!driver) driver = cvsim::OpenMachineDevice(root, *target);
+    if (!driver) driver = FindMachineDriver(root, *target);
   }
   if (!driver) {
     if (TracingFailures()) {

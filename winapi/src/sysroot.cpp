@@ -1,41 +1,24 @@
+// The system root, and the default machine made there on first use.
 #include <winapi/sysroot.h>
 
-#include <cvsim/machine.h>
-
-#include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 namespace winapi {
+namespace {
 
-std::string SystemRootPath() {
-  const char* root = std::getenv("CVLAN_SYSROOT");
-  if (root && *root) return root;
-  std::string state;
-  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
-    state = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    state = std::string(home && *home ? home : "/tmp") + "/.local/state";
-  }
-  return state + "/cvlan-nt";
-}
+std::atomic<MachineMaker> registeredMaker{nullptr};
 
-std::string SystemRoot() {
-  std::string root = SystemRootPath();
+// Makes the default machine in a private directory and renames it into place, so
+// that a process starting at the same moment sees either no machine or a whole
+// one. Whoever renames first wins; the other's copy is removed. The rename also
+// replaces an empty directory; a root that holds only a lock file is filled in
+// place under that lock.
+void MakeDefaultMachine(const std::string& root, MachineMaker maker) {
   std::error_code error;
-  if (std::filesystem::exists(root, error)) return root;
-  // The default machine is made in a private directory and renamed into place, so
-  // that a process starting at the same moment sees either no machine or a whole
-  // one. Whoever renames first wins; the other's copy is removed.
   std::filesystem::path final(root);
   if (final.has_parent_path()) std::filesystem::create_directories(final.parent_path(), error);
   std::string staging = root + ".new." + std::to_string(::getpid());
@@ -43,101 +26,30 @@ std::string SystemRoot() {
   if (std::filesystem::create_directory(staging, error)) {
     {
       MachineLock lock(staging);
-      cvsim::CreateDefaultMachine(staging);
+      maker(staging);
     }
-    if (::rename(staging.c_str(), root.c_str()) != 0) std::filesystem::remove_all(staging, error);
+    if (::rename(staging.c_str(), root.c_str()) == 0) return;
+    std::filesystem::remove_all(staging, error);
   }
-  std::filesystem::create_directories(root, error);  // staging impossible: at least an empty machine
-  return root;
-}
-
-MachineLock::MachineLock(const std::string& root) {
-  sigset_t stops;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGTSTP);
-  sigaddset(&stops, SIGTTIN);
-  sigaddset(&stops, SIGTTOU);
-  pthread_sigmask(SIG_BLOCK, &stops, &previousMask_);
-  fd_ = ::open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return;
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
-  }
-}
-
-MachineLock::~MachineLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a stop that came meanwhile takes effect now
-}
-
-namespace {
-
-// Temporary files that writers of `path` killed before their rename left beside
-// it (`path`.tmp.PID.N): removed once their process no longer runs, so that kills
-// do not pile them up. Another process's file stays while it may still rename it.
-void RemoveLeftoversOfGoneWriters(const std::string& path) {
-  std::filesystem::path file(path);
-  std::string prefix = file.filename().string() + ".tmp.";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
-    std::string name = entry.path().filename().string();
-    if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    char* end = nullptr;
-    long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
-    if (pid <= 0 || *end != '.' || pid == ::getpid()) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
-  }
+  std::filesystem::create_directories(root, error);
+  MachineLock lock(root);
+  if (lock.held() && ExamineRoot(root) == RootContent::kNothing) maker(root);
 }
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-  // Unique per process and per call, so that two threads writing one path never
-  // share a temporary file.
-  static std::atomic<unsigned> serial{0};
-  std::string temporary = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      return false;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  RemoveLeftoversOfGoneWriters(path);
-  return true;
-}
+void RegisterMachineMaker(MachineMaker maker) { registeredMaker = maker; }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string content;
-  char buffer[8192];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    content.append(buffer, static_cast<size_t>(n));
+std::string SystemRoot() {
+  std::string root = SystemRootPath();
+  if (ExamineRoot(root) != RootContent::kNothing) return root;
+  if (MachineMaker maker = registeredMaker.load()) {
+    MakeDefaultMachine(root, maker);
+  } else {
+    std::error_code error;
+    std::filesystem::create_directories(root, error);  // a machine with nothing in it
   }
-  ::close(fd);
-  return content;
+  return root;
 }
 
 }  // namespace winapi

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -458,6 +459,34 @@ TEST_F(CvUtilTest, ClearTheList) {
   EXPECT_EQ(Util({"Z"}).out, "ACL cleared\n");
   EXPECT_EQ(Requests(), std::vector<std::string>{"FF010150 2 12"});
   EXPECT_EQ(Sim({"acl"}), "");
+}
+
+// --- the system root ----------------------------------------------------------
+
+// An existing but empty root (what mktemp -d gives) is no machine yet: the first
+// program makes the default one there, as it does where no root exists.
+TEST(CvUtilSystemRoot, AnEmptyRootGetsTheDefaultMachine) {
+  cvtest::TempMachine empty;
+  ProgramResult result = RunProgram("CV_UTIL", {"B"});
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.out.find("not installed"), std::string::npos) << result.out;
+  EXPECT_FALSE(empty.ReadFile("registry.reg").empty());
+  EXPECT_EQ(RunProgram("cvsim", {"acl"}).status, 0) << "the device exists";
+}
+
+// A root holding files that are no machine's is somebody else's folder: nothing
+// is made or changed in it, and the adapter is not found there.
+TEST(CvUtilSystemRoot, ARootWithOtherFilesIsLeftUntouched) {
+  cvtest::TempMachine other;
+  other.WriteFile("notes.txt", "mine");
+  ProgramResult result = RunProgram("CV_UTIL", {"B"});
+  EXPECT_EQ(result.out, kNotInstalled);
+  EXPECT_EQ(result.status, 1);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(other.root()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"notes.txt"});
+  EXPECT_EQ(other.ReadFile("notes.txt"), "mine");
 }
 
 }  // namespace

@@ -23,11 +23,20 @@ class DeviceDriver {
                           DWORD* bytesReturned) = 0;
 };
 
-// Drivers installed in this process take precedence over the machine's devices/.
-// Tests use them to script a driver and record what it receives. The kernel device
-// name is compared without regard to case.
+// Devices get their drivers by registration; winapi names no driver itself.
+//
+// A driver installed in this process for one kernel device answers every handle
+// opened on it from then on; tests use this to script a driver and record what
+// it receives. The kernel device name is compared without regard to case.
 void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver);
 void RemoveTestDriver(const std::string& kernelDevice);
+
+// The drivers of a machine's own devices: given the system root and a kernel
+// device name ("\Device\cvlan1", any case), its driver, or null when the machine
+// has no such device. Asked, in the order registered, for a device that has no
+// installed driver. Called without the machine lock held.
+using DeviceDriverSource = std::shared_ptr<DeviceDriver> (*)(const std::string& root, const std::string& kernelDevice);
+void RegisterDeviceDriverSource(DeviceDriverSource source);
 
 // <root>/dosdevices/.fail-removal: while this file exists, every DefineDosDeviceA
 // removal on the machine fails with ERROR_ACCESS_DENIED. Create it to show what a

@@ -1,45 +1,21 @@
-// The simulated NT machine: one directory, the system root.
+// The simulated NT machine as winapi finds it: its root, made on first use by
+// whoever registered as the maker of the default machine.
 #pragma once
 
-#include <signal.h>
+#include <winapi/machine_files.h>
 
-#include <optional>
 #include <string>
 
 namespace winapi {
 
-// $CVLAN_SYSROOT, else ${XDG_STATE_HOME:-$HOME/.local/state}/cvlan-nt. When the
-// directory does not exist yet, it is created with the default machine in it, so
-// that the first program run after a build finds a live adapter.
+// SystemRootPath(). When nothing is there yet (no directory, or an empty one),
+// the registered maker fills it with the default machine, so that the first
+// program run after a build finds a live adapter; without a maker the root is
+// an empty machine. A root that holds other files is left as it is.
 std::string SystemRoot();
 
-// The same location, without creating anything.
-std::string SystemRootPath();
-
-// An exclusive lock on the machine, shared by every process that uses it: each
-// request, registry write and DOS device change happens under it, so no state is
-// ever torn. The lock is a file lock on <root>/.lock, so a process that dies
-// holding it releases it. While a thread holds it (or waits for it), the
-// job-control stops (SIGTSTP, SIGTTIN, SIGTTOU) wait, so that a process stopped
-// at the terminal never stops every other program of the machine with it.
-class MachineLock {
- public:
-  explicit MachineLock(const std::string& root);
-  ~MachineLock();
-  MachineLock(const MachineLock&) = delete;
-  MachineLock& operator=(const MachineLock&) = delete;
-  bool held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-  sigset_t previousMask_;
-};
-
-// Writes a file so that readers see either the old or the new content, never a
-// mix: a temporary file beside it, flushed, then renamed over it.
-bool WriteFileAtomically(const std::string& path, const std::string& content);
-
-// The whole content of a file, or nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// Called with a fresh directory and the machine lock held on it.
+using MachineMaker = void (*)(const std::string& root);
+void RegisterMachineMaker(MachineMaker maker);
 
 }  // namespace winapi

@@ -2,6 +2,7 @@
 // the model core, on the state kept in the machine's devices/ folder.
 #pragma once
 
+#include <cvsim/adapter_store.h>
 #include <winapi/device_driver.h>
 
 #include <cstdint>
@@ -15,15 +16,15 @@ constexpr DWORD kQueryGlobalStats = 0x00170002;
 
 class SimulatedDevice : public winapi::DeviceDriver {
  public:
-  SimulatedDevice(std::string root, std::string device) : root_(std::move(root)), device_(std::move(device)) {}
+  explicit SimulatedDevice(const std::string& path) : adapter_(path), path_(path) {}
 
   // Input: the 4-byte object identifier. Output: the request block (or the
-  // address buffer). Each call is one atomic step under the machine lock.
+  // address buffer). Each call is one atomic step on the mapped state.
   DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned) override;
 
  private:
-  std::string root_;
-  std::string device_;
+  MappedAdapter adapter_;
+  std::string path_;
 };
 
 // The Win32 error with which DeviceIoControl reports a driver status.
