@@ -106,8 +106,7 @@ static LONG BuildRequest(const CVL_FUNCTION *Function, va_list *Args, WORD *Aske
       CvlPutWord(Data, Address);
       CvlPutWord(Data + 2, Count);
       if (Count == 0 || Count > CVL_MEMORY_MAX) return CVL_BAD_LENGTH;
-      if (Function->Kind == CVL_KIND_WRITE_MEMORY)
-        memcpy(Data + CVL_MEMORY_PREFIX_SIZE, NextPointer(Args), Count);
+      if (Function->Kind == CVL_KIND_WRITE_MEMORY) memcpy(Data + CVL_MEMORY_PREFIX_SIZE, NextPointer(Args), Count);
       *Asked = Count;
       DataLength += Count;
       break;

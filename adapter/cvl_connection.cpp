@@ -7,11 +7,11 @@
 
 HANDLE CvlDevice = INVALID_HANDLE_VALUE;
 
-static BOOLEAN DosNameDefined;     /* this library defined the DOS device name */
-static CHAR DeviceName[128];       /* the instance key's name as the registry spells it */
-static CHAR DosQueryBuffer[512];   /* an existing name's targets; only its existence counts */
-static CHAR RawTargetPath[128];    /* "\Device\" + name, kept to remove the definition */
-static CHAR OpenPath[128];         /* "\\.\" + name */
+static BOOLEAN DosNameDefined;   /* this library defined the DOS device name */
+static CHAR DeviceName[128];     /* the instance key's name as the registry spells it */
+static CHAR DosQueryBuffer[512]; /* an existing name's targets; only its existence counts */
+static CHAR RawTargetPath[128];  /* "\Device\" + name, kept to remove the definition */
+static CHAR OpenPath[128];       /* "\\.\" + name */
 
 static const CHAR ServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 
@@ -42,8 +42,9 @@ static BOOL FindInstance(void) {
   }
   RegCloseKey(Services);
   if (!Found)
-    OutputDebugStringA("CVLAPI: no adapter instance key (cvlan1 to cvlan4) under "
-                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\n");
+    OutputDebugStringA(
+        "CVLAPI: no adapter instance key (cvlan1 to cvlan4) under "
+        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\n");
   return Found;
 }
 

@@ -1,9 +1,12 @@
 /* The 43 function codes and the driver objects behind them. */
 #include "cvl_functions.h"
 
-#define NONE {0, 0, CVL_KIND_NONE, 0, 0, CVL_NO_TRAILER}
-#define SET_WORDS(oid, words, length) {oid, CVL_OP_SET, CVL_KIND_SEND, words, length, CVL_NO_TRAILER}
-#define SEND_EMPTY(oid, op) {oid, op, CVL_KIND_SEND, 0, 0, CVL_NO_TRAILER}
+#define NONE \
+  { 0, 0, CVL_KIND_NONE, 0, 0, CVL_NO_TRAILER }
+#define SET_WORDS(oid, words, length) \
+  { oid, CVL_OP_SET, CVL_KIND_SEND, words, length, CVL_NO_TRAILER }
+#define SEND_EMPTY(oid, op) \
+  { oid, op, CVL_KIND_SEND, 0, 0, CVL_NO_TRAILER }
 
 static const CVL_FUNCTION Functions[CVL_FN_LAST + 1] = {
     /*  0 */ NONE,

@@ -18,7 +18,7 @@ typedef struct _CVL_CONFIG_DATA {
   DWORD IoBaseAddress;   /* the caller receives the low 16 bits */
   DWORD MemoryAddress;   /* physical address of the memory window */
   BYTE Reserved10[20];
-  WORD AccessMode;       /* CVL_ACCESS_NO_MEMORY: no memory window */
+  WORD AccessMode; /* CVL_ACCESS_NO_MEMORY: no memory window */
   BYTE Reserved26[4];
   WORD AuxValue;
   BYTE Reserved2C[2];
@@ -75,7 +75,7 @@ static_assert(offsetof(CVL_RX_INFO, RxInfo5) == 6, "CVL_RX_INFO.RxInfo5");
 
 typedef struct _CVL_FIRMWARE_DATA {
   BYTE Zero00[16];
-  WORD TextAreaSize;  /* CVL_FIRMWARE_TEXT_AREA, set by the library */
+  WORD TextAreaSize; /* CVL_FIRMWARE_TEXT_AREA, set by the library */
   WORD Zero12;
   DWORD TextPosition; /* counted from TextAreaSize, written by the driver */
   BYTE Zero18[8];
@@ -95,12 +95,12 @@ static_assert(offsetof(CVL_FIRMWARE_DATA, TextArea) == 32, "CVL_FIRMWARE_DATA.Te
    are 16-bit unsigned values. */
 #define CVL_STATUS_BLOCK_SIZE 191
 
-#define CVL_ASSOCIATED 0x80       /* AssocStatus: the adapter is associated */
-#define CVL_AP_ID_MASK 0x7F       /* ApId, PreferredApId: the number */
-#define CVL_AP_ID_PREFERRED 0x80  /* PreferredApId: shown with a star */
-#define CVL_IEEE_TABLE_MASK 0x07  /* IeeeTable: the regulatory table number */
-#define CVL_RADIO_TYPE_MASK 0x0F  /* RadioType */
-#define CVL_COUNT10_MASK 0x03FF   /* PspBeacons, BeaconTimeouts */
+#define CVL_ASSOCIATED 0x80      /* AssocStatus: the adapter is associated */
+#define CVL_AP_ID_MASK 0x7F      /* ApId, PreferredApId: the number */
+#define CVL_AP_ID_PREFERRED 0x80 /* PreferredApId: shown with a star */
+#define CVL_IEEE_TABLE_MASK 0x07 /* IeeeTable: the regulatory table number */
+#define CVL_RADIO_TYPE_MASK 0x0F /* RadioType */
+#define CVL_COUNT10_MASK 0x03FF  /* PspBeacons, BeaconTimeouts */
 
 typedef struct _CVL_STATUS_BLOCK {
   CHAR FirmwareText[12]; /* not necessarily terminated */
@@ -123,9 +123,9 @@ typedef struct _CVL_STATUS_BLOCK {
   BYTE Reserved24[12];
   BYTE HopSequence;
   BYTE HopDelta;
-  BYTE Frequency;        /* MHz above 2400 */
+  BYTE Frequency; /* MHz above 2400 */
   BYTE Reserved33[4];
-  WORD CurrentApPtr;     /* adapter address of the current access point's entry */
+  WORD CurrentApPtr; /* adapter address of the current access point's entry */
   WORD ApCount;
   BYTE Reserved3B[10];
   WORD MissedBeaconPct;

@@ -30,17 +30,17 @@
 /* The request block                                                         */
 
 #define CVL_REQUEST_HEADER_SIZE 12
-#define CVL_MEMORY_PREFIX_SIZE 4                /* address and count words */
-#define CVL_MEMORY_MAX 32768                    /* bytes per memory read or write */
-#define CVL_DATA_MAX (CVL_MEMORY_PREFIX_SIZE + CVL_MEMORY_MAX)         /* 32,772 */
-#define CVL_REQUEST_SIZE (CVL_REQUEST_HEADER_SIZE + CVL_DATA_MAX)      /* 32,784 */
+#define CVL_MEMORY_PREFIX_SIZE 4                                  /* address and count words */
+#define CVL_MEMORY_MAX 32768                                      /* bytes per memory read or write */
+#define CVL_DATA_MAX (CVL_MEMORY_PREFIX_SIZE + CVL_MEMORY_MAX)    /* 32,772 */
+#define CVL_REQUEST_SIZE (CVL_REQUEST_HEADER_SIZE + CVL_DATA_MAX) /* 32,784 */
 
 #pragma pack(push, 1)
 typedef struct _CVL_REQUEST {
-  DWORD Length;    /* whole block, header included: 12 + data length */
-  WORD Operation;  /* CVL_OP_... */
-  WORD Reserved;   /* always 0 */
-  DWORD Status;    /* written by the driver when it fails the request */
+  DWORD Length;   /* whole block, header included: 12 + data length */
+  WORD Operation; /* CVL_OP_... */
+  WORD Reserved;  /* always 0 */
+  DWORD Status;   /* written by the driver when it fails the request */
   BYTE Data[CVL_DATA_MAX];
 } CVL_REQUEST, *PCVL_REQUEST;
 #pragma pack(pop)
@@ -71,7 +71,8 @@ static_assert(offsetof(CVL_REQUEST, Data) == CVL_REQUEST_HEADER_SIZE, "CVL_REQUE
 /* passed as int (the low 16 bits count), outputs as pointers. Arguments     */
 /* after the bar are read only when the request succeeds.                    */
 
-#define CVL_FN_GET_CONFIG 1        /* | WORD* major, WORD* minor, WORD* irq, WORD* io_base,
+#define CVL_FN_GET_CONFIG \
+  1                                /* | WORD* major, WORD* minor, WORD* irq, WORD* io_base,
                                         WORD* mem_base, WORD* net_id, WORD* aux, CVL_RX_INFO** */
 #define CVL_FN_READ_MEMORY 2       /* address, count (1..32768) | void* buffer */
 #define CVL_FN_WRITE_MEMORY 3      /* address, count (1..32768), const void* source */
@@ -97,43 +98,44 @@ static_assert(offsetof(CVL_REQUEST, Data) == CVL_REQUEST_HEADER_SIZE, "CVL_REQUE
 #define CVL_FN_ACL_ADD 30          /* const BYTE* address (6 bytes) */
 #define CVL_FN_ACL_DELETE 31       /* const BYTE* address (6 bytes) */
 #define CVL_FN_ACL_CLEAR 32        /* none */
-#define CVL_FN_ACL_GET 33          /* data length (at most 32772) | void* buffer;
+#define CVL_FN_ACL_GET \
+  33                   /* data length (at most 32772) | void* buffer;
                                         result: the number of entries */
-                                   /* 34: value */
-                                   /* 36: value1, value2 */
-                                   /* 37, 38, 39: none */
-                                   /* 40: value */
-                                   /* 41: const BYTE* address (6 bytes) */
-#define CVL_FN_LAST 43             /* 10, 11, 21, 22, 28, 29, 35, 42, 43: no function */
+                       /* 34: value */
+                       /* 36: value1, value2 */
+                       /* 37, 38, 39: none */
+                       /* 40: value */
+                       /* 41: const BYTE* address (6 bytes) */
+#define CVL_FN_LAST 43 /* 10, 11, 21, 22, 28, 29, 35, 42, 43: no function */
 
 /* Object identifiers: the driver objects behind the function codes. */
-#define CVL_OID_CONFIG 0xFF010133        /* 1, and the version request */
-#define CVL_OID_MEMORY 0xFF010171        /* 2 (query), 3 (set) */
-#define CVL_OID_NET_ID 0xFF01010A        /* 4 */
-#define CVL_OID_FN5 0xFF01013C           /* 5 */
-#define CVL_OID_FIRMWARE 0xFF010106      /* 6 */
+#define CVL_OID_CONFIG 0xFF010133                 /* 1, and the version request */
+#define CVL_OID_MEMORY 0xFF010171                 /* 2 (query), 3 (set) */
+#define CVL_OID_NET_ID 0xFF01010A                 /* 4 */
+#define CVL_OID_FN5 0xFF01013C                    /* 5 */
+#define CVL_OID_FIRMWARE 0xFF010106               /* 6 */
 #define CVL_OID_ADDRESS OID_802_3_CURRENT_ADDRESS /* 7 */
-#define CVL_OID_FN8 0xFF01013F           /* 8 */
-#define CVL_OID_FN9 0xFF010172           /* 9 */
-#define CVL_OID_FN12 0xFF01013D          /* 12 */
-#define CVL_OID_FN13 0xFF010107          /* 13 */
-#define CVL_OID_FN14 0xFF010135          /* 14 */
-#define CVL_OID_STATUS 0xFF020192        /* 15 (query), 16 (set) */
-#define CVL_OID_FN17 0xFF020190          /* 17 (query), 18 (command) */
-#define CVL_OID_FN19 0xFF010109          /* 19 */
-#define CVL_OID_FN20 0xFF020155          /* 20 */
-#define CVL_OID_PREFERRED_AP 0xFF010136  /* 23 */
-#define CVL_OID_COUNTERS 0xFF020191      /* 24 */
-#define CVL_OID_FN25 0xFF01013B          /* 25 */
-#define CVL_OID_AP_ADDRESS 0xFF010170    /* 26 */
-#define CVL_OID_FN27 0xFF010173          /* 27 */
-#define CVL_OID_ACL 0xFF010150           /* 30 (add), 31 (delete), 32 (set), 33 (query) */
-#define CVL_OID_FN34 0xFF010134          /* 34 */
-#define CVL_OID_FN36 0xFF01013A          /* 36 */
-#define CVL_OID_FN37 0xFF010151          /* 37, 38 */
-#define CVL_OID_FN39 0xFF010153          /* 39 */
-#define CVL_OID_FN40 0xFF010137          /* 40 */
-#define CVL_OID_FN41 0xFF010138          /* 41 */
+#define CVL_OID_FN8 0xFF01013F                    /* 8 */
+#define CVL_OID_FN9 0xFF010172                    /* 9 */
+#define CVL_OID_FN12 0xFF01013D                   /* 12 */
+#define CVL_OID_FN13 0xFF010107                   /* 13 */
+#define CVL_OID_FN14 0xFF010135                   /* 14 */
+#define CVL_OID_STATUS 0xFF020192                 /* 15 (query), 16 (set) */
+#define CVL_OID_FN17 0xFF020190                   /* 17 (query), 18 (command) */
+#define CVL_OID_FN19 0xFF010109                   /* 19 */
+#define CVL_OID_FN20 0xFF020155                   /* 20 */
+#define CVL_OID_PREFERRED_AP 0xFF010136           /* 23 */
+#define CVL_OID_COUNTERS 0xFF020191               /* 24 */
+#define CVL_OID_FN25 0xFF01013B                   /* 25 */
+#define CVL_OID_AP_ADDRESS 0xFF010170             /* 26 */
+#define CVL_OID_FN27 0xFF010173                   /* 27 */
+#define CVL_OID_ACL 0xFF010150                    /* 30 (add), 31 (delete), 32 (set), 33 (query) */
+#define CVL_OID_FN34 0xFF010134                   /* 34 */
+#define CVL_OID_FN36 0xFF01013A                   /* 36 */
+#define CVL_OID_FN37 0xFF010151                   /* 37, 38 */
+#define CVL_OID_FN39 0xFF010153                   /* 39 */
+#define CVL_OID_FN40 0xFF010137                   /* 40 */
+#define CVL_OID_FN41 0xFF010138                   /* 41 */
 
 /* Driver versions below this are refused: major 2 or more, or minor 4 or more. */
 #define CVL_MIN_VERSION_MAJOR 2
@@ -142,13 +144,14 @@ static_assert(offsetof(CVL_REQUEST, Data) == CVL_REQUEST_HEADER_SIZE, "CVL_REQUE
 /* ------------------------------------------------------------------------ */
 /* Adapter memory (16-bit addresses), read and written with codes 2 and 3.   */
 
-#define CVL_MEM_AP_TABLE_PTR 0x176     /* word: address of the access-point table */
-#define CVL_MEM_ASSOC_TABLE_PTR 0x17C  /* word: address of the association table, 0 if none;
+#define CVL_MEM_AP_TABLE_PTR 0x176 /* word: address of the access-point table */
+#define CVL_MEM_ASSOC_TABLE_PTR \
+  0x17C                            /* word: address of the association table, 0 if none;
                                           the associated-station count is the word below it */
-#define CVL_MEM_MODE 0x386             /* byte: adapter mode */
-#define CVL_MEM_STATUS_BLOCK 0x500     /* CVL_STATUS_BLOCK */
+#define CVL_MEM_MODE 0x386         /* byte: adapter mode */
+#define CVL_MEM_STATUS_BLOCK 0x500 /* CVL_STATUS_BLOCK */
 
-#define CVL_MODE_CELLAP 4              /* CVL_MEM_MODE of an adapter working as access point */
+#define CVL_MODE_CELLAP 4 /* CVL_MEM_MODE of an adapter working as access point */
 
 /* ------------------------------------------------------------------------ */
 /* Entry points                                                              */

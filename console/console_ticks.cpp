@@ -5,8 +5,7 @@
 #include "console_testing.h"
 
 static long long TimeOfDayMilliseconds(void) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-std::vector<std::string> ExpectedPieces(const std::string& content) {
+std::vector<std::string> ExpectedPieces(const std::string &content) {
   std::vector<std::string> pieces;
   for (size_t at = 0; at < content.size();) {
     size_t window = std::min<size_t>(LINE_READER_BUFFER, content.size() - at);
@@ -31,9 +31,9 @@ std::vector<std::string> ExpectedPieces(const std::string& content) {
   return pieces;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
   static cvtest::TempMachine machine;
   static bool ready = [] {
     LibraryHeap = PageHeapCreate();
@@ -41,16 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     return LibraryHeap != nullptr;
   }();
   FUZZ_CHECK(ready, "a page heap");
-  std::string content(reinterpret_cast<const char*>(bytes), size);
+  std::string content(reinterpret_cast<const char *>(bytes), size);
   std::string path = machine.path("file.txt");
-  FILE* file = std::fopen(path.c_str(), "wb");
+  FILE *file = std::fopen(path.c_str(), "wb");
   FUZZ_CHECK(file && std::fwrite(content.data(), 1, content.size(), file) == content.size(), "file written");
   std::fclose(file);
   std::vector<std::string> expected = ExpectedPieces(content);
 
   HFILE handle = OpenFileForReading(path.c_str());
   FUZZ_CHECK(handle != HFILE_ERROR, "file opened");
-  LINE_READER* reader = LineReaderOpen(handle);
+  LINE_READER *reader = LineReaderOpen(handle);
   FUZZ_CHECK(reader, "reader made");
   std::vector<std::string> pieces;
   DWORD length;
@@ -62,13 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   LineReaderClose(reader);
   FUZZ_CHECK(pieces == expected, "the pieces make up the file");
 
-  DIR_SCAN* scan = DirScanBuild(path.c_str(), TRUE);
+  DIR_SCAN *scan = DirScanBuild(path.c_str(), TRUE);
   FUZZ_CHECK(scan, "a file scan");
-  FILE_LINES* lines = FileLinesNew(DirScanFirstFile(scan), FALSE);
+  FILE_LINES *lines = FileLinesNew(DirScanFirstFile(scan), FALSE);
   FUZZ_CHECK(lines, "file lines made");
   size_t index = 0;
-  for (auto* line = static_cast<LINE_RECORD*>(BlockListFirst(FileLinesGet(lines))); line;
-       line = static_cast<LINE_RECORD*>(BlockListNext(line)), index++) {
+  for (auto *line = static_cast<LINE_RECORD *>(BlockListFirst(FileLinesGet(lines))); line;
+       line = static_cast<LINE_RECORD *>(BlockListNext(line)), index++) {
     FUZZ_CHECK(index < expected.size(), "no more lines than pieces");
     FUZZ_CHECK(line->Number == index + 1, "lines numbered from 1");
     FUZZ_CHECK(std::string(LineText(line)) == expected[index].c_str(), "a line is its piece up to its NUL");

@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition, what)                                                   \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
-      std::fprintf(stderr, "%s:%d: check failed: %s (%s)\n", __FILE__, __LINE__, what, \
-                   #condition);                                                       \
-      std::abort();                                                                   \
-    }                                                                                 \
+#define FUZZ_CHECK(condition, what)                                                                 \
+  do {                                                                                              \
+    if (!(condition)) {                                                                             \
+      std::fprintf(stderr, "%s:%d: check failed: %s (%s)\n", __FILE__, __LINE__, what, #condition); \
+      std::abort();                                                                                 \
+    }                                                                                               \
   } while (0)

@@ -12,7 +12,7 @@
 
 using winapi::terminal::KeyDecoder;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
   FuzzedDataProvider in(bytes, size);
   KeyDecoder whole, pieces;
   int sequences = in.ConsumeIntegralInRange(0, 3);

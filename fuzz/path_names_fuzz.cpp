@@ -16,7 +16,7 @@ namespace {
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
-void CheckLastComponent(const std::string& path) {
+void CheckLastComponent(const std::string &path) {
   LPCSTR last = LastPathComponent(path.c_str());
   FUZZ_CHECK(last >= path.c_str() && last <= path.c_str() + path.size(), "a pointer into the path");
   size_t length = path.size();
@@ -31,24 +31,24 @@ void CheckLastComponent(const std::string& path) {
   }
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
   FuzzedDataProvider in(bytes, size);
   std::string names[3];
-  for (std::string& name : names) {
+  for (std::string &name : names) {
     name = in.ConsumeRandomLengthString(64);
-    name = name.c_str();  // up to its first NUL, as the scan has it
+    name = name.c_str(); // up to its first NUL, as the scan has it
     CheckLastComponent(name);
     CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
   }
-  for (const std::string& a : names) {
+  for (const std::string &a : names) {
     FUZZ_CHECK(ComparePathNames(a.c_str(), a.c_str()) == 0, "a name equals itself");
-    for (const std::string& b : names) {
+    for (const std::string &b : names) {
       int ab = Sign(ComparePathNames(a.c_str(), b.c_str()));
       FUZZ_CHECK(ab == -Sign(ComparePathNames(b.c_str(), a.c_str())), "antisymmetric");
       FUZZ_CHECK((ab == 0) == (a == b), "only equal names compare equal");
-      for (const std::string& c : names) {
+      for (const std::string &c : names) {
         if (ab <= 0 && ComparePathNames(b.c_str(), c.c_str()) <= 0)
           FUZZ_CHECK(ComparePathNames(a.c_str(), c.c_str()) <= 0, "transitive");
       }

@@ -11,12 +11,12 @@
 
 namespace {
 
-bool SameKeys(const winapi::RegistryKey& a, const winapi::RegistryKey& b) {
+bool SameKeys(const winapi::RegistryKey &a, const winapi::RegistryKey &b) {
   if (a.name() != b.name() || a.SubkeyCount() != b.SubkeyCount() || a.values().size() != b.values().size())
     return false;
   for (size_t i = 0; i < a.values().size(); i++) {
-    const winapi::RegistryValue& x = a.values()[i];
-    const winapi::RegistryValue& y = b.values()[i];
+    const winapi::RegistryValue &x = a.values()[i];
+    const winapi::RegistryValue &y = b.values()[i];
     if (x.name != y.name || x.type != y.type || x.data != y.data) return false;
   }
   for (size_t i = 0; i < a.SubkeyCount(); i++)
@@ -24,10 +24,10 @@ bool SameKeys(const winapi::RegistryKey& a, const winapi::RegistryKey& b) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(bytes), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
+  std::string_view text(reinterpret_cast<const char *>(bytes), size);
   winapi::RegistryKey machine;
   std::string error;
   if (!winapi::ParseRegistryText(text, &machine, &error)) {

@@ -24,26 +24,27 @@
 namespace {
 
 struct Known {
-  const char* name;
+  const char *name;
   bool hex;
 };
 const Known kKnown[CURRENT_VALUE_COUNT] = {
-    {"CardType", false},      {"Diversity", false},     {"InterruptNumber", false},
-    {"IoBaseAddress", true},  {"CellAP", false},        {"CellAP_BDelay", false},
-    {"CellAP_Hop_Seq", false}, {"CellAP_Id", true},     {"PCCARDAttributeMemoryAddress", true},
+    {"CardType", false},       {"Diversity", false}, {"InterruptNumber", false},
+    {"IoBaseAddress", true},   {"CellAP", false},    {"CellAP_BDelay", false},
+    {"CellAP_Hop_Seq", false}, {"CellAP_Id", true},  {"PCCARDAttributeMemoryAddress", true},
     {"Net_Id", true},
 };
 
-std::string Recased(FuzzedDataProvider& in, std::string name) {
+std::string Recased(FuzzedDataProvider &in, std::string name) {
   uint64_t bits = in.ConsumeIntegral<uint64_t>();
   for (size_t i = 0; i < name.size() && i < 64; i++)
-    if (bits >> i & 1) name[i] = static_cast<char>(name[i] ^ 0x20 * (std::isalpha(static_cast<unsigned char>(name[i])) != 0));
+    if (bits >> i & 1)
+      name[i] = static_cast<char>(name[i] ^ 0x20 * (std::isalpha(static_cast<unsigned char>(name[i])) != 0));
   return name;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
   static cvtest::TempMachine machine;
   static bool ready = [] {
     LibraryHeap = PageHeapCreate();
@@ -53,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider in(bytes, size);
 
   winapi::RegistryKey root;
-  static const char* kInstances[] = {"cvlan1", "CVLAN10", "CvLaN7", "cvlan11"};
-  const char* instance = kInstances[in.ConsumeIntegralInRange(0, 3)];
-  winapi::RegistryKey& services = root.CreatePath("SYSTEM\\CurrentControlSet\\Services");
-  winapi::RegistryKey& parameters = services.CreatePath(std::string(instance) + "\\Parameters");
+  static const char *kInstances[] = {"cvlan1", "CVLAN10", "CvLaN7", "cvlan11"};
+  const char *instance = kInstances[in.ConsumeIntegralInRange(0, 3)];
+  winapi::RegistryKey &services = root.CreatePath("SYSTEM\\CurrentControlSet\\Services");
+  winapi::RegistryKey &parameters = services.CreatePath(std::string(instance) + "\\Parameters");
   int count = in.ConsumeIntegralInRange(0, 12);
   for (int i = 0; i < count; i++) {
     winapi::RegistryValue value;
@@ -80,15 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   CloseServicesKey();
   bool isInstance = std::strcmp(instance, "cvlan11") != 0;
   FUZZ_CHECK(result == (isInstance ? 0 : 3), "an instance is read, another key is not");
-  const winapi::RegistryKey* read = check.FindPath(std::string("SYSTEM\\CurrentControlSet\\Services\\") +
-                                                  instance + "\\Parameters");
+  const winapi::RegistryKey *read =
+      check.FindPath(std::string("SYSTEM\\CurrentControlSet\\Services\\") + instance + "\\Parameters");
   // The library enumerates the values in order and sees each name as a C
   // string (up to its first NUL, as on NT); a name too long for its buffer is
   // passed over, and of two values that read as the same name the later wins.
   std::string expected[CURRENT_VALUE_COUNT];
-  for (const winapi::RegistryValue& value : read && isInstance ? read->values() : std::vector<winapi::RegistryValue>{}) {
+  for (const winapi::RegistryValue &value : read &&isInstance ? read->values() : std::vector<winapi::RegistryValue>{}) {
     if (value.name.size() >= VALUE_NAME_SIZE) continue;
-    const char* seen = value.name.c_str();
+    const char *seen = value.name.c_str();
     for (int i = 0; i < CURRENT_VALUE_COUNT; i++) {
       if (strcasecmp(seen, kKnown[i].name) != 0) continue;
       DWORD number = 0;

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size);
 
 namespace {
 
-int Replay(const std::filesystem::path& file) {
+int Replay(const std::filesystem::path &file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "cannot read %s\n", file.c_str());
@@ -27,18 +27,18 @@ int Replay(const std::filesystem::path& file) {
   return 0;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   int failures = 0, inputs = 0;
   for (int i = 1; i < argc; i++) {
     std::filesystem::path path(argv[i]);
     if (std::filesystem::is_directory(path)) {
       std::vector<std::filesystem::path> files;
-      for (const auto& entry : std::filesystem::directory_iterator(path))
+      for (const auto &entry : std::filesystem::directory_iterator(path))
         if (entry.is_regular_file()) files.push_back(entry.path());
       std::sort(files.begin(), files.end());
-      for (const auto& file : files) failures += Replay(file), inputs++;
+      for (const auto &file : files) failures += Replay(file), inputs++;
     } else {
       failures += Replay(path), inputs++;
     }

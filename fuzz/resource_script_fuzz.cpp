@@ -7,8 +7,8 @@
 #include "../winapi/src/resource_script.h"
 #include "fuzz_check.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(bytes), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
+  std::string_view text(reinterpret_cast<const char *>(bytes), size);
   winapi::ResourceScript script;
   std::string error;
   if (!winapi::ParseResourceScript(text, script, error)) {

@@ -36,16 +36,11 @@ static CVL_ASSOC_ENTRY ShownAssoc[ASSOC_TABLE_ENTRIES];
 
 /* The counters of an entry, in drawing order. */
 static const ENTRY_FIELD AssocFields[] = {
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Id), 18, 1, "%2X"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Fifo), 21, 1, "%3d"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxDir), 25, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxRtry), 31, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxFail), 39, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxMac), 46, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxDup), 53, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxCrc), 60, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxCon), 67, 1, "%6u"},
-    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Act), 72, 1, "%4d"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Id), 18, 1, "%2X"},     {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Fifo), 21, 1, "%3d"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxDir), 25, 1, "%6u"},  {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxRtry), 31, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxFail), 39, 1, "%6u"}, {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxMac), 46, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxDup), 53, 1, "%6u"},  {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, RxCrc), 60, 1, "%6u"},
+    {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, TxCon), 67, 1, "%6u"},  {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Act), 72, 1, "%4d"},
     {ENTRY_FIELD_OF(CVL_ASSOC_ENTRY, Pol), 76, 1, "%4d"},
 };
 

@@ -18,17 +18,17 @@ WORD AssocCount = 0;
 
 static BOOL AllFields = FALSE;
 static BOOL ErrorShown = FALSE;
-static HANDLE Keyboard = INVALID_HANDLE_VALUE;  /* "CONIN$": keys come from the console, not stdin */
+static HANDLE Keyboard = INVALID_HANDLE_VALUE; /* "CONIN$": keys come from the console, not stdin */
 static int FieldMark = 0;
 static int RateMark = 0;
 
 /* Periods of the two passes, in ticks of 55 ms. */
-#define FIELD_PASS_TICKS 4  /* more than 4: every 5 ticks, 275 ms */
-#define RATE_PASS_TICKS 18  /* more than 18: every 19 ticks, 1045 ms */
+#define FIELD_PASS_TICKS 4 /* more than 4: every 5 ticks, 275 ms */
+#define RATE_PASS_TICKS 18 /* more than 18: every 19 ticks, 1045 ms */
 
 #define SCAN_PAGE_UP 0x49
 #define SCAN_PAGE_DOWN 0x51
-#define EXTENDED_KEY 0x100  /* a key read as 0 or 0xE0 and its scan code */
+#define EXTENDED_KEY 0x100 /* a key read as 0 or 0xE0 and its scan code */
 
 /* The console is going away with the program (its window closed, the terminal
    hung up, the session ending): the connection is closed, and with it the DOS
@@ -75,14 +75,13 @@ LONG ReadAdapterData(void) {
     return Result;
   }
   if (CellApMode) {
-    Result = Cvlapi(CVL_FN_READ_MEMORY, AssocTableAddress + Page * ASSOC_TABLE_PAGE_SIZE,
-                      ASSOC_TABLE_PAGE_SIZE, AssocTable);
+    Result =
+        Cvlapi(CVL_FN_READ_MEMORY, AssocTableAddress + Page * ASSOC_TABLE_PAGE_SIZE, ASSOC_TABLE_PAGE_SIZE, AssocTable);
     if (Result != CVL_SUCCESS) ShowReadError("Error reading Association Table");
     LONG CountResult = Cvlapi(CVL_FN_READ_MEMORY, AssocTableAddress - 2, 2, &AssocCount);
     if (Result == CVL_SUCCESS) Result = CountResult;
   } else {
-    Result = Cvlapi(CVL_FN_READ_MEMORY, ApTableAddress + Page * AP_TABLE_PAGE_SIZE, AP_TABLE_PAGE_SIZE,
-                      ApTable);
+    Result = Cvlapi(CVL_FN_READ_MEMORY, ApTableAddress + Page * AP_TABLE_PAGE_SIZE, AP_TABLE_PAGE_SIZE, ApTable);
     if (Result != CVL_SUCCESS) ShowReadError("Error reading AP Table");
   }
   if (Result == CVL_SUCCESS && ErrorShown) {
@@ -96,9 +95,21 @@ LONG ReadAdapterData(void) {
 /* Shift, Ctrl, Alt and the lock keys pressed alone are no keys. */
 static BOOL IsModifierKey(WORD VirtualKey) {
   switch (VirtualKey) {
-    case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
-    case VK_LSHIFT: case VK_RSHIFT: case VK_LCONTROL: case VK_RCONTROL: case VK_LMENU: case VK_RMENU:
-    case VK_LWIN: case VK_RWIN: case 0:
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case 0:
       return TRUE;
     default:
       return FALSE;
@@ -187,19 +198,19 @@ int MonitorStart(int argc, char **argv) {
     CellApMode = TRUE;
     if (AssocTableAddress == 0) {
       printf("Error - No association table pointer\n");
-      CvlapiClose();  /* removes the DOS device name that CvlapiLocate defined */
+      CvlapiClose(); /* removes the DOS device name that CvlapiLocate defined */
       return 1;
     }
   }
   if (Cvlapi(CVL_FN_GET_CONFIG, &VersionMajor, &VersionMinor, &Interrupt, &IoBase, &MemoryBase, &NetId, &Aux,
-               &RxInfo) == CVL_SUCCESS) {
-    printf("Version = %d.%02d, IRQ = %d, IO Address = %X, Memory Address = %X\n", VersionMajor, VersionMinor,
-           Interrupt, IoBase, MemoryBase);
+             &RxInfo) == CVL_SUCCESS) {
+    printf("Version = %d.%02d, IRQ = %d, IO Address = %X, Memory Address = %X\n", VersionMajor, VersionMinor, Interrupt,
+           IoBase, MemoryBase);
     printf("Net_ID = %X, Rx_Info_Ptr = %08lX\n", NetId, (unsigned long)(DWORD)(UINT_PTR)RxInfo);
   }
   /* Without a console there is no screen to draw and no key to end the run. */
   Keyboard = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, 0, NULL);
+                         OPEN_EXISTING, 0, NULL);
   if (Keyboard == INVALID_HANDLE_VALUE) {
     printf("Error - No console to show the statistics on\n");
     CvlapiClose();
@@ -208,7 +219,7 @@ int MonitorStart(int argc, char **argv) {
   SetConsoleCtrlHandler(CloseOnConsoleEnd, TRUE);
   ResetStatusFields();
   ResetStationScreen();
-  fflush(stdout);  /* the start-up lines come before the screen, wherever stdout goes */
+  fflush(stdout); /* the start-up lines come before the screen, wherever stdout goes */
   if (CellApMode)
     DrawCellApTemplate(AllFields);
   else
@@ -223,7 +234,7 @@ void MonitorBeginLoop(void) {
 
 BOOL MonitorTurn(void) {
   int Now = GetTicks();
-  if (Now < FieldMark) {  /* the clock went back */
+  if (Now < FieldMark) { /* the clock went back */
     FieldMark = 0;
     RateMark = 0;
   }

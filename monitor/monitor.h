@@ -18,7 +18,7 @@ typedef struct _CVL_AP_ENTRY {
   BYTE ApId;
   BYTE Hop;
   BYTE Reserved05[29];
-  WORD Rssi;        /* shown divided by 4 */
+  WORD Rssi; /* shown divided by 4 */
   BYTE Reserved24[2];
   BYTE MuCount;
   BYTE Load;
@@ -67,9 +67,9 @@ static_assert(offsetof(CVL_ASSOC_ENTRY, TxCon) == 0x1B, "CVL_ASSOC_ENTRY.TxCon")
 static_assert(offsetof(CVL_ASSOC_ENTRY, Act) == 0x1C, "CVL_ASSOC_ENTRY.Act");
 static_assert(offsetof(CVL_ASSOC_ENTRY, Pol) == 0x1E, "CVL_ASSOC_ENTRY.Pol");
 
-#define AP_TABLE_ENTRIES 10    /* one page of the access-point table */
-#define ASSOC_TABLE_ENTRIES 8  /* one page of the association table */
-#define AP_TABLE_PAGE_SIZE (AP_TABLE_ENTRIES * (int)sizeof(CVL_AP_ENTRY))         /* 500 */
+#define AP_TABLE_ENTRIES 10                                               /* one page of the access-point table */
+#define ASSOC_TABLE_ENTRIES 8                                             /* one page of the association table */
+#define AP_TABLE_PAGE_SIZE (AP_TABLE_ENTRIES * (int)sizeof(CVL_AP_ENTRY)) /* 500 */
 #define ASSOC_TABLE_PAGE_SIZE (ASSOC_TABLE_ENTRIES * (int)sizeof(CVL_ASSOC_ENTRY)) /* 256 */
 
 /* Monitor state (monitor.cpp), shared with the screens. */
@@ -77,13 +77,13 @@ extern CVLAPI_PROC Cvlapi;
 extern BOOL CellApMode;
 extern WORD ApTableAddress;
 extern WORD AssocTableAddress;
-extern WORD MemoryBase;         /* decides the mode word: "Memory" or "    IO" */
-extern int Page;                /* 0 or 1 */
-extern BOOL TableRedraw;        /* a page key was taken: the next table pass redraws */
-extern CVL_STATUS_BLOCK Stats;  /* the status block as last read */
+extern WORD MemoryBase;        /* decides the mode word: "Memory" or "    IO" */
+extern int Page;               /* 0 or 1 */
+extern BOOL TableRedraw;       /* a page key was taken: the next table pass redraws */
+extern CVL_STATUS_BLOCK Stats; /* the status block as last read */
 extern CVL_AP_ENTRY ApTable[AP_TABLE_ENTRIES];
 extern CVL_ASSOC_ENTRY AssocTable[ASSOC_TABLE_ENTRIES];
-extern WORD AssocCount;         /* stations associated with the CellAP */
+extern WORD AssocCount; /* stations associated with the CellAP */
 /* The read cycle of a field pass: 0 when everything was read. */
 LONG ReadAdapterData(void);
 

@@ -7,8 +7,8 @@
 
 int MonitorStart(int argc, char **argv); /* -1: run; otherwise the exit status */
 void MonitorBeginLoop(void);
-BOOL MonitorTurn(void); /* one turn without the sleep; FALSE: a key quit */
-int MonitorEnd(void);   /* the exit status */
+BOOL MonitorTurn(void);  /* one turn without the sleep; FALSE: a key quit */
+int MonitorEnd(void);    /* the exit status */
 void MonitorReset(void); /* every static to its start value */
 
 #endif

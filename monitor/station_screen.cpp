@@ -45,10 +45,8 @@ static CVL_AP_ENTRY ShownAp[AP_TABLE_ENTRIES];
 
 /* The fields of an entry, in drawing order; columns from the slot's left edge. */
 static const ENTRY_FIELD ApFields[] = {
-    {ENTRY_FIELD_OF(CVL_AP_ENTRY, ApId), 13, 1, "%2X"},
-    {ENTRY_FIELD_OF(CVL_AP_ENTRY, Hop), 19, 1, "%2d"},
-    {ENTRY_FIELD_OF(CVL_AP_ENTRY, Rssi), 23, 4, "%2d"},
-    {ENTRY_FIELD_OF(CVL_AP_ENTRY, MuCount), 27, 1, "%3d"},
+    {ENTRY_FIELD_OF(CVL_AP_ENTRY, ApId), 13, 1, "%2X"}, {ENTRY_FIELD_OF(CVL_AP_ENTRY, Hop), 19, 1, "%2d"},
+    {ENTRY_FIELD_OF(CVL_AP_ENTRY, Rssi), 23, 4, "%2d"}, {ENTRY_FIELD_OF(CVL_AP_ENTRY, MuCount), 27, 1, "%3d"},
     {ENTRY_FIELD_OF(CVL_AP_ENTRY, Load), 31, 1, "%3d"},
 };
 

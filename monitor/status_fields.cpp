@@ -8,29 +8,29 @@
 #include <string.h>
 
 /* Which screens show a field, and when. */
-#define SHOW_STATION 0x01   /* on the station screen */
-#define SHOW_CELLAP 0x02    /* on the CellAP screen */
+#define SHOW_STATION 0x01 /* on the station screen */
+#define SHOW_CELLAP 0x02  /* on the CellAP screen */
 #define SHOW_BOTH (SHOW_STATION | SHOW_CELLAP)
 #define SHOW_ALL_ONLY 0x04  /* only with the all flag */
 #define SHOW_HOP_DELTA 0x08 /* only under the regulatory domains 0 to 3 */
 
 /* What a field's format prints. */
-#define VALUE_NUMBER 0      /* the field */
-#define VALUE_COUNT10 1     /* bits 0 to 9 of the field; a change of any bit draws it */
-#define VALUE_AP_NUMBER 2   /* the number of the access-point entry that the field points to */
-#define VALUE_CHOICE 3      /* Choice[0] when the field is 0, else Choice[1] */
-#define VALUE_PER_PERIOD 4  /* rate pass: the field's change since the last pass */
-#define VALUE_BAR 5         /* rate pass: the change as a bar from BAR_COLUMN */
+#define VALUE_NUMBER 0     /* the field */
+#define VALUE_COUNT10 1    /* bits 0 to 9 of the field; a change of any bit draws it */
+#define VALUE_AP_NUMBER 2  /* the number of the access-point entry that the field points to */
+#define VALUE_CHOICE 3     /* Choice[0] when the field is 0, else Choice[1] */
+#define VALUE_PER_PERIOD 4 /* rate pass: the field's change since the last pass */
+#define VALUE_BAR 5        /* rate pass: the change as a bar from BAR_COLUMN */
 
 typedef struct _STATUS_FIELD {
-  WORD Offset;       /* in CVL_STATUS_BLOCK */
-  BYTE Size;         /* 1 or 2 bytes */
-  BYTE Show;         /* SHOW_... */
-  BYTE Column;       /* station screen, 1-based */
+  WORD Offset; /* in CVL_STATUS_BLOCK */
+  BYTE Size;   /* 1 or 2 bytes */
+  BYTE Show;   /* SHOW_... */
+  BYTE Column; /* station screen, 1-based */
   BYTE Row;
   BYTE CellApColumn; /* CellAP screen, 1-based */
   BYTE CellApRow;
-  BYTE Value;        /* VALUE_... */
+  BYTE Value; /* VALUE_... */
   const char *Format;
   const char *Choice[2];
 } STATUS_FIELD;

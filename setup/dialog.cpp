@@ -24,7 +24,7 @@ static LONG BeaconDelayPreset, HopSequencePreset, ApIdPreset;
 
 /* The controls that the CellAP check box switches on and off. */
 static const int CellApGroup[] = {IDC_CELLAP_GROUP, IDC_BEACON_DELAY_LABEL, IDC_BEACON_DELAY, IDC_HOP_SEQUENCE_LABEL,
-                                  IDC_HOP_SEQUENCE, IDC_AP_ID_LABEL, IDC_AP_ID};
+                                  IDC_HOP_SEQUENCE, IDC_AP_ID_LABEL,        IDC_AP_ID};
 
 static LPCSTR HelpFile(void) { return InstallMode ? "a:\\winnt35\\i386\\cvsetup.hlp" : "cvsetup.hlp"; }
 
@@ -52,21 +52,22 @@ const LIST_RANGE IoPortRange = {IDS_IO_PORT_FIRST, IDS_IO_PORT_LAST, 6, 16, TRUE
 const LIST_RANGE MemoryRange = {IDS_MEMORY_FIRST, IDS_MEMORY_LAST, 10, 16384, TRUE, 0};
 const LIST_RANGE NetIdRange = {IDS_NET_ID_FIRST, IDS_NET_ID_LAST, 5, 1, TRUE, 0};
 const LIST_RANGE BeaconDelayRange = {IDS_BEACON_DELAY_FIRST, IDS_BEACON_DELAY_LAST, 5, 1, FALSE, 0};
-const LIST_RANGE HopSequenceRange = {IDS_HOP_SEQUENCE_FIRST, IDS_HOP_SEQUENCE_LAST, 5, 1, FALSE, IDS_HOP_SEQUENCE_EXTRA};
+const LIST_RANGE HopSequenceRange = {IDS_HOP_SEQUENCE_FIRST, IDS_HOP_SEQUENCE_LAST, 5, 1, FALSE,
+                                     IDS_HOP_SEQUENCE_EXTRA};
 const LIST_RANGE ApIdRange = {IDS_AP_ID_FIRST, IDS_AP_ID_LAST, 5, 1, TRUE, IDS_AP_ID_EXTRA};
 
-void ListValueText(const LIST_RANGE* Range, LONG Value, LPSTR Text) {
+void ListValueText(const LIST_RANGE *Range, LONG Value, LPSTR Text) {
   if (Range->Hex)
     HexText((DWORD)Value, Text);
   else
     sprintf(Text, "%ld", (long)Value);
 }
 
-void ListExtraText(const LIST_RANGE* Range, LPSTR Text) {
+void ListExtraText(const LIST_RANGE *Range, LPSTR Text) {
   ListValueText(Range, LoadStringNumber(Range->ExtraId, 10), Text);
 }
 
-BOOL ForEachListText(const LIST_RANGE* Range, LIST_VISIT Visit, LPCVOID Context) {
+BOOL ForEachListText(const LIST_RANGE *Range, LIST_VISIT Visit, LPCVOID Context) {
   CHAR Text[16];
   LONG Last = LoadStringNumber(Range->LastId, Range->BufferSize);
   for (LONG Value = LoadStringNumber(Range->FirstId, Range->BufferSize); Value <= Last; Value += Range->Step) {
@@ -85,13 +86,13 @@ typedef struct _LIST_CONTROL {
 } LIST_CONTROL;
 
 static BOOL AddListItem(LPCSTR Text, LPCVOID Context) {
-  const LIST_CONTROL* List = (const LIST_CONTROL*)Context;
+  const LIST_CONTROL *List = (const LIST_CONTROL *)Context;
   AddItem(List->Dialog, List->Control, Text);
   return FALSE;
 }
 
 /* Adds the values of the range, and its extra value, to the list. */
-static void AddRange(HWND Dialog, int Control, const LIST_RANGE* Range) {
+static void AddRange(HWND Dialog, int Control, const LIST_RANGE *Range) {
   LIST_CONTROL List = {Dialog, Control};
   ForEachListText(Range, AddListItem, &List);
 }
@@ -108,7 +109,8 @@ static void FillMainLists(HWND Dialog) {
   AddItem(Dialog, IDC_CARD_TYPE, Text);
   LoadStringA(SetupModule, IDS_CARD_TYPE_PCMCIA, Text, 10);
   AddItem(Dialog, IDC_CARD_TYPE, Text);
-  CardTypePreset = FindItem(Dialog, IDC_CARD_TYPE, strcmp(CurrentValues[CV_CARD_TYPE], "0") == 0 ? "PCMCIA" : "WPOS/ISA");
+  CardTypePreset =
+      FindItem(Dialog, IDC_CARD_TYPE, strcmp(CurrentValues[CV_CARD_TYPE], "0") == 0 ? "PCMCIA" : "WPOS/ISA");
 
   for (UINT Id = IDS_INTERRUPT_FIRST; Id <= IDS_INTERRUPT_LAST; Id++) {
     LoadStringA(SetupModule, Id, Text, 10);

@@ -78,13 +78,13 @@ typedef struct _LIST_RANGE {
 extern const LIST_RANGE IoPortRange, MemoryRange, NetIdRange, BeaconDelayRange, HopSequenceRange, ApIdRange;
 
 /* A value of the list as the list shows it. */
-void ListValueText(const LIST_RANGE* Range, LONG Value, LPSTR Text);
+void ListValueText(const LIST_RANGE *Range, LONG Value, LPSTR Text);
 /* The list's extra value as the list shows it. */
-void ListExtraText(const LIST_RANGE* Range, LPSTR Text);
+void ListExtraText(const LIST_RANGE *Range, LPSTR Text);
 /* Calls visit with the text of each value of the list, the extra value last,
    until it returns TRUE; TRUE when it did. */
 typedef BOOL (*LIST_VISIT)(LPCSTR Text, LPCVOID Context);
-BOOL ForEachListText(const LIST_RANGE* Range, LIST_VISIT Visit, LPCVOID Context);
+BOOL ForEachListText(const LIST_RANGE *Range, LIST_VISIT Visit, LPCVOID Context);
 
 INT_PTR CALLBACK ConfigurationDialogProc(HWND Dialog, UINT Message, WPARAM wParam, LPARAM lParam);
 

@@ -32,7 +32,7 @@ LONG RunConfigurationDialog(void) {
   HWND Dialog = CreateConfigurationDialog(Named);
   /* Loaded under another name or path: the library still has its resources. */
   if (!Dialog && OwnModule() != Named) Dialog = CreateConfigurationDialog(OwnModule());
-  if (!Dialog) return 2;  /* nothing to show, so no loop that could only wait for ever */
+  if (!Dialog) return 2; /* nothing to show, so no loop that could only wait for ever */
   ShowWindow(Dialog, SW_SHOWNORMAL);
 
   while (GetMessageA(&LoopMessage, NULL, 0, 0) > 0) {

@@ -12,15 +12,15 @@
 #include "setup_state.h"
 #include "text_file_check.h"
 
-typedef void (*SETUP_MODE_RUN)(DWORD Count, LPSTR* Args);
+typedef void (*SETUP_MODE_RUN)(DWORD Count, LPSTR *Args);
 
 typedef struct _SETUP_MODE {
-  LPCSTR Name;  /* compared exactly with the first argument */
+  LPCSTR Name; /* compared exactly with the first argument */
   SETUP_MODE_RUN Run;
 } SETUP_MODE;
 
 /* Mode "1": the status digit alone, "2" when the file has a driver line, else "0". */
-static void RunTextFileCheck(DWORD Count, LPSTR* Args) {
+static void RunTextFileCheck(DWORD Count, LPSTR *Args) {
   LPCSTR Path = Count >= 2 ? Args[1] : NULL;
   SetupStatus = CheckDriverLine(Path) ? 2 : 0;
   PutStatusDigit();
@@ -29,7 +29,7 @@ static void RunTextFileCheck(DWORD Count, LPSTR* Args) {
 /* Modes "0" and "99999": the configuration dialog, preset to the string table's
    defaults or to the installed instance's values. The status digit and a comma,
    then the fields when the dialog was confirmed. */
-static void RunDialogMode(DWORD, LPSTR* Args) {
+static void RunDialogMode(DWORD, LPSTR *Args) {
   if (strcmp(Args[0], "0") == 0) InstallMode = 1;
   if (strcmp(Args[0], "99999") == 0) ReconfigureMode = 1;
   if (ReconfigureMode) {
@@ -46,11 +46,11 @@ static const SETUP_MODE SetupModes[] = {
     {"99999", RunDialogMode},
 };
 
-extern "C" BOOL WINAPI DoDialog(DWORD Count, LPSTR* Args, LPSTR* ResultOut) {
+extern "C" BOOL WINAPI DoDialog(DWORD Count, LPSTR *Args, LPSTR *ResultOut) {
   ResetSetupState();
   LibraryHeap = PageHeapCreate();
   LPCSTR Mode = (Args && Count >= 1) ? Args[0] : NULL;
-  const SETUP_MODE* Selected = NULL;
+  const SETUP_MODE *Selected = NULL;
   for (size_t i = 0; Mode && i < sizeof(SetupModes) / sizeof(SetupModes[0]); i++)
     if (strcmp(Mode, SetupModes[i].Name) == 0) Selected = &SetupModes[i];
   if (Selected) {

@@ -16,23 +16,17 @@ static HKEY ServicesKey;
 
 typedef struct _PARAMETER_VALUE {
   LPCSTR Name;
-  BOOL Hex;  /* HexText, else signed decimal */
+  BOOL Hex; /* HexText, else signed decimal */
 } PARAMETER_VALUE;
 
 static const PARAMETER_VALUE ParameterValues[CURRENT_VALUE_COUNT] = {
-    {"CardType", FALSE},
-    {"Diversity", FALSE},
-    {"InterruptNumber", FALSE},
-    {"IoBaseAddress", TRUE},
-    {"CellAP", FALSE},
-    {"CellAP_BDelay", FALSE},
-    {"CellAP_Hop_Seq", FALSE},
-    {"CellAP_Id", TRUE},
-    {"PCCARDAttributeMemoryAddress", TRUE},
+    {"CardType", FALSE},       {"Diversity", FALSE}, {"InterruptNumber", FALSE},
+    {"IoBaseAddress", TRUE},   {"CellAP", FALSE},    {"CellAP_BDelay", FALSE},
+    {"CellAP_Hop_Seq", FALSE}, {"CellAP_Id", TRUE},  {"PCCARDAttributeMemoryAddress", TRUE},
     {"Net_Id", TRUE},
 };
 
-void StoreParameterValue(LPCSTR ValueName, const BYTE* Data, DWORD DataLength) {
+void StoreParameterValue(LPCSTR ValueName, const BYTE *Data, DWORD DataLength) {
   for (int i = 0; i < CURRENT_VALUE_COUNT; i++) {
     if (!SameTextNoCase(ValueName, ParameterValues[i].Name)) continue;
     /* The first four bytes, least significant first; missing bytes count as 0. */
@@ -61,7 +55,7 @@ BOOL FindInstanceKey(LPSTR Name) {
    skipped, and only the data bytes that the registry returned are looked at. */
 static void ReadParameterValues(HKEY Parameters, DWORD ValueCount, DWORD LongestData) {
   DWORD BufferSize = LongestData > 4 ? LongestData : 4;
-  BYTE* Data = (BYTE*)PageHeapAlloc(LibraryHeap, (LONG)BufferSize);
+  BYTE *Data = (BYTE *)PageHeapAlloc(LibraryHeap, (LONG)BufferSize);
   if (!Data) return;
   for (DWORD Index = 0; Index <= ValueCount; Index++) {
     CHAR ValueName[VALUE_NAME_SIZE];

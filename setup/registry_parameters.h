@@ -37,6 +37,6 @@ void CloseServicesKey(void);
    the registry spells it, in name (260 characters); FALSE when there is none. */
 BOOL FindInstanceKey(LPSTR Name);
 /* Writes the current-value text of a value whose name is one of the ten. */
-void StoreParameterValue(LPCSTR ValueName, const BYTE* Data, DWORD DataLength);
+void StoreParameterValue(LPCSTR ValueName, const BYTE *Data, DWORD DataLength);
 
 #endif

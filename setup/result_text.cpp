@@ -31,7 +31,7 @@ void PutStatusDigitAndComma(void) {
 
 static void AppendField(LPCSTR Text) {
   size_t Length = strlen(Text);
-  if (WritePosition + Length + 2 > sizeof(ResultText)) return;  /* never past the buffer */
+  if (WritePosition + Length + 2 > sizeof(ResultText)) return; /* never past the buffer */
   memcpy(ResultText + WritePosition, Text, Length);
   WritePosition += (int)Length;
   ResultText[WritePosition++] = ',';
@@ -53,7 +53,7 @@ static void ControlText(HWND Dialog, int Control, LPSTR Text) {
 static void AppendHexField(HWND Dialog, int Control, int MaxDigits) {
   CHAR Text[CONTROL_TEXT_SIZE];
   ControlText(Dialog, Control, Text);
-  const CHAR* From = strlen(Text) >= 2 ? Text + 2 : Text + strlen(Text);
+  const CHAR *From = strlen(Text) >= 2 ? Text + 2 : Text + strlen(Text);
   CHAR Digits[CONTROL_TEXT_SIZE];
   int Count = 0;
   while (Count < MaxDigits && isxdigit((unsigned char)From[Count])) {

@@ -19,16 +19,16 @@ BOOL CheckDriverLine(LPCSTR Path) {
   if (!Path || strlen(Path) > SCAN_PATH_LENGTH) return 0;
   strcpy(ScanPath, Path);
   BlockListPoolInit(&ScanPool);
-  COMPARE_SET* Set = CompareSetNew();
+  COMPARE_SET *Set = CompareSetNew();
   if (Set) Set->FirstScan = DirScanBuild(ScanPath, TRUE);
-  FILE_ENTRY* Entry = DirScanFirstFile(Set ? Set->FirstScan : NULL);
-  FILE_LINES* FileLines = FileLinesNew(Entry, FALSE);
+  FILE_ENTRY *Entry = DirScanFirstFile(Set ? Set->FirstScan : NULL);
+  FILE_LINES *FileLines = FileLinesNew(Entry, FALSE);
   BLOCK_LIST Lines = FileLinesGet(FileLines);
   BLOCK_LIST RangeList = BlockListCreate(&ScanPool);
-  LINE_RANGE* Range =
-      LineRangeNew((LINE_RECORD*)BlockListFirst(Lines), (LINE_RECORD*)BlockListLast(Lines), RangeList);
+  LINE_RANGE *Range =
+      LineRangeNew((LINE_RECORD *)BlockListFirst(Lines), (LINE_RECORD *)BlockListLast(Lines), RangeList);
   BOOL Found = FALSE;
-  for (LINE_RECORD* Line = LineRangeFirst(Range); Line; Line = (LINE_RECORD*)BlockListNext(Line)) {
+  for (LINE_RECORD *Line = LineRangeFirst(Range); Line; Line = (LINE_RECORD *)BlockListNext(Line)) {
     if (BeginsWithDriverName(LineText(Line))) {
       Found = TRUE;
       break;

@@ -30,7 +30,7 @@ typedef struct _FIELD {
   LPCSTR Message;
 } FIELD;
 
-static BOOL IsOneOf(LPCSTR Text, const LPCSTR* Valid, size_t Count) {
+static BOOL IsOneOf(LPCSTR Text, const LPCSTR *Valid, size_t Count) {
   for (size_t i = 0; i < Count; i++)
     if (SameTextNoCase(Text, Valid[i])) return TRUE;
   return FALSE;
@@ -39,7 +39,7 @@ static BOOL IsOneOf(LPCSTR Text, const LPCSTR* Valid, size_t Count) {
 static BOOL SameAsText(LPCSTR Valid, LPCVOID Text) { return SameTextNoCase((LPCSTR)Text, Valid); }
 
 /* One of the values that the list offers. */
-static BOOL InRange(LPCSTR Text, const LIST_RANGE* Range) { return ForEachListText(Range, SameAsText, Text); }
+static BOOL InRange(LPCSTR Text, const LIST_RANGE *Range) { return ForEachListText(Range, SameAsText, Text); }
 
 static BOOL IsCardType(LPCSTR Text) {
   static const LPCSTR Valid[] = {"PCMCIA", "WPOS/ISA"};
@@ -79,7 +79,7 @@ static const FIELD Fields[FIELD_COUNT] = {
 };
 
 static void CheckField(int Index) {
-  const FIELD* Field = &Fields[Index];
+  const FIELD *Field = &Fields[Index];
   CHAR Text[FIELD_TEXT_SIZE];
   GetDlgItemTextA(DialogWindow, Field->Control, Text, FIELD_TEXT_SIZE);
   if (Field->IsValid(Text)) {
@@ -124,7 +124,7 @@ void ResetValidation(void) {
 
 void ShowFirstMessage(void) {
   if (!PendingMessages) return;
-  VALIDATION_MESSAGE* First = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
+  VALIDATION_MESSAGE *First = (VALIDATION_MESSAGE *)BlockListFirst(PendingMessages);
   if (!First) return;
   CHAR Text[sizeof(First->Text)];
   memcpy(Text, First->Text, sizeof(Text));
@@ -136,9 +136,9 @@ void ShowFirstMessage(void) {
 
 void RemoveMessages(LPCSTR Key) {
   if (!PendingMessages) return;
-  VALIDATION_MESSAGE* Message = (VALIDATION_MESSAGE*)BlockListFirst(PendingMessages);
+  VALIDATION_MESSAGE *Message = (VALIDATION_MESSAGE *)BlockListFirst(PendingMessages);
   while (Message) {
-    VALIDATION_MESSAGE* Next = (VALIDATION_MESSAGE*)BlockListNext(Message);
+    VALIDATION_MESSAGE *Next = (VALIDATION_MESSAGE *)BlockListNext(Message);
     if (SameTextNoCase(Message->Key, Key)) BlockListRemove(&MessagePool, Message);
     Message = Next;
   }

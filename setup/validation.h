@@ -11,8 +11,8 @@
 #include "block_list.h"
 
 typedef struct _VALIDATION_MESSAGE {
-  CHAR Key[30];   /* the field's key */
-  CHAR Text[80];  /* what the status line shows */
+  CHAR Key[30];  /* the field's key */
+  CHAR Text[80]; /* what the status line shows */
 } VALIDATION_MESSAGE;
 
 static_assert(sizeof(VALIDATION_MESSAGE) == 110, "VALIDATION_MESSAGE layout");

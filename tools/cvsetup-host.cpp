@@ -14,22 +14,23 @@
 #include <string>
 #endif
 
-typedef BOOL(WINAPI* DODIALOG_PROC)(DWORD count, LPSTR* args, LPSTR* textOut);
+typedef BOOL(WINAPI *DODIALOG_PROC)(DWORD count, LPSTR *args, LPSTR *textOut);
 
-static const char kUsage[] = "usage: cvsetup-host MODE [ARG]\n"
-                             "  MODE 1 PATH: does PATH hold a line that begins with CVLAN (2) or not (0)\n"
-                             "  MODE 0: the configuration dialog of a new installation\n"
-                             "  MODE 99999: the configuration dialog of the installed adapter\n";
+static const char kUsage[] =
+    "usage: cvsetup-host MODE [ARG]\n"
+    "  MODE 1 PATH: does PATH hold a line that begins with CVLAN (2) or not (0)\n"
+    "  MODE 0: the configuration dialog of a new installation\n"
+    "  MODE 99999: the configuration dialog of the installed adapter\n";
 
 #ifdef _WIN32
 
-static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
-  const char* chosen = getenv("CVSETUP_LIBRARY");
+static HMODULE LoadSetupLibrary(char *name, size_t nameSize) {
+  const char *chosen = getenv("CVSETUP_LIBRARY");
   if (chosen && *chosen) {
     snprintf(name, nameSize, "%s", chosen);
   } else {
     DWORD length = GetModuleFileNameA(NULL, name, (DWORD)nameSize);
-    char* slash = length && length < nameSize ? strrchr(name, '\\') : NULL;
+    char *slash = length && length < nameSize ? strrchr(name, '\\') : NULL;
     if (slash && (size_t)(slash + 1 - name) + sizeof("cvsetup.dll") <= nameSize)
       strcpy(slash + 1, "cvsetup.dll");
     else
@@ -38,11 +39,11 @@ static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
   return LoadLibraryA(name);
 }
 
-static void ReportLoadFailure(const char* name) {
+static void ReportLoadFailure(const char *name) {
   fprintf(stderr, "cvsetup-host: cannot load %s (error %lu)\n", name, (unsigned long)GetLastError());
 }
 
-static void ReportMissingEntry(const char* name) {
+static void ReportMissingEntry(const char *name) {
   fprintf(stderr, "cvsetup-host: %s has no DoDialog (error %lu)\n", name, (unsigned long)GetLastError());
 }
 
@@ -51,12 +52,12 @@ static void ReportMissingEntry(const char* name) {
 // On this host the library is a shared object: the file is named by its host
 // path, so that a failure names the file the loader was given, with its reason.
 static std::string HostLibraryPath() {
-  const char* chosen = getenv("CVSETUP_LIBRARY");
+  const char *chosen = getenv("CVSETUP_LIBRARY");
   std::string path;
   if (chosen && *chosen) {
     path = chosen;
     if (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) path = path.substr(2);
-    for (char& c : path)
+    for (char &c : path)
       if (c == '\\') c = '/';
     // A Windows library name X.dll stands for libX.so in the same folder.
     size_t slash = path.rfind('/');
@@ -64,7 +65,7 @@ static std::string HostLibraryPath() {
     std::string base = path.substr(folder.size());
     if (base.size() > 4 && strcasecmp(base.c_str() + base.size() - 4, ".dll") == 0) {
       base = base.substr(0, base.size() - 4);
-      for (char& c : base) c = (char)tolower((unsigned char)c);
+      for (char &c : base) c = (char)tolower((unsigned char)c);
       path = folder + "lib" + base + ".so";
     }
   } else {
@@ -76,40 +77,38 @@ static std::string HostLibraryPath() {
   return error ? path : absolute.lexically_normal().string();
 }
 
-static HMODULE LoadSetupLibrary(char* name, size_t nameSize) {
+static HMODULE LoadSetupLibrary(char *name, size_t nameSize) {
   snprintf(name, nameSize, "%s", HostLibraryPath().c_str());
   HMODULE library = LoadLibraryA(name);
   // Installed, the library lives in lib/, which the program's run path names.
-  const char* chosen = getenv("CVSETUP_LIBRARY");
+  const char *chosen = getenv("CVSETUP_LIBRARY");
   if (!library && !(chosen && *chosen)) library = LoadLibraryA("cvsetup.dll");
   return library;
 }
 
 // The loader's own reason, without the file name it starts with.
-static std::string LoaderReason(const char* name) {
-  void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+static std::string LoaderReason(const char *name) {
+  void *handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
   if (handle) {
     dlclose(handle);
     return "the loader opens it, but it is not a library this program can use";
   }
-  const char* text = dlerror();
+  const char *text = dlerror();
   std::string reason = text ? text : "unknown reason";
   std::string prefix = std::string(name) + ": ";
   if (reason.compare(0, prefix.size(), prefix) == 0) reason = reason.substr(prefix.size());
   return reason;
 }
 
-static void ReportLoadFailure(const char* name) {
+static void ReportLoadFailure(const char *name) {
   fprintf(stderr, "cvsetup-host: cannot load %s: %s\n", name, LoaderReason(name).c_str());
 }
 
-static void ReportMissingEntry(const char* name) {
-  fprintf(stderr, "cvsetup-host: %s has no DoDialog\n", name);
-}
+static void ReportMissingEntry(const char *name) { fprintf(stderr, "cvsetup-host: %s has no DoDialog\n", name); }
 
 #endif
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   if (argc == 2 && strcmp(argv[1], "--help") == 0) {
     fputs(kUsage, stdout);
     return 0;
@@ -128,7 +127,7 @@ int main(int argc, char** argv) {
     ReportLoadFailure(name);
     return 1;
   }
-  DODIALOG_PROC doDialog = (DODIALOG_PROC)(void*)GetProcAddress(library, "DoDialog");
+  DODIALOG_PROC doDialog = (DODIALOG_PROC)(void *)GetProcAddress(library, "DoDialog");
   if (!doDialog) {
     ReportMissingEntry(name);
     return 1;

@@ -8,18 +8,18 @@
 #include <stdio.h>
 #include <string.h>
 
-typedef BOOL(WINAPI* DODIALOG_PROC)(DWORD count, LPSTR* args, LPSTR* textOut);
+typedef BOOL(WINAPI *DODIALOG_PROC)(DWORD count, LPSTR *args, LPSTR *textOut);
 
 static const char Caption[] = "Veltrane Systems Corvane NT Installation";
 
 typedef struct KEYS {
   int Count;
-  char** Names;
+  char **Names;
   DWORD DialogThread;
 } KEYS;
 
 // The dialog manager handles these through WM_KEYDOWN to the focused control.
-static UINT NamedKey(const char* name) {
+static UINT NamedKey(const char *name) {
   if (strcmp(name, "Tab") == 0) return VK_TAB;
   if (strcmp(name, "Enter") == 0) return VK_RETURN;
   if (strcmp(name, "Escape") == 0) return VK_ESCAPE;
@@ -59,7 +59,7 @@ static void TypeKey(HWND dialog, UINT virtualKey, char character) {
 }
 
 static DWORD WINAPI SendKeys(LPVOID parameter) {
-  KEYS* keys = (KEYS*)parameter;
+  KEYS *keys = (KEYS *)parameter;
   HWND dialog = NULL;
   for (int i = 0; i < 600 && !dialog; i++) {
     dialog = FindWindowA(NULL, Caption);
@@ -73,12 +73,12 @@ static DWORD WINAPI SendKeys(LPVOID parameter) {
   // Sharing the dialog thread's input state makes its focus this thread's GetFocus.
   AttachThreadInput(GetCurrentThreadId(), keys->DialogThread, TRUE);
   for (int k = 0; k < keys->Count && IsWindow(dialog); k++) {
-    const char* name = keys->Names[k];
+    const char *name = keys->Names[k];
     UINT virtualKey = NamedKey(name);
     if (virtualKey) {
       TypeKey(dialog, virtualKey, 0);
     } else {
-      for (const char* c = name; *c; c++) {
+      for (const char *c = name; *c; c++) {
         // A character that needs Shift or has no key here comes as a character alone.
         SHORT scan = VkKeyScanA(*c);
         TypeKey(dialog, scan == -1 || (scan & 0xFF00) ? 0 : (UINT)(scan & 0xFF), *c);
@@ -89,20 +89,20 @@ static DWORD WINAPI SendKeys(LPVOID parameter) {
   return 0;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: cvsetup-keys MODE [KEY...]\n");
     return 2;
   }
   char name[MAX_PATH + 64];
   DWORD length = GetModuleFileNameA(NULL, name, MAX_PATH);
-  char* slash = length && length < MAX_PATH ? strrchr(name, '\\') : NULL;
+  char *slash = length && length < MAX_PATH ? strrchr(name, '\\') : NULL;
   if (slash)
     strcpy(slash + 1, "cvsetup.dll");
   else
     strcpy(name, "cvsetup.dll");
   HMODULE library = LoadLibraryA(name);
-  DODIALOG_PROC doDialog = library ? (DODIALOG_PROC)(void*)GetProcAddress(library, "DoDialog") : NULL;
+  DODIALOG_PROC doDialog = library ? (DODIALOG_PROC)(void *)GetProcAddress(library, "DoDialog") : NULL;
   if (!doDialog) {
     fprintf(stderr, "cvsetup-keys: cannot load DoDialog of %s (error %lu)\n", name, (unsigned long)GetLastError());
     return 1;

@@ -27,12 +27,12 @@ const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 enum class RootKind { kMissing, kNotAFolder, kEmpty, kOtherFiles, kMachine };
 
 // What the root holds: a machine has a registry, DOS device names or devices.
-RootKind Examine(const std::string& root) {
+RootKind Examine(const std::string &root) {
   std::error_code error;
   if (!std::filesystem::exists(root, error)) return RootKind::kMissing;
   if (!std::filesystem::is_directory(root, error)) return RootKind::kNotAFolder;
   bool others = false;
-  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+  for (const auto &entry : std::filesystem::directory_iterator(root, error)) {
     std::string name = entry.path().filename().string();
     if (name == "registry.reg" || name == "dosdevices" || name == "devices") return RootKind::kMachine;
     if (name != ".lock") others = true;
@@ -56,7 +56,7 @@ std::vector<std::string> DefinedNames() {
 }
 
 // The first services subkey that the adapter library accepts, in enumeration order.
-std::optional<std::string> FindInstance(const winapi::RegistryKey& services) {
+std::optional<std::string> FindInstance(const winapi::RegistryKey &services) {
   for (size_t i = 0; i < services.SubkeyCount(); ++i)
     if (IsInstanceName(services.Subkey(i).name())) return services.Subkey(i).name();
   return std::nullopt;
@@ -64,7 +64,7 @@ std::optional<std::string> FindInstance(const winapi::RegistryKey& services) {
 
 // The registry, the instance key and the device, as the adapter library meets
 // them; true when it would accept the driver.
-bool CheckAdapter(const std::string& root) {
+bool CheckAdapter(const std::string &root) {
   std::string file = root + "/registry.reg";
   std::optional<std::string> text = winapi::ReadWholeFile(file);
   winapi::RegistryKey machine;
@@ -83,7 +83,7 @@ bool CheckAdapter(const std::string& root) {
     CheckLine("registry: " + file + " parses");
   }
 
-  const winapi::RegistryKey* services = machine.FindPath(kServices);
+  const winapi::RegistryKey *services = machine.FindPath(kServices);
   std::optional<std::string> instance = services ? FindInstance(*services) : std::nullopt;
   if (!instance) {
     CheckLine(std::string("instance: no key cvlan1 to cvlan4 under HKEY_LOCAL_MACHINE\\") + kServices);
@@ -108,8 +108,7 @@ bool CheckAdapter(const std::string& root) {
   CheckLine("device: " + target + how);
 
   bool accepted = false;
-  AdapterAccess access =
-      WithAdapter(root, *device, [&](AdapterState& state) { accepted = CheckDriverVersion(state); });
+  AdapterAccess access = WithAdapter(root, *device, [&](AdapterState &state) { accepted = CheckDriverVersion(state); });
   if (access != AdapterAccess::kDone) {
     CheckLine("driver version: unknown, " + DevicePath(root, *device) + " is not a simulated adapter's state");
     return false;
@@ -117,9 +116,9 @@ bool CheckAdapter(const std::string& root) {
   return accepted;
 }
 
-}  // namespace
+} // namespace
 
-int CheckMachine(const std::string& root) {
+int CheckMachine(const std::string &root) {
   CheckLine("machine: " + root);
   switch (Examine(root)) {
     case RootKind::kMissing:
@@ -130,8 +129,9 @@ int CheckMachine(const std::string& root) {
       CheckLine("no machine there: it is not a folder");
       return CheckVerdict(false);
     case RootKind::kOtherFiles:
-      CheckLine("no machine there: the folder holds other files, so no program makes one in it "
-           "(use another CVLAN_SYSROOT, or 'cvsim init')");
+      CheckLine(
+          "no machine there: the folder holds other files, so no program makes one in it "
+          "(use another CVLAN_SYSROOT, or 'cvsim init')");
       return CheckVerdict(false);
     case RootKind::kMachine:
       break;
@@ -140,7 +140,7 @@ int CheckMachine(const std::string& root) {
   bool found = CheckAdapter(root);
   std::vector<std::string> defined = DefinedNames();
   std::string names;
-  for (const std::string& name : defined) names += (names.empty() ? "" : ", ") + name;
+  for (const std::string &name : defined) names += (names.empty() ? "" : ", ") + name;
   CheckLine(defined.empty() ? "DOS device names: none defined" : "DOS device names: left defined: " + names);
   std::error_code error;
   if (std::filesystem::exists(root + "/dosdevices/.fail-removal", error))
@@ -148,4 +148,4 @@ int CheckMachine(const std::string& root) {
   return CheckVerdict(found);
 }
 
-}  // namespace cvsim
+} // namespace cvsim

@@ -18,9 +18,9 @@ class PosixHost : public Host {
  public:
   explicit PosixHost(std::string root) : root_(std::move(root)) {}
 
-  const char* Invocation() const override { return "cvsim [--root DIR]"; }
+  const char *Invocation() const override { return "cvsim [--root DIR]"; }
 
-  int Init(const InitOptions& options) override {
+  int Init(const InitOptions &options) override {
     MachineOptions machine;
     machine.cellAp = options.setup.cellAp;
     machine.versionMajor = options.setup.versionMajor;
@@ -37,15 +37,14 @@ class PosixHost : public Host {
   }
 
   // The machine's adapter: the first of its devices in name order.
-  int OnAdapter(const AdapterAct& act) override {
+  int OnAdapter(const AdapterAct &act) override {
     EnsureMachine();
     std::vector<std::string> devices = ListDevices(root());
     if (devices.empty()) return Fail("the machine at " + root() + " has no simulated adapter");
     int status = 0;
     Output output;
-    AdapterAccess access = WithAdapter(root(), devices.front(), [&](AdapterState& state) {
-      status = act(state, HostMilliseconds(), output);
-    });
+    AdapterAccess access = WithAdapter(root(), devices.front(),
+                                       [&](AdapterState &state) { status = act(state, HostMilliseconds(), output); });
     switch (access) {
       case AdapterAccess::kDone:
         Print(output);
@@ -82,7 +81,7 @@ class PosixHost : public Host {
   }
 
  private:
-  const std::string& root() {
+  const std::string &root() {
     if (root_.empty()) root_ = winapi::SystemRootPath();
     return root_;
   }
@@ -96,11 +95,11 @@ class PosixHost : public Host {
   std::string root_;
 };
 
-}  // namespace
+} // namespace
 
-}  // namespace cvsim
+} // namespace cvsim
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   cvsim::Args args(argv + 1, argv + argc);
   std::string root;
   size_t next = 0;

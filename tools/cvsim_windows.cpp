@@ -18,7 +18,7 @@ namespace cvsim {
 namespace {
 
 constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
-constexpr char kDriverImage[] = "cvlan1.sys";  // built beside cvsim.exe
+constexpr char kDriverImage[] = "cvlan1.sys"; // built beside cvsim.exe
 constexpr int kAttempts = 50;
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
@@ -27,8 +27,8 @@ class Device {
  public:
   Device() = default;
   explicit Device(HANDLE handle) : handle_(handle) {}
-  Device(Device&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
-  Device& operator=(Device&& other) noexcept {
+  Device(Device &&other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+  Device &operator=(Device &&other) noexcept {
     std::swap(handle_, other.handle_);
     return *this;
   }
@@ -37,14 +37,14 @@ class Device {
   }
   explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-  DWORD Get(StateTransfer& transfer) const {
+  DWORD Get(StateTransfer &transfer) const {
     DWORD returned = 0;
     if (!DeviceIoControl(handle_, kIoctlGetState, nullptr, 0, &transfer, sizeof transfer, &returned, nullptr))
       return GetLastError();
     return returned == sizeof transfer && transfer.magic == kTransferMagic ? ERROR_SUCCESS : ERROR_INVALID_DATA;
   }
 
-  DWORD Put(StateTransfer& transfer) const {
+  DWORD Put(StateTransfer &transfer) const {
     DWORD returned = 0;
     return DeviceIoControl(handle_, kIoctlPutState, &transfer, sizeof transfer, nullptr, 0, &returned, nullptr)
                ? ERROR_SUCCESS
@@ -56,7 +56,7 @@ class Device {
 };
 
 // "\Device\NAME", opened as a kernel device: no DOS device name is needed.
-Device OpenKernelDevice(const std::string& name) {
+Device OpenKernelDevice(const std::string &name) {
   std::wstring path = L"\\Device\\" + std::wstring(name.begin(), name.end());
   UNICODE_STRING unicode;
   RtlInitUnicodeString(&unicode, path.c_str());
@@ -64,23 +64,23 @@ Device OpenKernelDevice(const std::string& name) {
   InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
   IO_STATUS_BLOCK io;
   HANDLE handle = INVALID_HANDLE_VALUE;
-  NTSTATUS status = NtCreateFile(&handle, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr, 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT,
-                                 nullptr, 0);
+  NTSTATUS status =
+      NtCreateFile(&handle, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr, 0,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
   return status >= 0 ? Device(handle) : Device();
 }
 
 // The services that cvsim made carry this display name.
 constexpr char kDisplayName[] = "Simulated adapter (cvsim)";
 
-bool IsSimulatedAdapter(const std::string& name) {
+bool IsSimulatedAdapter(const std::string &name) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kServicesKey) + "\\" + name).c_str(), 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kServicesKey) + "\\" + name).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS)
     return false;
   char display[64] = "";
   DWORD size = sizeof display - 1, type = 0;
-  LONG read = RegQueryValueExA(key, "DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(display), &size);
+  LONG read = RegQueryValueExA(key, "DisplayName", nullptr, &type, reinterpret_cast<BYTE *>(display), &size);
   RegCloseKey(key);
   return read == ERROR_SUCCESS && type == REG_SZ && std::strcmp(display, kDisplayName) == 0;
 }
@@ -99,7 +99,7 @@ std::vector<std::string> Adapters() {
 }
 
 // The device of a simulated adapter's service, when its driver runs and answers.
-Device OpenAdapter(const std::string& name) {
+Device OpenAdapter(const std::string &name) {
   Device device = OpenKernelDevice(name);
   auto probe = std::make_unique<StateTransfer>();
   if (!device || device.Get(*probe) != ERROR_SUCCESS) return Device();
@@ -135,7 +135,7 @@ void StopService(SC_HANDLE service) {
 
 // Runs `act` on the adapter behind `device` as one step: again from a new
 // snapshot when a request changed the adapter before the put.
-int Step(const Device& device, const AdapterAct& act) {
+int Step(const Device &device, const AdapterAct &act) {
   auto snapshot = std::make_unique<StateTransfer>();
   auto work = std::make_unique<StateTransfer>();
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -143,8 +143,8 @@ int Step(const Device& device, const AdapterAct& act) {
     *work = *snapshot;
     Output output;
     int status = act(work->state, work->hostNowMs, output);
-    DWORD error = std::memcmp(&work->state, &snapshot->state, sizeof(AdapterState)) == 0 ? ERROR_SUCCESS
-                                                                                          : device.Put(*work);
+    DWORD error =
+        std::memcmp(&work->state, &snapshot->state, sizeof(AdapterState)) == 0 ? ERROR_SUCCESS : device.Put(*work);
     if (error == ERROR_SUCCESS) {
       Print(output);
       return status;
@@ -156,9 +156,9 @@ int Step(const Device& device, const AdapterAct& act) {
 
 class WindowsHost : public Host {
  public:
-  const char* Invocation() const override { return "cvsim"; }
+  const char *Invocation() const override { return "cvsim"; }
 
-  int Init(const InitOptions& options) override {
+  int Init(const InitOptions &options) override {
     if (!options.instanceKey) {
       std::fprintf(stderr, "cvsim: init --no-instance: a driver is started from its services key\n");
       return 2;
@@ -166,7 +166,7 @@ class WindowsHost : public Host {
     ServiceManager scm;
     if (!scm.get()) return Fail("cannot open the service control manager: " + ErrorText(GetLastError()));
     // One adapter on the machine, as on POSIX: the others go, running or not.
-    for (const std::string& other : Adapters())
+    for (const std::string &other : Adapters())
       if (lstrcmpiA(other.c_str(), options.instance.c_str()) != 0) Remove(scm.get(), other);
 
     SC_HANDLE service = OpenServiceA(scm.get(), options.instance.c_str(), SERVICE_ALL_ACCESS);
@@ -189,7 +189,7 @@ class WindowsHost : public Host {
 
     Device device = OpenAdapter(options.instance);
     if (!device) return Fail("the driver " + options.instance + " runs but does not answer");
-    return Step(device, [&](AdapterState& state, uint64_t hostNowMs, Output&) {
+    return Step(device, [&](AdapterState &state, uint64_t hostNowMs, Output &) {
       InitAdapter(state, options.setup);
       SyncClock(state, hostNowMs);
       if (options.frozen) Freeze(state);
@@ -198,14 +198,14 @@ class WindowsHost : public Host {
   }
 
   // The machine's adapter: the first one running, in the registry's order.
-  int OnAdapter(const AdapterAct& act) override {
-    for (const std::string& name : Adapters())
+  int OnAdapter(const AdapterAct &act) override {
+    for (const std::string &name : Adapters())
       if (Device device = OpenAdapter(name)) return Step(device, act);
     return Fail("no simulated adapter driver runs (cvsim init starts one)");
   }
 
   bool HasAdapter() override {
-    for (const std::string& name : Adapters())
+    for (const std::string &name : Adapters())
       if (OpenAdapter(name)) return true;
     return false;
   }
@@ -240,7 +240,8 @@ class WindowsHost : public Host {
     bool defined = QueryDosDeviceA(instance.c_str(), target, sizeof target) != 0;
     std::string device = defined ? std::string(target) : "\\Device\\" + instance;
     const std::string prefix = "\\Device\\";
-    Device adapter = device.compare(0, prefix.size(), prefix) == 0 ? OpenAdapter(device.substr(prefix.size())) : Device();
+    Device adapter =
+        device.compare(0, prefix.size(), prefix) == 0 ? OpenAdapter(device.substr(prefix.size())) : Device();
     auto transfer = std::make_unique<StateTransfer>();
     bool found = adapter && adapter.Get(*transfer) == ERROR_SUCCESS;
     std::string how = defined ? " (the target of the DOS device name " + instance + ")" : "";
@@ -253,7 +254,7 @@ class WindowsHost : public Host {
 
  private:
   // The driver image beside cvsim.exe, copied to system32\drivers\NAME.sys.
-  static int CopyImage(const std::string& name, std::string& target) {
+  static int CopyImage(const std::string &name, std::string &target) {
     char self[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
     if (length == 0 || length >= sizeof self) return Fail("cannot find cvsim.exe's folder");
@@ -269,28 +270,29 @@ class WindowsHost : public Host {
     return 0;
   }
 
-  static int Start(SC_HANDLE service, const std::string& name) {
+  static int Start(SC_HANDLE service, const std::string &name) {
     if (!StartServiceA(service, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
       return Fail("cannot start the driver " + name + ": " + ErrorText(GetLastError()));
     return WaitForState(service, SERVICE_RUNNING) ? 0 : Fail("the driver " + name + " does not run");
   }
 
   // The instance's Parameters key as a new installation writes it, as on POSIX.
-  static int WriteParameters(const InitOptions& options) {
+  static int WriteParameters(const InitOptions &options) {
     std::string path = std::string(kServicesKey) + "\\" + options.instance + "\\Parameters";
     HKEY key;
-    LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG error =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (error != ERROR_SUCCESS) return Fail("cannot write " + path + ": " + ErrorText(static_cast<DWORD>(error)));
-    for (const InstanceParameter& p : kInstanceParameters) {
+    for (const InstanceParameter &p : kInstanceParameters) {
       DWORD value = std::strcmp(p.name, kCellApParameter) == 0 ? (options.setup.cellAp ? 1 : 0) : p.value;
       if (error == ERROR_SUCCESS)
-        error = RegSetValueExA(key, p.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        error = RegSetValueExA(key, p.name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
     }
     RegCloseKey(key);
     return error == ERROR_SUCCESS ? 0 : Fail("cannot write " + path + ": " + ErrorText(static_cast<DWORD>(error)));
   }
 
-  static void Remove(SC_HANDLE scm, const std::string& name) {
+  static void Remove(SC_HANDLE scm, const std::string &name) {
     SC_HANDLE service = OpenServiceA(scm, name.c_str(), SERVICE_ALL_ACCESS);
     if (!service) return;
     StopService(service);
@@ -299,11 +301,11 @@ class WindowsHost : public Host {
   }
 };
 
-}  // namespace
+} // namespace
 
-}  // namespace cvsim
+} // namespace cvsim
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   cvsim::WindowsHost host;
   return cvsim::RunCommand(host, cvsim::Args(argv + 1, argv + argc));
 }

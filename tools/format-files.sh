@@ -6,6 +6,6 @@ CLANG_FORMAT=${CLANG_FORMAT:-clang-format}
 if [ -d .git ] || [ -f .git ]; then
   mapfile -t FORMAT_FILES < <(git ls-files -- '*.c' '*.cpp' '*.h')
 else
-  mapfile -t FORMAT_FILES < <(find adapter console monitor setup util winapi sim tools tests fuzz \
+  mapfile -t FORMAT_FILES < <(find adapter console monitor setup util winapi machine_store sim tools tests fuzz \
     -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) | sort)
 fi

@@ -20,15 +20,15 @@ extern BYTE AddressBuffer[ADDRESS_BUFFER_ENTRIES * CVL_ADDRESS_LENGTH];
 void PrintUsage(void);
 
 /* The functions, by letter. */
-void ShowConfiguration(void);                  /* A */
-void ShowAssociation(void);                    /* B */
-void SetPreferredAp(const char *ApId);         /* B <AP_ID> */
-void SetNetId(int argc, char **argv);          /* N, D */
-void ShowStatus(int argc, char **argv);        /* I */
-void ShowAcl(void);                            /* W */
-void AddAclEntry(int argc, char **argv);       /* X */
-void DeleteAclEntry(int argc, char **argv);    /* Y */
-void ClearAcl(void);                           /* Z */
+void ShowConfiguration(void);               /* A */
+void ShowAssociation(void);                 /* B */
+void SetPreferredAp(const char *ApId);      /* B <AP_ID> */
+void SetNetId(int argc, char **argv);       /* N, D */
+void ShowStatus(int argc, char **argv);     /* I */
+void ShowAcl(void);                         /* W */
+void AddAclEntry(int argc, char **argv);    /* X */
+void DeleteAclEntry(int argc, char **argv); /* Y */
+void ClearAcl(void);                        /* Z */
 
 /* Reads a hexadecimal number as "%x" does (white space, sign, "0x", digits up to
    the first other character), keeping the low 32 bits of a long one. FALSE when

@@ -18,8 +18,8 @@ void ShowConfiguration(void) {
            MemoryBase);
     printf("Net_ID = %X (%d)\n", NetId, NetId);
   }
-  if (Cvlapi(CVL_FN_GET_FIRMWARE, CVL_FIRMWARE_TEXT_LENGTH, FirmwareVersion, CVL_FIRMWARE_TEXT_LENGTH,
-             FirmwareDate) == CVL_SUCCESS) {
+  if (Cvlapi(CVL_FN_GET_FIRMWARE, CVL_FIRMWARE_TEXT_LENGTH, FirmwareVersion, CVL_FIRMWARE_TEXT_LENGTH, FirmwareDate) ==
+      CVL_SUCCESS) {
     FirmwareVersion[CVL_FIRMWARE_TEXT_LENGTH] = '\0';
     FirmwareDate[CVL_FIRMWARE_TEXT_LENGTH] = '\0';
     printf("Firmware: %s, Date: %s\n", FirmwareVersion, FirmwareDate);

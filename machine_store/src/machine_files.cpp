@@ -16,28 +16,28 @@
 namespace winapi {
 
 std::string SystemRootPath() {
-  const char* root = std::getenv("CVLAN_SYSROOT");
+  const char *root = std::getenv("CVLAN_SYSROOT");
   if (root && *root) return root;
   std::string state;
-  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+  if (const char *xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
     state = xdg;
   } else {
-    const char* home = std::getenv("HOME");
+    const char *home = std::getenv("HOME");
     state = std::string(home && *home ? home : "/tmp") + "/.local/state";
   }
   return state + "/cvlan-nt";
 }
 
-RootContent ExamineRoot(const std::string& root) {
+RootContent ExamineRoot(const std::string &root) {
   std::error_code error;
   std::filesystem::file_status status = std::filesystem::status(root, error);
   if (status.type() == std::filesystem::file_type::not_found) return RootContent::kNothing;
   if (status.type() != std::filesystem::file_type::directory) return RootContent::kOther;
   bool empty = true;
-  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+  for (const auto &entry : std::filesystem::directory_iterator(root, error)) {
     std::string name = entry.path().filename().string();
     if (name == "registry.reg" || name == "dosdevices" || name == "devices") return RootContent::kMachine;
-    if (name != ".lock") empty = false;  // a lock taken before the machine was made
+    if (name != ".lock") empty = false; // a lock taken before the machine was made
   }
   return empty && !error ? RootContent::kNothing : RootContent::kOther;
 }
@@ -52,7 +52,7 @@ StopsHeldBack::StopsHeldBack() {
 }
 
 StopsHeldBack::~StopsHeldBack() {
-  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a stop that came meanwhile takes effect now
+  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr); // a stop that came meanwhile takes effect now
 }
 
 bool LockFile(int fd) {
@@ -68,7 +68,7 @@ bool LockFile(int fd) {
   return true;
 }
 
-MachineLock::MachineLock(const std::string& root) {
+MachineLock::MachineLock(const std::string &root) {
   fd_ = ::open((root + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ >= 0 && !LockFile(fd_)) {
     ::close(fd_);
@@ -77,7 +77,7 @@ MachineLock::MachineLock(const std::string& root) {
 }
 
 MachineLock::~MachineLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock, before the stops are let through
+  if (fd_ >= 0) ::close(fd_); // closing releases the lock, before the stops are let through
 }
 
 namespace {
@@ -85,23 +85,23 @@ namespace {
 // Temporary files that writers of `path` killed before their rename left beside
 // it (`path`.tmp.PID.N): removed once their process no longer runs, so that kills
 // do not pile them up. Another process's file stays while it may still rename it.
-void RemoveLeftoversOfGoneWriters(const std::string& path) {
+void RemoveLeftoversOfGoneWriters(const std::string &path) {
   std::filesystem::path file(path);
   std::string prefix = file.filename().string() + ".tmp.";
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
+  for (const auto &entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
     std::string name = entry.path().filename().string();
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    char* end = nullptr;
+    char *end = nullptr;
     long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
     if (pid <= 0 || *end != '.' || pid == ::getpid()) continue;
     if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
   }
 }
 
-}  // namespace
+} // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
+bool WriteFileAtomically(const std::string &path, const std::string &content) {
   // Unique per process and per call, so that two threads writing one path never
   // share a temporary file.
   static std::atomic<unsigned> serial{0};
@@ -127,7 +127,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
   return true;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string &path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string content;
@@ -146,4 +146,4 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return content;
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -39,7 +39,7 @@ namespace {
 
 // The character escaped at s[at] (a NUL, then the UTF-8 bytes of a character
 // beyond Latin-1): its length in bytes, 0 when there is none.
-size_t EscapeAt(std::string_view s, size_t at, char32_t* character) {
+size_t EscapeAt(std::string_view s, size_t at, char32_t *character) {
   if (at + 2 >= s.size() || s[at] != '\0') return 0;
   unsigned char lead = static_cast<unsigned char>(s[at + 1]);
   size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC4 && lead < 0xE0 ? 2 : 0;
@@ -50,14 +50,14 @@ size_t EscapeAt(std::string_view s, size_t at, char32_t* character) {
     if ((next & 0xC0) != 0x80) return 0;
     c = c << 6 | (next & 0x3F);
   }
-  if (c < 0x100 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000) ||
-      (length == 3 && c < 0x800) || (length == 4 && c < 0x10000))
+  if (c < 0x100 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000) || (length == 3 && c < 0x800) ||
+      (length == 4 && c < 0x10000))
     return 0;
   *character = c;
   return length + 1;
 }
 
-void AppendEscaped(char32_t c, std::string* out) {
+void AppendEscaped(char32_t c, std::string *out) {
   *out += '\0';
   if (c < 0x800) {
     *out += static_cast<char>(0xC0 | c >> 6);
@@ -114,7 +114,7 @@ std::string Utf16Text(std::string_view text) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 std::string AnsiName(std::string_view name) {
   std::string ansi;
@@ -129,17 +129,16 @@ std::string AnsiName(std::string_view name) {
 
 // ---- the model -------------------------------------------------------------
 
-const RegistryKey* RegistryKey::FindSubkey(std::string_view name) const {
+const RegistryKey *RegistryKey::FindSubkey(std::string_view name) const {
   std::string upper = AsciiUpper(name);
-  auto it = std::lower_bound(subkeys_.begin(), subkeys_.end(), upper,
-                             [](const std::unique_ptr<RegistryKey>& key, const std::string& u) {
-                               return AsciiUpper(key->name_) < u;
-                             });
+  auto it = std::lower_bound(
+      subkeys_.begin(), subkeys_.end(), upper,
+      [](const std::unique_ptr<RegistryKey> &key, const std::string &u) { return AsciiUpper(key->name_) < u; });
   return it != subkeys_.end() && AsciiEqualNoCase((*it)->name_, name) ? it->get() : nullptr;
 }
 
-const RegistryKey* RegistryKey::FindPath(std::string_view path) const {
-  const RegistryKey* key = this;
+const RegistryKey *RegistryKey::FindPath(std::string_view path) const {
+  const RegistryKey *key = this;
   while (key && !path.empty()) {
     size_t end = std::min(path.find('\\'), path.size());
     if (end > 0) key = key->FindSubkey(path.substr(0, end));
@@ -148,18 +147,17 @@ const RegistryKey* RegistryKey::FindPath(std::string_view path) const {
   return key;
 }
 
-RegistryKey& RegistryKey::CreatePath(std::string_view path) {
-  RegistryKey* key = this;
+RegistryKey &RegistryKey::CreatePath(std::string_view path) {
+  RegistryKey *key = this;
   while (!path.empty()) {
     size_t end = std::min(path.find('\\'), path.size());
     if (end > 0) {
       std::string_view name = path.substr(0, end);
       std::string upper = AsciiUpper(name);
-      auto& children = key->subkeys_;
-      auto it = std::lower_bound(children.begin(), children.end(), upper,
-                                 [](const std::unique_ptr<RegistryKey>& child, const std::string& u) {
-                                   return AsciiUpper(child->name_) < u;
-                                 });
+      auto &children = key->subkeys_;
+      auto it = std::lower_bound(
+          children.begin(), children.end(), upper,
+          [](const std::unique_ptr<RegistryKey> &child, const std::string &u) { return AsciiUpper(child->name_) < u; });
       if (it == children.end() || !AsciiEqualNoCase((*it)->name_, name))
         it = children.insert(it, std::make_unique<RegistryKey>(std::string(name)));
       key = it->get();
@@ -171,13 +169,13 @@ RegistryKey& RegistryKey::CreatePath(std::string_view path) {
 
 bool RegistryKey::RemoveSubkey(std::string_view name) {
   auto it = std::find_if(subkeys_.begin(), subkeys_.end(),
-                         [&](const std::unique_ptr<RegistryKey>& key) { return AsciiEqualNoCase(key->name_, name); });
+                         [&](const std::unique_ptr<RegistryKey> &key) { return AsciiEqualNoCase(key->name_, name); });
   if (it == subkeys_.end()) return false;
   subkeys_.erase(it);
   return true;
 }
 
-const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
+const RegistryValue *RegistryKey::FindValue(std::string_view name) const {
   auto it = valueIndex_.find(AsciiUpper(name));
   return it == valueIndex_.end() ? nullptr : &values_[it->second];
 }
@@ -185,7 +183,7 @@ const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
 void RegistryKey::SetValue(RegistryValue value) {
   auto [it, added] = valueIndex_.try_emplace(AsciiUpper(value.name), values_.size());
   if (!added) {
-    RegistryValue& existing = values_[it->second];
+    RegistryValue &existing = values_[it->second];
     existing.type = value.type;
     existing.data = std::move(value.data);
     return;
@@ -211,7 +209,7 @@ void RegistryKey::SetBinary(std::string_view name, std::string_view bytes) {
 
 bool RegistryKey::RemoveValue(std::string_view name) {
   auto it = std::find_if(values_.begin(), values_.end(),
-                         [&](const RegistryValue& value) { return AsciiEqualNoCase(value.name, name); });
+                         [&](const RegistryValue &value) { return AsciiEqualNoCase(value.name, name); });
   if (it == values_.end()) return false;
   values_.erase(it);
   valueIndex_.clear();
@@ -280,7 +278,7 @@ std::string EightBitText(std::string_view text) {
         AppendEscaped(0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00), &narrow);
         i += 2;
       } else if (unit >= 0xD800 && unit < 0xE000) {
-        narrow += '?';  // half of a pair: no character
+        narrow += '?'; // half of a pair: no character
       } else {
         AppendEscaped(unit, &narrow);
       }
@@ -325,15 +323,15 @@ std::string_view RootNamed(std::string_view name) {
 struct ParsedKey {
   explicit ParsedKey(std::string name) : key(std::move(name)) {}
   RegistryKey key;                                           // its name and values
-  std::map<std::string, std::unique_ptr<ParsedKey>> subkeys;  // by upper-cased name
+  std::map<std::string, std::unique_ptr<ParsedKey>> subkeys; // by upper-cased name
 };
 
 // The tree as RegistryKeys; every subkey goes after those before it.
-RegistryKey Assemble(ParsedKey& parsed) {
+RegistryKey Assemble(ParsedKey &parsed) {
   RegistryKey key = std::move(parsed.key);
-  for (auto& [upper, child] : parsed.subkeys) {
+  for (auto &[upper, child] : parsed.subkeys) {
     std::string name = child->key.name();
-    RegistryKey built = Assemble(*child);  // the depth is at most kMaxKeyDepth
+    RegistryKey built = Assemble(*child); // the depth is at most kMaxKeyDepth
     key.CreatePath(name) = std::move(built);
   }
   return key;
@@ -343,14 +341,14 @@ class RegParser {
  public:
   explicit RegParser(std::string_view text) : text_(text) {}
 
-  bool Parse(RegistryFile* file, RegistryTextError* error) {
+  bool Parse(RegistryFile *file, RegistryTextError *error) {
     if (!ParseAll()) {
       if (error) *error = {lineNumber_, problem_};
       return false;
     }
     file->machine = Assemble(machine_);
     file->otherRoots.clear();
-    for (auto& [name, root] : roots_) {
+    for (auto &[name, root] : roots_) {
       if (root == &machine_) {
         file->machinePlace = file->otherRoots.size();
       } else {
@@ -366,7 +364,7 @@ class RegParser {
     return false;
   }
 
-  bool NextLine(std::string_view* line) {
+  bool NextLine(std::string_view *line) {
     if (offset_ >= text_.size()) return false;
     size_t end = text_.find('\n', offset_);
     if (end == std::string_view::npos) end = text_.size();
@@ -376,7 +374,7 @@ class RegParser {
       size_t mark = EndOfFileIn(*line);
       if (mark != std::string_view::npos) {
         *line = line->substr(0, mark);
-        offset_ = text_.size();  // nothing after the mark is read
+        offset_ = text_.size(); // nothing after the mark is read
       }
     }
     *line = TrimRight(*line);
@@ -431,9 +429,9 @@ class RegParser {
                   "HKEY_CLASSES_ROOT, HKEY_USERS or HKEY_CURRENT_CONFIG)");
     path.remove_prefix(rootName.size());
     if (!path.empty()) {
-      path.remove_prefix(1);  // the backslash after the root
+      path.remove_prefix(1); // the backslash after the root
       size_t depth = 0;
-      for (std::string_view rest = path; ;) {
+      for (std::string_view rest = path;;) {
         size_t end = std::min(rest.find('\\'), rest.size());
         if (end == 0) return Fail("an empty key name in the section's path");
         if (CharacterCount(rest.substr(0, end)) > kMaxKeyName) return Fail("a key name longer than 255 characters");
@@ -445,8 +443,8 @@ class RegParser {
     key_ = nullptr;
     deleted_ = deletion;
     if (deletion && path.empty()) return Fail("a whole root cannot be deleted");
-    ParsedKey* key = deletion ? FindRoot(root) : Root(root);
-    if (!key) return true;  // nothing there to delete
+    ParsedKey *key = deletion ? FindRoot(root) : Root(root);
+    if (!key) return true; // nothing there to delete
     for (std::string_view rest = path; !rest.empty();) {
       size_t end = std::min(rest.find('\\'), rest.size());
       std::string_view name = rest.substr(0, end);
@@ -456,7 +454,7 @@ class RegParser {
         return true;
       }
       auto [it, added] = key->subkeys.try_emplace(AsciiUpper(name));
-      if (added && deletion) {  // nothing there to delete
+      if (added && deletion) { // nothing there to delete
         key->subkeys.erase(it);
         return true;
       }
@@ -468,14 +466,14 @@ class RegParser {
     return true;
   }
 
-  ParsedKey* FindRoot(std::string_view name) {
-    for (auto& [rootName, root] : roots_)
+  ParsedKey *FindRoot(std::string_view name) {
+    for (auto &[rootName, root] : roots_)
       if (rootName == name) return root;
     return nullptr;
   }
 
-  ParsedKey* Root(std::string_view name) {
-    if (ParsedKey* root = FindRoot(name)) return root;
+  ParsedKey *Root(std::string_view name) {
+    if (ParsedKey *root = FindRoot(name)) return root;
     if (name == kMachine) {
       roots_.emplace_back(name, &machine_);
     } else {
@@ -486,7 +484,7 @@ class RegParser {
   }
 
   // A quoted text starting at s[0] == '"'; on success *s is what follows it.
-  bool ParseQuoted(std::string_view* s, std::string* out) {
+  bool ParseQuoted(std::string_view *s, std::string *out) {
     size_t i = 1;
     while (i < s->size() && (*s)[i] != '"') {
       if ((*s)[i] == '\\' && i + 1 < s->size() && ((*s)[i + 1] == '\\' || (*s)[i + 1] == '"')) ++i;
@@ -498,7 +496,7 @@ class RegParser {
   }
 
   // Comma-separated hex bytes, continued on following lines after a backslash.
-  bool ParseHexBytes(std::string_view s, std::string* bytes) {
+  bool ParseHexBytes(std::string_view s, std::string *bytes) {
     for (;;) {
       s = TrimLeft(s);
       if (s.empty() || s.front() == ';') return true;
@@ -527,7 +525,7 @@ class RegParser {
     }
   }
 
-  bool ParseData(std::string_view s, RegistryValue* value) {
+  bool ParseData(std::string_view s, RegistryValue *value) {
     if (!s.empty() && s.front() == '"') {
       value->type = REG_SZ;
       std::string text;
@@ -554,8 +552,7 @@ class RegParser {
     if (AsciiStartsWithNoCase(s, "hex(")) {
       size_t close = s.find(')');
       std::string_view digits = s.substr(4, close == std::string_view::npos ? 0 : close - 4);
-      if (close == std::string_view::npos || digits.empty() || digits.size() > 8 ||
-          s.substr(close + 1, 1) != ":" ||
+      if (close == std::string_view::npos || digits.empty() || digits.size() > 8 || s.substr(close + 1, 1) != ":" ||
           std::any_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) < 0; }))
         return Fail("hex(type): needs a hex type number");
       DWORD type = 0;
@@ -593,7 +590,7 @@ class RegParser {
       return true;
     }
     if (!ParseData(line, &value)) return false;
-    if (key_) key_->SetValue(std::move(value));  // none after a [-key] section
+    if (key_) key_->SetValue(std::move(value)); // none after a [-key] section
     return true;
   }
 
@@ -601,9 +598,9 @@ class RegParser {
   ParsedKey machine_{std::string(kMachine)};
   std::vector<std::unique_ptr<ParsedKey>> otherRoots_;
   // Every root in the order the file first names it: machine_ or one of otherRoots_.
-  std::vector<std::pair<std::string_view, ParsedKey*>> roots_;
-  RegistryKey* key_ = nullptr;
-  bool deleted_ = false;  // the last section was a deletion
+  std::vector<std::pair<std::string_view, ParsedKey *>> roots_;
+  RegistryKey *key_ = nullptr;
+  bool deleted_ = false; // the last section was a deletion
   size_t offset_ = 0;
   int lineNumber_ = 0;
   bool unicodeHex_ = false;
@@ -641,13 +638,13 @@ std::string HexLines(size_t column, std::string_view bytes) {
   return out;
 }
 
-bool QuotableString(const RegistryValue& value) {
-  const std::string& data = value.data;
+bool QuotableString(const RegistryValue &value) {
+  const std::string &data = value.data;
   return value.type == REG_SZ && !data.empty() && data.back() == '\0' &&
          data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
 }
 
-std::string ValueLine(const RegistryValue& value) {
+std::string ValueLine(const RegistryValue &value) {
   std::string line = value.name.empty() ? "@=" : Quoted(value.name) + "=";
   if (QuotableString(value)) return line + Quoted(std::string_view(value.data).substr(0, value.data.size() - 1));
   if (value.type == REG_DWORD && value.data.size() == 4) {
@@ -664,7 +661,7 @@ std::string ValueLine(const RegistryValue& value) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
     line += prefix;
-    if (IsStringType(value.type)) {  // version 5.00 holds these as UTF-16LE
+    if (IsStringType(value.type)) { // version 5.00 holds these as UTF-16LE
       bytes.clear();
       for (char c : value.data) {
         bytes += c;
@@ -677,19 +674,19 @@ std::string ValueLine(const RegistryValue& value) {
 
 // A root's own section is written when it has values, or when it is a root that
 // would otherwise leave no line at all (kept so that it reads back).
-void WriteKey(const RegistryKey& key, const std::string& path, bool isRoot, std::string* out,
+void WriteKey(const RegistryKey &key, const std::string &path, bool isRoot, std::string *out,
               bool keepEmptyRoot = false) {
   if (!isRoot || !key.values().empty() || (keepEmptyRoot && key.SubkeyCount() == 0)) {
     *out += "\n[" + path + "]\n";
-    for (const RegistryValue& value : key.values()) *out += ValueLine(value) + "\n";
+    for (const RegistryValue &value : key.values()) *out += ValueLine(value) + "\n";
   }
   for (size_t i = 0; i < key.SubkeyCount(); ++i)
     WriteKey(key.Subkey(i), path + "\\" + key.Subkey(i).name(), false, out);
 }
 
-}  // namespace
+} // namespace
 
-bool ParseRegistryText(std::string_view text, RegistryFile* file, RegistryTextError* error) {
+bool ParseRegistryText(std::string_view text, RegistryFile *file, RegistryTextError *error) {
   std::string eightBit = EightBitText(text);
   RegistryFile parsed;
   if (!RegParser(eightBit).Parse(&parsed, error)) {
@@ -700,7 +697,7 @@ bool ParseRegistryText(std::string_view text, RegistryFile* file, RegistryTextEr
   return true;
 }
 
-bool ParseRegistryText(std::string_view text, RegistryKey* machine, std::string* error) {
+bool ParseRegistryText(std::string_view text, RegistryKey *machine, std::string *error) {
   RegistryFile file;
   RegistryTextError problem;
   bool ok = ParseRegistryText(text, &file, &problem);
@@ -709,7 +706,7 @@ bool ParseRegistryText(std::string_view text, RegistryKey* machine, std::string*
   return ok;
 }
 
-std::string SerializeRegistryText(const RegistryFile& file) {
+std::string SerializeRegistryText(const RegistryFile &file) {
   std::string out(kHeader5);
   out += "\n";
   size_t machinePlace = std::min(file.machinePlace, file.otherRoots.size());
@@ -720,11 +717,11 @@ std::string SerializeRegistryText(const RegistryFile& file) {
   return HasEscape(out) ? Utf16Text(out) : out;
 }
 
-std::string SerializeRegistryText(const RegistryKey& machine) {
+std::string SerializeRegistryText(const RegistryKey &machine) {
   std::string out(kHeader5);
   out += "\n";
   WriteKey(machine, std::string(kMachine), true, &out);
   return HasEscape(out) ? Utf16Text(out) : out;
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -4,8 +4,8 @@
 
 #include "page_heap.h"
 
-COMPARE_SET* CompareSetNew(void) {
-  COMPARE_SET* set = (COMPARE_SET*)PageHeapAlloc(LibraryHeap, sizeof(COMPARE_SET));
+COMPARE_SET *CompareSetNew(void) {
+  COMPARE_SET *set = (COMPARE_SET *)PageHeapAlloc(LibraryHeap, sizeof(COMPARE_SET));
   if (!set) return NULL;
   set->FirstScan = NULL;
   set->SecondScan = NULL;
@@ -13,13 +13,13 @@ COMPARE_SET* CompareSetNew(void) {
   return set;
 }
 
-void CompareSetDelete(COMPARE_SET* set) {
+void CompareSetDelete(COMPARE_SET *set) {
   if (!set) return;
   DirScanFree(set->FirstScan);
   DirScanFree(set->SecondScan);
-  COMPARE_ITEM* item = (COMPARE_ITEM*)BlockListFirst(set->Items);
+  COMPARE_ITEM *item = (COMPARE_ITEM *)BlockListFirst(set->Items);
   while (item) {
-    COMPARE_ITEM* next = (COMPARE_ITEM*)BlockListNext(item);
+    COMPARE_ITEM *next = (COMPARE_ITEM *)BlockListNext(item);
     CompareItemDelete(item);
     item = next;
   }
@@ -27,7 +27,7 @@ void CompareSetDelete(COMPARE_SET* set) {
   PageHeapFree(LibraryHeap, set, sizeof(COMPARE_SET));
 }
 
-void CompareItemReset(COMPARE_ITEM* item) {
+void CompareItemReset(COMPARE_ITEM *item) {
   if (!item) return;
   for (int i = 0; i < COMPARE_ITEM_LISTS; i++)
     if (item->Lists[i]) BlockListDestroy(&ScanPool, &item->Lists[i]);
@@ -35,7 +35,7 @@ void CompareItemReset(COMPARE_ITEM* item) {
   FileLinesReset(item->SecondLines);
 }
 
-void CompareItemDelete(COMPARE_ITEM* item) {
+void CompareItemDelete(COMPARE_ITEM *item) {
   if (!item) return;
   CompareItemReset(item);
   FileLinesDelete(item->FirstLines);

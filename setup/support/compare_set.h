@@ -8,23 +8,23 @@
 #include "file_lines.h"
 
 typedef struct COMPARE_SET {
-  DIR_SCAN* FirstScan;
-  DIR_SCAN* SecondScan;
-  BLOCK_LIST Items;  // COMPARE_ITEM elements
+  DIR_SCAN *FirstScan;
+  DIR_SCAN *SecondScan;
+  BLOCK_LIST Items; // COMPARE_ITEM elements
 } COMPARE_SET;
 
 #define COMPARE_ITEM_LISTS 3
 #define COMPARE_ITEM_TEXTS 2
 
 typedef struct COMPARE_ITEM {
-  FILE_LINES* FirstLines;
-  FILE_LINES* SecondLines;
+  FILE_LINES *FirstLines;
+  FILE_LINES *SecondLines;
   BLOCK_LIST Lists[COMPARE_ITEM_LISTS];
   LPSTR Texts[COMPARE_ITEM_TEXTS];
-  DWORD OwnRecord;  // nonzero: a page-heap record of its own
+  DWORD OwnRecord; // nonzero: a page-heap record of its own
 } COMPARE_ITEM;
 
-COMPARE_SET* CompareSetNew(void);
-void CompareSetDelete(COMPARE_SET* set);
-void CompareItemReset(COMPARE_ITEM* item);
-void CompareItemDelete(COMPARE_ITEM* item);
+COMPARE_SET *CompareSetNew(void);
+void CompareSetDelete(COMPARE_SET *set);
+void CompareItemReset(COMPARE_ITEM *item);
+void CompareItemDelete(COMPARE_ITEM *item);

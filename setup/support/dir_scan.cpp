@@ -5,11 +5,11 @@
 
 #include "page_heap.h"
 
-static DIR_SCAN* ScanOf(const DIR_NODE* node) { return (DIR_SCAN*)node->RootPath; }
+static DIR_SCAN *ScanOf(const DIR_NODE *node) { return (DIR_SCAN *)node->RootPath; }
 
 // relName of a node named name under parent: the parent's relName, the name,
 // and a backslash unless that already ends in one; all lower case.
-static LPSTR NewRelName(const DIR_NODE* parent, LPCSTR name) {
+static LPSTR NewRelName(const DIR_NODE *parent, LPCSTR name) {
   size_t parentLength = parent ? strlen(parent->RelName) : 0;
   size_t nameLength = strlen(name);
   size_t length = parentLength + nameLength;
@@ -25,7 +25,7 @@ static LPSTR NewRelName(const DIR_NODE* parent, LPCSTR name) {
   return relName;
 }
 
-static void InitNode(DIR_NODE* node, DIR_NODE* parent, LPSTR relName, LPSTR rootPath) {
+static void InitNode(DIR_NODE *node, DIR_NODE *parent, LPSTR relName, LPSTR rootPath) {
   node->RelName = relName;
   node->RootPath = rootPath;
   node->Parent = parent;
@@ -47,15 +47,15 @@ static LPCSTR LastNameOf(LPCSTR relName, CHAR buffer[DIR_SCAN_ROOT_PATH]) {
   return LastPathComponent(buffer);
 }
 
-static void AddFileEntry(DIR_NODE* node, LPSTR name, DWORD size) {
+static void AddFileEntry(DIR_NODE *node, LPSTR name, DWORD size) {
   CharLowerBuffA(name, (DWORD)strlen(name));
-  FILE_ENTRY* before = (FILE_ENTRY*)BlockListFirst(node->FileList);
-  while (before && ComparePathNames(before->Name, name) <= 0) before = (FILE_ENTRY*)BlockListNext(before);
-  FILE_ENTRY* entry = (FILE_ENTRY*)BlockListInsertNewBefore(&ScanPool, node->FileList, before, sizeof(FILE_ENTRY));
+  FILE_ENTRY *before = (FILE_ENTRY *)BlockListFirst(node->FileList);
+  while (before && ComparePathNames(before->Name, name) <= 0) before = (FILE_ENTRY *)BlockListNext(before);
+  FILE_ENTRY *entry = (FILE_ENTRY *)BlockListInsertNewBefore(&ScanPool, node->FileList, before, sizeof(FILE_ENTRY));
   if (!entry) return;
   entry->Name = PageHeapCopyString(LibraryHeap, name);
   if (!entry->Name) {
-    BlockListRemove(&ScanPool, entry);  // an entry without a name is no entry
+    BlockListRemove(&ScanPool, entry); // an entry without a name is no entry
     return;
   }
   entry->Size = size;
@@ -64,16 +64,16 @@ static void AddFileEntry(DIR_NODE* node, LPSTR name, DWORD size) {
   entry->DeleteCopy = 0;
 }
 
-static void AddSubdirNode(DIR_NODE* parent, LPCSTR name) {
+static void AddSubdirNode(DIR_NODE *parent, LPCSTR name) {
   LPSTR relName = NewRelName(parent, name);
   if (!relName) return;
   CHAR newName[DIR_SCAN_ROOT_PATH];
   CHAR existingName[DIR_SCAN_ROOT_PATH];
   LPCSTR last = LastNameOf(relName, newName);
-  DIR_NODE* before = (DIR_NODE*)BlockListFirst(parent->SubdirList);
+  DIR_NODE *before = (DIR_NODE *)BlockListFirst(parent->SubdirList);
   while (before && ComparePathNames(LastNameOf(before->RelName, existingName), last) <= 0)
-    before = (DIR_NODE*)BlockListNext(before);
-  DIR_NODE* node = (DIR_NODE*)BlockListInsertNewBefore(&ScanPool, parent->SubdirList, before, sizeof(DIR_NODE));
+    before = (DIR_NODE *)BlockListNext(before);
+  DIR_NODE *node = (DIR_NODE *)BlockListInsertNewBefore(&ScanPool, parent->SubdirList, before, sizeof(DIR_NODE));
   if (!node) {
     PageHeapFreeString(LibraryHeap, relName);
     return;
@@ -92,7 +92,7 @@ static void JoinScanPath(LPSTR out, LPCSTR rootPath, LPCSTR relName, LPCSTR tail
   strcat(out, tail);
 }
 
-static void ReadDirectory(DIR_NODE* node, BOOL recursive) {
+static void ReadDirectory(DIR_NODE *node, BOOL recursive) {
   SIZE_T size = strlen(node->RootPath) + strlen(node->RelName) + 4;
   HLOCAL patternHandle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, size);
   LPSTR pattern = patternHandle ? (LPSTR)LocalLock(patternHandle) : NULL;
@@ -116,12 +116,12 @@ static void ReadDirectory(DIR_NODE* node, BOOL recursive) {
   node->Scanned = 1;
   node->WalkState = DIR_WALK_FILES;
   if (recursive) {
-    for (DIR_NODE* sub = (DIR_NODE*)BlockListFirst(node->SubdirList); sub; sub = (DIR_NODE*)BlockListNext(sub))
+    for (DIR_NODE *sub = (DIR_NODE *)BlockListFirst(node->SubdirList); sub; sub = (DIR_NODE *)BlockListNext(sub))
       ReadDirectory(sub, TRUE);
   }
 }
 
-DIR_SCAN* DirScanBuild(LPCSTR path, BOOL shallow) {
+DIR_SCAN *DirScanBuild(LPCSTR path, BOOL shallow) {
   if (!path) return NULL;
   DWORD isFile;
   if (IsDirectoryPath(path))
@@ -130,14 +130,14 @@ DIR_SCAN* DirScanBuild(LPCSTR path, BOOL shallow) {
     isFile = 1;
   else
     return NULL;
-  DIR_SCAN* scan = (DIR_SCAN*)PageHeapAlloc(LibraryHeap, sizeof(DIR_SCAN));
+  DIR_SCAN *scan = (DIR_SCAN *)PageHeapAlloc(LibraryHeap, sizeof(DIR_SCAN));
   if (!scan) return NULL;
   // A full form that does not fit the field is refused, never cut.
   DWORD length = GetFullPathNameA(path, DIR_SCAN_ROOT_PATH, scan->RootPath, NULL);
-  DIR_NODE* root = NULL;
+  DIR_NODE *root = NULL;
   LPSTR relName = NULL;
   if (length == 0 || length >= DIR_SCAN_ROOT_PATH || !(relName = NewRelName(NULL, ".")) ||
-      !(root = (DIR_NODE*)PageHeapAlloc(LibraryHeap, sizeof(DIR_NODE)))) {
+      !(root = (DIR_NODE *)PageHeapAlloc(LibraryHeap, sizeof(DIR_NODE)))) {
     PageHeapFreeString(LibraryHeap, relName);
     PageHeapFree(LibraryHeap, scan, sizeof(DIR_SCAN));
     return NULL;
@@ -161,22 +161,22 @@ DIR_SCAN* DirScanBuild(LPCSTR path, BOOL shallow) {
   return scan;
 }
 
-FILE_ENTRY* DirScanFirstFile(DIR_SCAN* scan) {
+FILE_ENTRY *DirScanFirstFile(DIR_SCAN *scan) {
   if (!scan || !scan->Root) return NULL;
-  DIR_NODE* node = scan->Root;
+  DIR_NODE *node = scan->Root;
   node->WalkState = DIR_WALK_FILES;
   node->WalkCursor = NULL;
   for (;;) {
-    if (!node->Scanned) ReadDirectory(node, FALSE);  // a shallow scan reads a directory when reached
+    if (!node->Scanned) ReadDirectory(node, FALSE); // a shallow scan reads a directory when reached
     if (node->WalkState == DIR_WALK_FILES) {
-      FILE_ENTRY* first = (FILE_ENTRY*)BlockListFirst(node->FileList);
+      FILE_ENTRY *first = (FILE_ENTRY *)BlockListFirst(node->FileList);
       if (first) return first;
       node->WalkState = DIR_WALK_SUBDIRS;
     }
-    node->WalkCursor = node->WalkCursor ? (DIR_NODE*)BlockListNext(node->WalkCursor)
-                                        : (DIR_NODE*)BlockListFirst(node->SubdirList);
+    node->WalkCursor =
+        node->WalkCursor ? (DIR_NODE *)BlockListNext(node->WalkCursor) : (DIR_NODE *)BlockListFirst(node->SubdirList);
     if (node->WalkCursor) {
-      DIR_NODE* sub = node->WalkCursor;
+      DIR_NODE *sub = node->WalkCursor;
       sub->WalkState = DIR_WALK_FILES;
       sub->WalkCursor = NULL;
       node = sub;
@@ -189,9 +189,9 @@ FILE_ENTRY* DirScanFirstFile(DIR_SCAN* scan) {
   }
 }
 
-static void ReleaseNodeContents(DIR_NODE* node) {
-  for (FILE_ENTRY* entry = (FILE_ENTRY*)BlockListFirst(node->FileList); entry;
-       entry = (FILE_ENTRY*)BlockListNext(entry)) {
+static void ReleaseNodeContents(DIR_NODE *node) {
+  for (FILE_ENTRY *entry = (FILE_ENTRY *)BlockListFirst(node->FileList); entry;
+       entry = (FILE_ENTRY *)BlockListNext(entry)) {
     PageHeapFreeString(LibraryHeap, entry->Name);
     if (entry->LocalCopy) {
       if (entry->DeleteCopy) {
@@ -206,14 +206,14 @@ static void ReleaseNodeContents(DIR_NODE* node) {
     }
   }
   BlockListDestroy(&ScanPool, &node->FileList);
-  for (DIR_NODE* sub = (DIR_NODE*)BlockListFirst(node->SubdirList); sub; sub = (DIR_NODE*)BlockListNext(sub))
+  for (DIR_NODE *sub = (DIR_NODE *)BlockListFirst(node->SubdirList); sub; sub = (DIR_NODE *)BlockListNext(sub))
     ReleaseNodeContents(sub);
   BlockListDestroy(&ScanPool, &node->SubdirList);
   PageHeapFreeString(LibraryHeap, node->RelName);
   node->RelName = NULL;
 }
 
-void DirScanFree(DIR_SCAN* scan) {
+void DirScanFree(DIR_SCAN *scan) {
   if (!scan) return;
   if (scan->Root) {
     ReleaseNodeContents(scan->Root);
@@ -224,25 +224,25 @@ void DirScanFree(DIR_SCAN* scan) {
 
 // The bytes allocated for an entry's full path: room for the whole relName,
 // although its leading dot (and perhaps a backslash) is left out of the path.
-static LONG FullPathSize(const FILE_ENTRY* entry) {
+static LONG FullPathSize(const FILE_ENTRY *entry) {
   return (LONG)(strlen(ScanOf(entry->Parent)->RootPath) + strlen(entry->Parent->RelName) + strlen(entry->Name) + 1);
 }
 
-LPSTR FileEntryFullPath(FILE_ENTRY* entry) {
+LPSTR FileEntryFullPath(FILE_ENTRY *entry) {
   if (!entry) return NULL;
-  DIR_SCAN* scan = ScanOf(entry->Parent);
+  DIR_SCAN *scan = ScanOf(entry->Parent);
   if (scan->IsFile) return scan->RootPath;
   LPSTR path = (LPSTR)PageHeapAlloc(LibraryHeap, FullPathSize(entry));
   if (path) JoinScanPath(path, scan->RootPath, entry->Parent->RelName, entry->Name);
   return path;
 }
 
-void FileEntryFreePath(FILE_ENTRY* entry, LPSTR path) {
-  if (!entry || !path || ScanOf(entry->Parent)->IsFile) return;  // a file scan's path is its rootPath
-  PageHeapFree(LibraryHeap, path, FullPathSize(entry));  // by the size allocated, not the string's length
+void FileEntryFreePath(FILE_ENTRY *entry, LPSTR path) {
+  if (!entry || !path || ScanOf(entry->Parent)->IsFile) return; // a file scan's path is its rootPath
+  PageHeapFree(LibraryHeap, path, FullPathSize(entry));         // by the size allocated, not the string's length
 }
 
-HFILE FileEntryOpen(FILE_ENTRY* entry) {
+HFILE FileEntryOpen(FILE_ENTRY *entry) {
   LPSTR path = FileEntryFullPath(entry);
   if (!path) return HFILE_ERROR;
   HFILE file = OpenFileForReading(path);
@@ -250,7 +250,7 @@ HFILE FileEntryOpen(FILE_ENTRY* entry) {
   return file;
 }
 
-void FileEntryClose(FILE_ENTRY* entry, HFILE file) {
+void FileEntryClose(FILE_ENTRY *entry, HFILE file) {
   (void)entry;
   _lclose(file);
 }

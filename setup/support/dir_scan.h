@@ -16,14 +16,15 @@
 typedef struct DIR_NODE DIR_NODE;
 
 typedef struct DIR_SCAN {
-  CHAR RootPath[DIR_SCAN_ROOT_PATH];  // the full form of the scanned path
-  DWORD IsFile;                       // 1: the path names a file
-  DIR_NODE* Root;
+  CHAR RootPath[DIR_SCAN_ROOT_PATH]; // the full form of the scanned path
+  DWORD IsFile;                      // 1: the path names a file
+  DIR_NODE *Root;
 } DIR_SCAN;
 
 static_assert(offsetof(DIR_SCAN, RootPath) == 0, "DIR_SCAN layout: a node's RootPath names its scan");
 static_assert(offsetof(DIR_SCAN, IsFile) == DIR_SCAN_ROOT_PATH, "DIR_SCAN layout");
-static_assert(offsetof(DIR_SCAN, Root) == (DIR_SCAN_ROOT_PATH + 4 + alignof(void*) - 1) / alignof(void*) * alignof(void*),
+static_assert(offsetof(DIR_SCAN, Root) ==
+                  (DIR_SCAN_ROOT_PATH + 4 + alignof(void *) - 1) / alignof(void *) * alignof(void *),
               "DIR_SCAN layout");
 
 #define DIR_WALK_FILES 1
@@ -32,29 +33,29 @@ static_assert(offsetof(DIR_SCAN, Root) == (DIR_SCAN_ROOT_PATH + 4 + alignof(void
 struct DIR_NODE {
   LPSTR RelName;         // ".\", ".\sub\", ".\sub\deeper\": lower case
   LPSTR RootPath;        // the RootPath of the owning scan (and so the scan)
-  DIR_NODE* Parent;      // NULL for the root
+  DIR_NODE *Parent;      // NULL for the root
   DWORD Scanned;         // 1 once the directory's entries have been read
   BLOCK_LIST FileList;   // FILE_ENTRY elements, ascending by ComparePathNames
   BLOCK_LIST SubdirList; // DIR_NODE elements, ascending by their last name
   DWORD WalkState;       // DIR_WALK_FILES or DIR_WALK_SUBDIRS
-  DIR_NODE* WalkCursor;  // the subdirectory the walk is in, or NULL
+  DIR_NODE *WalkCursor;  // the subdirectory the walk is in, or NULL
 };
 
 typedef struct FILE_ENTRY {
-  LPSTR Name;        // without directory, lower case
-  DWORD Size;        // low 32 bits of the file's size
-  DIR_NODE* Parent;  // the directory that lists the file
-  LPSTR LocalCopy;   // a 256-byte buffer naming a local copy, or NULL
-  DWORD DeleteCopy;  // nonzero: releasing the scan deletes the copy
+  LPSTR Name;       // without directory, lower case
+  DWORD Size;       // low 32 bits of the file's size
+  DIR_NODE *Parent; // the directory that lists the file
+  LPSTR LocalCopy;  // a 256-byte buffer naming a local copy, or NULL
+  DWORD DeleteCopy; // nonzero: releasing the scan deletes the copy
 } FILE_ENTRY;
 
 #define FILE_ENTRY_LOCAL_COPY 256
 
-DIR_SCAN* DirScanBuild(LPCSTR path, BOOL shallow);
-void DirScanFree(DIR_SCAN* scan);
-FILE_ENTRY* DirScanFirstFile(DIR_SCAN* scan);
+DIR_SCAN *DirScanBuild(LPCSTR path, BOOL shallow);
+void DirScanFree(DIR_SCAN *scan);
+FILE_ENTRY *DirScanFirstFile(DIR_SCAN *scan);
 
-LPSTR FileEntryFullPath(FILE_ENTRY* entry);
-void FileEntryFreePath(FILE_ENTRY* entry, LPSTR path);
-HFILE FileEntryOpen(FILE_ENTRY* entry);
-void FileEntryClose(FILE_ENTRY* entry, HFILE file);
+LPSTR FileEntryFullPath(FILE_ENTRY *entry);
+void FileEntryFreePath(FILE_ENTRY *entry, LPSTR path);
+HFILE FileEntryOpen(FILE_ENTRY *entry);
+void FileEntryClose(FILE_ENTRY *entry, HFILE file);

@@ -9,37 +9,37 @@
 #include "dir_scan.h"
 #include "line_reader.h"
 
-#define LINE_OWN_RECORD 0x1  // the record is a page-heap record of its own
-#define LINE_MARK 0x2        // a mark that LineReset clears
+#define LINE_OWN_RECORD 0x1 // the record is a page-heap record of its own
+#define LINE_MARK 0x2       // a mark that LineReset clears
 
 typedef struct LINE_RECORD {
   DWORD Flags;
-  LPSTR Text;    // the line's bytes up to its first NUL, line end included
-  DWORD Link;    // 0 when made and after LineReset
-  DWORD Number;  // counting from 1 in file order
+  LPSTR Text;   // the line's bytes up to its first NUL, line end included
+  DWORD Link;   // 0 when made and after LineReset
+  DWORD Number; // counting from 1 in file order
 } LINE_RECORD;
 
 typedef struct FILE_LINES {
-  FILE_ENTRY* Entry;  // the file, or NULL
-  BLOCK_LIST Lines;   // LINE_RECORD elements, or NULL while not loaded
+  FILE_ENTRY *Entry; // the file, or NULL
+  BLOCK_LIST Lines;  // LINE_RECORD elements, or NULL while not loaded
 } FILE_LINES;
 
 typedef struct LINE_RANGE {
-  LINE_RECORD* First;
-  LINE_RECORD* Last;
+  LINE_RECORD *First;
+  LINE_RECORD *Last;
 } LINE_RANGE;
 
-FILE_LINES* FileLinesNew(FILE_ENTRY* entry, BOOL loadNow);
-BLOCK_LIST FileLinesGet(FILE_LINES* fileLines);
-void FileLinesDiscard(FILE_LINES* fileLines);
-void FileLinesReset(FILE_LINES* fileLines);
-void FileLinesDelete(FILE_LINES* fileLines);
+FILE_LINES *FileLinesNew(FILE_ENTRY *entry, BOOL loadNow);
+BLOCK_LIST FileLinesGet(FILE_LINES *fileLines);
+void FileLinesDiscard(FILE_LINES *fileLines);
+void FileLinesReset(FILE_LINES *fileLines);
+void FileLinesDelete(FILE_LINES *fileLines);
 
-LINE_RECORD* LineNew(LPCSTR text, DWORD length, DWORD number, BLOCK_LIST list);
-void LineDelete(LINE_RECORD* line);
-void LineReset(LINE_RECORD* line);
-LPSTR LineText(LINE_RECORD* line);
+LINE_RECORD *LineNew(LPCSTR text, DWORD length, DWORD number, BLOCK_LIST list);
+void LineDelete(LINE_RECORD *line);
+void LineReset(LINE_RECORD *line);
+LPSTR LineText(LINE_RECORD *line);
 
-LINE_RANGE* LineRangeNew(LINE_RECORD* first, LINE_RECORD* last, BLOCK_LIST list);
-LINE_RECORD* LineRangeFirst(LINE_RANGE* range);
-LINE_RECORD* LineRangeLast(LINE_RANGE* range);
+LINE_RANGE *LineRangeNew(LINE_RECORD *first, LINE_RECORD *last, BLOCK_LIST list);
+LINE_RECORD *LineRangeFirst(LINE_RANGE *range);
+LINE_RECORD *LineRangeLast(LINE_RANGE *range);

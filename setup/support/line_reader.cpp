@@ -4,10 +4,10 @@
 
 #include <string.h>
 
-LINE_READER* LineReaderOpen(HFILE file) {
+LINE_READER *LineReaderOpen(HFILE file) {
   HLOCAL handle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, sizeof(LINE_READER));
   if (!handle) return NULL;
-  LINE_READER* reader = (LINE_READER*)LocalLock(handle);  // locked while the reader lives
+  LINE_READER *reader = (LINE_READER *)LocalLock(handle); // locked while the reader lives
   if (!reader) {
     LocalFree(handle);
     return NULL;
@@ -19,11 +19,11 @@ LINE_READER* LineReaderOpen(HFILE file) {
   return reader;
 }
 
-static LPSTR FindLineFeed(const LINE_READER* reader) {
+static LPSTR FindLineFeed(const LINE_READER *reader) {
   return (LPSTR)memchr(reader->Cursor, '\n', (size_t)(reader->End - reader->Cursor));
 }
 
-LPSTR LineReaderNext(LINE_READER* reader, DWORD* length) {
+LPSTR LineReaderNext(LINE_READER *reader, DWORD *length) {
   if (!reader) return NULL;
   LPSTR lineFeed = FindLineFeed(reader);
   if (!lineFeed) {
@@ -32,7 +32,7 @@ LPSTR LineReaderNext(LINE_READER* reader, DWORD* length) {
     reader->Cursor = reader->Buffer;
     reader->End = reader->Buffer + pending;
     UINT got = _lread(reader->Handle, reader->End, (UINT)(LINE_READER_BUFFER - pending));
-    if (got == (UINT)HFILE_ERROR) got = 0;  // a read error counts as nothing read
+    if (got == (UINT)HFILE_ERROR) got = 0; // a read error counts as nothing read
     reader->End += got;
     lineFeed = FindLineFeed(reader);
   }
@@ -42,7 +42,7 @@ LPSTR LineReaderNext(LINE_READER* reader, DWORD* length) {
   return *length ? line : NULL;
 }
 
-void LineReaderClose(LINE_READER* reader) {
+void LineReaderClose(LINE_READER *reader) {
   if (!reader) return;
   _lclose(reader->Handle);
   HLOCAL handle = LocalHandle(reader);

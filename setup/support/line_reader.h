@@ -7,11 +7,11 @@
 
 typedef struct LINE_READER {
   HFILE Handle;
-  LPSTR Cursor;  // first unconsumed byte of Buffer
-  LPSTR End;     // one past the last valid byte of Buffer
+  LPSTR Cursor; // first unconsumed byte of Buffer
+  LPSTR End;    // one past the last valid byte of Buffer
   CHAR Buffer[LINE_READER_BUFFER];
 } LINE_READER;
 
-LINE_READER* LineReaderOpen(HFILE file);
-LPSTR LineReaderNext(LINE_READER* reader, DWORD* length);
-void LineReaderClose(LINE_READER* reader);
+LINE_READER *LineReaderOpen(HFILE file);
+LPSTR LineReaderNext(LINE_READER *reader, DWORD *length);
+void LineReaderClose(LINE_READER *reader);

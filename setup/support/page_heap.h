@@ -19,19 +19,19 @@
 #define PAGE_HEAP_BLOCK_PREFIX 4
 
 typedef struct PAGE_HEADER {
-  HGLOBAL Handle;            // the page's own global memory handle
-  CRITICAL_SECTION Lock;     // first page: the lock of the whole heap
-  struct PAGE_HEADER* Next;  // next page of the chain
-  LONG FreeUnits;            // units of this page not in use
-  DWORD UnitMap[PAGE_HEAP_UNITS / 32];  // bit k-1 set: unit k is free
-  WORD RunBound;             // no run of free units is longer than this
-  WORD FreshUnit;            // units from this one on were never handed out: all zero
+  HGLOBAL Handle;                      // the page's own global memory handle
+  CRITICAL_SECTION Lock;               // first page: the lock of the whole heap
+  struct PAGE_HEADER *Next;            // next page of the chain
+  LONG FreeUnits;                      // units of this page not in use
+  DWORD UnitMap[PAGE_HEAP_UNITS / 32]; // bit k-1 set: unit k is free
+  WORD RunBound;                       // no run of free units is longer than this
+  WORD FreshUnit;                      // units from this one on were never handed out: all zero
 } PAGE_HEADER;
 
 static_assert(offsetof(PAGE_HEADER, Handle) == 0, "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, Lock) == sizeof(HGLOBAL), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, Next) == sizeof(HGLOBAL) + sizeof(CRITICAL_SECTION), "PAGE_HEADER layout");
-static_assert(offsetof(PAGE_HEADER, FreeUnits) == offsetof(PAGE_HEADER, Next) + sizeof(void*), "PAGE_HEADER layout");
+static_assert(offsetof(PAGE_HEADER, FreeUnits) == offsetof(PAGE_HEADER, Next) + sizeof(void *), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, UnitMap) == offsetof(PAGE_HEADER, FreeUnits) + 4, "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, RunBound) == offsetof(PAGE_HEADER, UnitMap) + 64, "PAGE_HEADER layout");
 static_assert(sizeof(PAGE_HEADER) <= PAGE_HEAP_HEADER_UNITS * PAGE_HEAP_UNIT_SIZE, "the header fits units 1 and 2");

@@ -26,33 +26,33 @@ constexpr uint8_t kCellApId = 0x0F;
 constexpr uint8_t kCellApHopSequence = 22;
 constexpr uint32_t kWarmUpMs = 5 * 60 * 1000;
 
-void CopyText(char* to, const char* from, uint32_t n) {
+void CopyText(char *to, const char *from, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) to[i] = from[i];
 }
 
-}  // namespace
+} // namespace
 
-void WriteFirmwareText(AdapterState& s) {
+void WriteFirmwareText(AdapterState &s) {
   // "V4.37A STA": the firmware version and the kind of firmware loaded.
-  uint8_t* text = StatusBlock(s) + kSbFirmwareText;
+  uint8_t *text = StatusBlock(s) + kSbFirmwareText;
   FillBytes(text, 0, 12);
   for (uint32_t i = 0; i < kFirmwareTextLength; ++i) text[i] = static_cast<uint8_t>(s.firmwareVersion[i]);
   text[6] = ' ';
-  const char* kind = IsCellAp(s) ? "CAP" : "STA";
+  const char *kind = IsCellAp(s) ? "CAP" : "STA";
   for (uint32_t i = 0; i < 3; ++i) text[7 + i] = static_cast<uint8_t>(kind[i]);
 }
 
-void InitStationNetwork(AdapterState& s) {
+void InitStationNetwork(AdapterState &s) {
   FillBytes(s.memory + kMemApTable, 0, kApTableSlots * kApEntrySize);
   FillBytes(s.memory + kMemAssocCount, 0, 2 + kAssocTableSlots * kAssocEntrySize);
-  for (ApModel& ap : s.net.aps) ap = ApModel{};
-  for (StationModel& st : s.net.stations) st = StationModel{};
+  for (ApModel &ap : s.net.aps) ap = ApModel{};
+  for (StationModel &st : s.net.stations) st = StationModel{};
   Store16(s.memory + kMemApTablePtr, kMemApTable);
   Store16(s.memory + kMemAssocTablePtr, 0);
   s.memory[kMemMode] = kModeStation;
   for (uint32_t i = 0; i < kNeighbourCount; ++i) {
-    const NeighbourAp& n = kNeighbours[i];
-    uint8_t* entry = ApSlot(s, i);
+    const NeighbourAp &n = kNeighbours[i];
+    uint8_t *entry = ApSlot(s, i);
     entry[kApStatus] = 0x02;
     entry[kApId] = n.id;
     entry[kApHop] = n.hop;
@@ -70,11 +70,11 @@ void InitStationNetwork(AdapterState& s) {
   Reassociate(s, 1, 0);
 }
 
-void InitCellApNetwork(AdapterState& s) {
+void InitCellApNetwork(AdapterState &s) {
   FillBytes(s.memory + kMemApTable, 0, kApTableSlots * kApEntrySize);
   FillBytes(s.memory + kMemAssocCount, 0, 2 + kAssocTableSlots * kAssocEntrySize);
-  for (ApModel& ap : s.net.aps) ap = ApModel{};
-  for (StationModel& st : s.net.stations) st = StationModel{};
+  for (ApModel &ap : s.net.aps) ap = ApModel{};
+  for (StationModel &st : s.net.stations) st = StationModel{};
   Store16(s.memory + kMemApTablePtr, kMemApTable);
   Store16(s.memory + kMemAssocTablePtr, kMemAssocTable);
   s.memory[kMemMode] = kModeCellAp;
@@ -90,8 +90,8 @@ void InitCellApNetwork(AdapterState& s) {
   for (uint32_t i = 0; i < s.net.targetStations; ++i) AdmitStation(s);
 }
 
-void InitAdapter(AdapterState& s, const AdapterSetup& setup) {
-  FillBytes(reinterpret_cast<uint8_t*>(&s), 0, sizeof s);
+void InitAdapter(AdapterState &s, const AdapterSetup &setup) {
+  FillBytes(reinterpret_cast<uint8_t *>(&s), 0, sizeof s);
   s.magic = kStateMagic;
   s.layoutVersion = kStateLayoutVersion;
   s.size = sizeof s;
@@ -110,7 +110,7 @@ void InitAdapter(AdapterState& s, const AdapterSetup& setup) {
   SetSb8(s, kSbRadioType, 2);
   SetSb8(s, kSbDiversity, 0);
   SetSb8(s, kSbHopDelta, 7);
-  SetSb16(s, kSbPspBeacons, 0x0400);     // upper bits: the beacon interval code
+  SetSb16(s, kSbPspBeacons, 0x0400); // upper bits: the beacon interval code
   SetSb16(s, kSbBeaconTimeouts, 0x0800);
   if (setup.cellAp) {
     s.memory[kMemMode] = kModeCellAp;
@@ -123,10 +123,10 @@ void InitAdapter(AdapterState& s, const AdapterSetup& setup) {
   AdvanceTime(s, kWarmUpMs);
 }
 
-bool IsAdapterState(const AdapterState& s) {
+bool IsAdapterState(const AdapterState &s) {
   return s.magic == kStateMagic && s.layoutVersion == kStateLayoutVersion && s.size == sizeof s;
 }
 
-bool IsCellAp(const AdapterState& s) { return s.memory[kMemMode] == kModeCellAp; }
+bool IsCellAp(const AdapterState &s) { return s.memory[kMemMode] == kModeCellAp; }
 
-}  // namespace cvsim
+} // namespace cvsim

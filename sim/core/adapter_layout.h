@@ -10,12 +10,12 @@ namespace cvsim {
 
 // Object identifiers.
 enum : uint32_t {
-  kOidCurrentAddress = 0x01010102,  // plain 6-byte output, no request block
+  kOidCurrentAddress = 0x01010102, // plain 6-byte output, no request block
   kOidFirmware = 0xFF010106,
   kOidDiversity = 0xFF010107,
   kOidTxDisable = 0xFF010109,
   kOidNetId = 0xFF01010A,
-  kOidConfig = 0xFF010133,  // also the version request
+  kOidConfig = 0xFF010133, // also the version request
   kOidRegulatoryTable = 0xFF010134,
   kOidCellApParams = 0xFF010135,
   kOidPreferredAp = 0xFF010136,
@@ -47,13 +47,13 @@ enum : uint16_t { kOpQuery = 1, kOpSet = 2, kOpAdd = 3, kOpDelete = 4, kOpComman
 // Driver status values written into a failed request's Status.
 enum : uint32_t {
   kStatusSuccess = 0,
-  kStatusFailure = 1,        // the adapter could not do it
-  kStatusNotSupported = 4,   // unknown object identifier
-  kStatusBadLength = 5,      // Length out of range for the identifier
-  kStatusBadData = 6,        // a value or address out of range
-  kStatusBadOperation = 7,   // the identifier does not take that operation
-  kStatusRefused = 8,        // not possible in the adapter's present state
-  kStatusTableFull = 9,      // no room left in a table
+  kStatusFailure = 1,      // the adapter could not do it
+  kStatusNotSupported = 4, // unknown object identifier
+  kStatusBadLength = 5,    // Length out of range for the identifier
+  kStatusBadData = 6,      // a value or address out of range
+  kStatusBadOperation = 7, // the identifier does not take that operation
+  kStatusRefused = 8,      // not possible in the adapter's present state
+  kStatusTableFull = 9,    // no room left in a table
 };
 
 // Adapter memory.
@@ -63,8 +63,8 @@ enum : uint32_t {
   kMemAssocTablePtr = 0x17C,
   kMemMode = 0x386,
   kMemStatusBlock = 0x500,
-  kMemApTable = 0x0C00,      // where this firmware keeps its access-point table
-  kMemAssocCount = 0x1400,   // associated-station count, just below the table
+  kMemApTable = 0x0C00,    // where this firmware keeps its access-point table
+  kMemAssocCount = 0x1400, // associated-station count, just below the table
   kMemAssocTable = 0x1402,
   kMaxMemoryTransfer = 0x8000,
 };
@@ -74,7 +74,7 @@ enum : uint8_t { kModeStation = 1, kModeCellAp = 4 };
 // Status block, 191 bytes at kMemStatusBlock; offsets within it.
 enum : uint32_t {
   kStatusBlockSize = 191,
-  kSbFirmwareText = 0x00,  // 12 bytes
+  kSbFirmwareText = 0x00, // 12 bytes
   kSbAssocStatus = 0x0C,
   kSbPowerMode = 0x0E,
   kSbBeaconAlgorithm = 0x0F,
@@ -126,11 +126,11 @@ enum : uint32_t {
 // Access-point table entry, 50 bytes.
 enum : uint32_t {
   kApEntrySize = 50,
-  kApTableSlots = 20,  // two pages of ten
+  kApTableSlots = 20, // two pages of ten
   kApStatus = 0x02,
   kApId = 0x03,
   kApHop = 0x04,
-  kApAddress = 0x05,  // 6 bytes, the access point's station address
+  kApAddress = 0x05, // 6 bytes, the access point's station address
   kApRssi = 0x22,
   kApMuCount = 0x26,
   kApLoad = 0x27,
@@ -139,7 +139,7 @@ enum : uint32_t {
 // Association table entry, 32 bytes.
 enum : uint32_t {
   kAssocEntrySize = 32,
-  kAssocTableSlots = 16,  // two pages of eight
+  kAssocTableSlots = 16, // two pages of eight
   kAsStatus = 0x00,
   kAsAddress = 0x01,
   kAsFifo = 0x0B,
@@ -176,8 +176,8 @@ enum : uint32_t {
 // Firmware description, the 96-byte data of kOidFirmware.
 enum : uint32_t {
   kFirmwareDataSize = 96,
-  kFwTextAreaSize = 16,  // word: size of the text area, set by the caller
-  kFwTextPosition = 20,  // 32-bit: where the texts are, counted from offset 16
+  kFwTextAreaSize = 16, // word: size of the text area, set by the caller
+  kFwTextPosition = 20, // 32-bit: where the texts are, counted from offset 16
   kFwTextBase = 16,
   kFirmwareTextLength = 6,
 };
@@ -187,4 +187,4 @@ enum : uint32_t { kCountersDataSize = 704, kCountersOffset = 192, kCounterCount 
 
 enum : uint32_t { kAddressSize = 6, kAclCapacity = 32 };
 
-}  // namespace cvsim
+} // namespace cvsim

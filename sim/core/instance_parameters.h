@@ -8,17 +8,17 @@
 namespace cvsim {
 
 struct InstanceParameter {
-  const char* name;
+  const char *name;
   uint32_t value;
 };
 
-constexpr char kCellApParameter[] = "CellAP";  // 1 for a CellAP adapter's instance
+constexpr char kCellApParameter[] = "CellAP"; // 1 for a CellAP adapter's instance
 
 constexpr InstanceParameter kInstanceParameters[] = {
-    {"CardType", 0},          {"Diversity", 0},        {"InterruptNumber", 5},
-    {"IoBaseAddress", 0x340}, {kCellApParameter, 0},
-    {"CellAP_BDelay", 10},    {"CellAP_Hop_Seq", 255}, {"CellAP_Id", 0xFF},
-    {"PCCARDAttributeMemoryAddress", 0xD0000},       {"Net_Id", 0x101},
+    {"CardType", 0},          {"Diversity", 0},      {"InterruptNumber", 5},
+    {"IoBaseAddress", 0x340}, {kCellApParameter, 0}, {"CellAP_BDelay", 10},
+    {"CellAP_Hop_Seq", 255},  {"CellAP_Id", 0xFF},   {"PCCARDAttributeMemoryAddress", 0xD0000},
+    {"Net_Id", 0x101},
 };
 
-}  // namespace cvsim
+} // namespace cvsim

@@ -6,28 +6,28 @@ namespace cvsim {
 namespace {
 
 // The ring as a byte sequence that wraps at its end.
-void RingWrite(RequestLog& log, uint32_t offset, const uint8_t* bytes, uint32_t n) {
+void RingWrite(RequestLog &log, uint32_t offset, const uint8_t *bytes, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) log.ring[(offset + i) % kLogCapacity] = bytes[i];
 }
 
-void RingRead(const RequestLog& log, uint32_t offset, uint8_t* bytes, uint32_t n) {
+void RingRead(const RequestLog &log, uint32_t offset, uint8_t *bytes, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) bytes[i] = log.ring[(offset + i) % kLogCapacity];
 }
 
-uint32_t RingWord(const RequestLog& log, uint32_t offset) {
+uint32_t RingWord(const RequestLog &log, uint32_t offset) {
   uint8_t bytes[4];
   RingRead(log, offset, bytes, 4);
   return Load32(bytes);
 }
 
-}  // namespace
+} // namespace
 
-void LogRequest(AdapterState& s, uint32_t oid, uint16_t operation, uint32_t length, const uint8_t* data,
+void LogRequest(AdapterState &s, uint32_t oid, uint16_t operation, uint32_t length, const uint8_t *data,
                 uint32_t dataSize) {
-  RequestLog& log = s.log;
+  RequestLog &log = s.log;
   uint32_t kept = Min(dataSize, kLogCapacity - kLogRecordHeader);
   uint32_t recordSize = kLogRecordHeader + kept;
-  while (log.used + recordSize > kLogCapacity) {  // the oldest give way
+  while (log.used + recordSize > kLogCapacity) { // the oldest give way
     uint32_t oldest = RingWord(log, log.head);
     log.head = (log.head + oldest) % kLogCapacity;
     log.used -= oldest;
@@ -46,14 +46,14 @@ void LogRequest(AdapterState& s, uint32_t oid, uint16_t operation, uint32_t leng
   ++log.records;
 }
 
-void LogClear(AdapterState& s) {
+void LogClear(AdapterState &s) {
   s.log.head = 0;
   s.log.used = 0;
   s.log.records = 0;
 }
 
-bool LogNext(const AdapterState& s, uint32_t& cursor, LogRecord& record, uint8_t* data, uint32_t capacity) {
-  const RequestLog& log = s.log;
+bool LogNext(const AdapterState &s, uint32_t &cursor, LogRecord &record, uint8_t *data, uint32_t capacity) {
+  const RequestLog &log = s.log;
   if (cursor >= log.used) return false;
   uint32_t at = (log.head + cursor) % kLogCapacity;
   uint8_t header[kLogRecordHeader];
@@ -69,4 +69,4 @@ bool LogNext(const AdapterState& s, uint32_t& cursor, LogRecord& record, uint8_t
   return true;
 }
 
-}  // namespace cvsim
+} // namespace cvsim

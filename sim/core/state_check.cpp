@@ -4,10 +4,10 @@
 
 namespace cvsim {
 
-bool IsSoundAdapterState(const AdapterState& s) {
+bool IsSoundAdapterState(const AdapterState &s) {
   if (!IsAdapterState(s)) return false;
   if (s.acl.count > kAclCapacity || s.faults.count > kFaultCapacity || s.net.currentAp >= kApTableSlots) return false;
-  const RequestLog& log = s.log;
+  const RequestLog &log = s.log;
   if (log.head >= kLogCapacity || log.used > kLogCapacity) return false;
   // The records must tile the used part of the ring exactly.
   uint32_t cursor = 0, records = 0;
@@ -21,4 +21,4 @@ bool IsSoundAdapterState(const AdapterState& s) {
   return records == log.records;
 }
 
-}  // namespace cvsim
+} // namespace cvsim

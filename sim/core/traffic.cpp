@@ -21,14 +21,14 @@ struct StepTraffic {
 };
 
 // n events expected per step, in thousandths.
-uint32_t Events(AdapterState& s, uint32_t milli) {
+uint32_t Events(AdapterState &s, uint32_t milli) {
   uint32_t n = milli / 1000;
   if (RandomBelow(s, 1000) < milli % 1000) ++n;
   return n;
 }
 
 // How many of n frames something happens to, at perMille each.
-uint32_t Some(AdapterState& s, uint32_t n, uint32_t perMille) {
+uint32_t Some(AdapterState &s, uint32_t n, uint32_t perMille) {
   uint32_t k = 0;
   for (uint32_t i = 0; i < n; ++i)
     if (RandomBelow(s, 1000) < perMille) ++k;
@@ -36,21 +36,23 @@ uint32_t Some(AdapterState& s, uint32_t n, uint32_t perMille) {
 }
 
 // Frame sizes of a mixed office network: acknowledgements, ordinary, full frames.
-uint32_t FrameBytes(AdapterState& s, uint32_t frames) {
+uint32_t FrameBytes(AdapterState &s, uint32_t frames) {
   uint32_t bytes = 0;
   for (uint32_t i = 0; i < frames; ++i) {
     uint32_t kind = RandomBelow(s, 100);
-    bytes += kind < 40 ? RandomBetween(s, 64, 128) : kind < 75 ? RandomBetween(s, 200, 700) : RandomBetween(s, 1000, 1518);
+    bytes += kind < 40   ? RandomBetween(s, 64, 128)
+             : kind < 75 ? RandomBetween(s, 200, 700)
+                         : RandomBetween(s, 1000, 1518);
   }
   return bytes;
 }
 
 // A slow random walk towards a base.
-int32_t Drift(AdapterState& s, int32_t value, int32_t base, int32_t step, int32_t pull) {
+int32_t Drift(AdapterState &s, int32_t value, int32_t base, int32_t step, int32_t pull) {
   return value + RandomBetween(s, -step, step) + (base - value) / pull;
 }
 
-void Hop(AdapterState& s) {
+void Hop(AdapterState &s) {
   ++s.clock.hopIndex;
   uint32_t channel = (Sb8(s, kSbHopSequence) * 3u + s.clock.hopIndex * Sb8(s, kSbHopDelta)) % 79;
   SetSb8(s, kSbFrequency, static_cast<uint8_t>(2 + channel));
@@ -59,19 +61,19 @@ void Hop(AdapterState& s) {
 uint32_t Percent(uint32_t ema) { return (ema + 0x8000) >> 16; }
 
 // Exponential average of part/whole in 16.16 per cent, over about ten seconds.
-void Average(uint32_t& ema, uint32_t part, uint32_t whole) {
+void Average(uint32_t &ema, uint32_t part, uint32_t whole) {
   if (whole == 0) return;
   if (part > whole) part = whole;
-  uint32_t sample = ((part * 100u) << 8) / whole << 8;  // 32-bit: no helper calls on 32-bit targets
+  uint32_t sample = ((part * 100u) << 8) / whole << 8; // 32-bit: no helper calls on 32-bit targets
   ema = ema - ema / 64 + sample / 64;
 }
 
-void CountTraffic(AdapterState& s, const StepTraffic& t) {
+void CountTraffic(AdapterState &s, const StepTraffic &t) {
   AddSb16(s, kSbTxDirUni, t.txDir);
   AddSb16(s, kSbTxNonDirUni, t.txNonDir);
-  AddSb16(s, kSbTxHost, t.txDir + t.txNonDir);  // the host hands over every frame sent
+  AddSb16(s, kSbTxHost, t.txDir + t.txNonDir); // the host hands over every frame sent
   AddSb16(s, kSbTxPoll, t.txPolls);
-  AddSb16(s, kSbTxBarCount, t.txDir + t.txNonDir + t.txRetries);  // frames on the air
+  AddSb16(s, kSbTxBarCount, t.txDir + t.txNonDir + t.txRetries); // frames on the air
   AddSb16(s, kSbTxBytes, t.txBytes);
   AddSb16(s, kSbTxRetries, t.txRetries);
   AddSb16(s, kSbTxFailures, t.txFailures);
@@ -88,9 +90,21 @@ void CountTraffic(AdapterState& s, const StepTraffic& t) {
 
   // The firmware's 32-bit counters: the first ones follow the frames above, the
   // rest are error and management counters that move now and then.
-  const uint32_t sources[] = {t.txDir + t.txNonDir, t.txDir,  t.txNonDir,     t.txRetries,  t.txFailures,
-                              t.txPolls,            t.txBytes, t.rxDir + t.rxNonDir, t.rxDir, t.rxNonDir,
-                              t.rxDuplicates,       t.rxCrc,   t.rxPolls,      t.rxBytes,    t.beacons,
+  const uint32_t sources[] = {t.txDir + t.txNonDir,
+                              t.txDir,
+                              t.txNonDir,
+                              t.txRetries,
+                              t.txFailures,
+                              t.txPolls,
+                              t.txBytes,
+                              t.rxDir + t.rxNonDir,
+                              t.rxDir,
+                              t.rxNonDir,
+                              t.rxDuplicates,
+                              t.rxCrc,
+                              t.rxPolls,
+                              t.rxBytes,
+                              t.beacons,
                               t.missedBeacons};
   constexpr uint32_t kSources = sizeof sources / sizeof sources[0];
   for (uint32_t i = 0; i < kCounterCount; ++i)
@@ -104,24 +118,26 @@ void CountTraffic(AdapterState& s, const StepTraffic& t) {
   SetSb16(s, kSbMissedBeaconPct, Percent(s.net.missedEma));
 }
 
-void MoveActivity(AdapterState& s) {
+void MoveActivity(AdapterState &s) {
   int32_t activity = Drift(s, s.net.activity, 500, 40, 24);
-  if (Chance(s, 3000)) activity = RandomBetween(s, 750, 950);  // a file copy starts
+  if (Chance(s, 3000)) activity = RandomBetween(s, 750, 950); // a file copy starts
   s.net.activity = static_cast<uint16_t>(Clamp(activity, 120, 1000));
 }
 
 // Signal, load and mobile units of every access point; which ones are heard.
-void MoveAccessPoints(AdapterState& s) {
+void MoveAccessPoints(AdapterState &s) {
   uint32_t heard = 0;
   for (uint32_t i = 0; i < kApTableSlots; ++i) {
-    ApModel& ap = s.net.aps[i];
+    ApModel &ap = s.net.aps[i];
     if (!ap.inRange) continue;
-    uint8_t* entry = ApSlot(s, i);
+    uint8_t *entry = ApSlot(s, i);
     ap.rssiMean = static_cast<int16_t>(Clamp(Drift(s, ap.rssiMean, ap.rssiBase, 6, 32), 8, 250));
     int32_t rssi = Clamp(ap.rssiMean + RandomBetween(s, -5, 5), 0, 255);
     Store16(entry + kApRssi, static_cast<uint16_t>(rssi));
-    if (Chance(s, 200000)) entry[kApLoad] = static_cast<uint8_t>(Clamp(Drift(s, entry[kApLoad], ap.loadBase, 3, 8), 0, 100));
-    if (Chance(s, 15000)) entry[kApMuCount] = static_cast<uint8_t>(Clamp(entry[kApMuCount] + RandomBetween(s, -1, 1), 1, 30));
+    if (Chance(s, 200000))
+      entry[kApLoad] = static_cast<uint8_t>(Clamp(Drift(s, entry[kApLoad], ap.loadBase, 3, 8), 0, 100));
+    if (Chance(s, 15000))
+      entry[kApMuCount] = static_cast<uint8_t>(Clamp(entry[kApMuCount] + RandomBetween(s, -1, 1), 1, 30));
     // Whether it is heard follows the mean, so that an access point at the edge
     // comes and goes over minutes rather than flickering.
     bool current = i == s.net.currentAp && Associated(s);
@@ -138,11 +154,13 @@ void MoveAccessPoints(AdapterState& s) {
 }
 
 // The firmware judges access points by their averaged signal.
-int32_t ApRssi(const AdapterState& s, uint32_t slot) { return s.net.aps[slot].rssiMean; }
+int32_t ApRssi(const AdapterState &s, uint32_t slot) { return s.net.aps[slot].rssiMean; }
 
-bool ApHeard(const AdapterState& s, uint32_t slot) { return s.net.aps[slot].inRange && ApSlot(s, slot)[kApStatus] != 0; }
+bool ApHeard(const AdapterState &s, uint32_t slot) {
+  return s.net.aps[slot].inRange && ApSlot(s, slot)[kApStatus] != 0;
+}
 
-int32_t PreferredSlot(const AdapterState& s) {
+int32_t PreferredSlot(const AdapterState &s) {
   uint8_t preferred = Sb8(s, kSbPreferredApId) & 0x7F;
   if (preferred == 0) return -1;
   for (uint32_t i = 0; i < kApTableSlots; ++i)
@@ -150,21 +168,22 @@ int32_t PreferredSlot(const AdapterState& s) {
   return -1;
 }
 
-void MarkPreferred(AdapterState& s) {
+void MarkPreferred(AdapterState &s) {
   uint8_t preferred = Sb8(s, kSbPreferredApId) & 0x7F;
   bool atPreferred = preferred != 0 && Associated(s) && Sb8(s, kSbApId) == preferred;
   SetSb8(s, kSbPreferredApId, static_cast<uint8_t>(preferred | (atPreferred ? 0x80 : 0)));
 }
 
 // The station's roaming decisions, made as its firmware would.
-void Roam(AdapterState& s) {
-  if (Chance(s, 500)) AddSb16(s, kSbFullScans, 1);  // a background scan of every channel
+void Roam(AdapterState &s) {
+  if (Chance(s, 500)) AddSb16(s, kSbFullScans, 1); // a background scan of every channel
   if (!Associated(s)) return;
   s.net.sinceRoamMs = s.net.sinceRoamMs < kRoamHoldMs ? s.net.sinceRoamMs + kStepMs : kRoamHoldMs;
   uint32_t current = s.net.currentAp;
   int32_t preferred = PreferredSlot(s);
   if (preferred >= 0) {
-    if (static_cast<uint32_t>(preferred) != current) Reassociate(s, static_cast<uint32_t>(preferred), kSbRoamModeChange);
+    if (static_cast<uint32_t>(preferred) != current)
+      Reassociate(s, static_cast<uint32_t>(preferred), kSbRoamModeChange);
     return;
   }
   int32_t best = -1;
@@ -183,16 +202,16 @@ void Roam(AdapterState& s) {
   } else if (Percent(s.net.retryEma) > 25 && ApRssi(s, target) > here) {
     Reassociate(s, target, kSbRoamTxRxQuality);
   } else if (Chance(s, 80) && ApRssi(s, target) > 90) {
-    Reassociate(s, target, kSbRoamApNoTx);  // the access point stopped answering for a while
+    Reassociate(s, target, kSbRoamApNoTx); // the access point stopped answering for a while
   }
 }
 
-void StationStep(AdapterState& s) {
+void StationStep(AdapterState &s) {
   MoveAccessPoints(s);
   Roam(s);
   MarkPreferred(s);
   StepTraffic t{};
-  t.beacons = 1;  // one beacon interval per step
+  t.beacons = 1; // one beacon interval per step
   if (Associated(s)) {
     int32_t rssi = ApRssi(s, s.net.currentAp);
     uint32_t weakness = static_cast<uint32_t>(Clamp(150 - rssi, 0, 150));
@@ -214,19 +233,19 @@ void StationStep(AdapterState& s) {
     t.rxBytes = FrameBytes(s, t.rxDir + t.rxNonDir);
   } else {
     t.missedBeacons = 1;
-    if (Chance(s, 20000)) AddSb16(s, kSbPartialScans, 1);  // looking for an access point
+    if (Chance(s, 20000)) AddSb16(s, kSbPartialScans, 1); // looking for an access point
   }
   CountTraffic(s, t);
 }
 
-void StationsStep(AdapterState& s) {
+void StationsStep(AdapterState &s) {
   StepTraffic t{};
   uint32_t associated = 0;
   for (uint32_t i = 0; i < kAssocTableSlots; ++i) {
-    uint8_t* entry = AssocSlot(s, i);
+    uint8_t *entry = AssocSlot(s, i);
     if (entry[kAsStatus] == 0) continue;
-    StationModel& st = s.net.stations[i];
-    if (Chance(s, 200)) {  // the station leaves the cell
+    StationModel &st = s.net.stations[i];
+    if (Chance(s, 200)) { // the station leaves the cell
       RemoveStation(s, i);
       continue;
     }
@@ -253,7 +272,8 @@ void StationsStep(AdapterState& s) {
     t.rxDuplicates += duplicates;
     t.rxCrc += crc;
   }
-  if (Chance(s, 4000)) s.net.targetStations = static_cast<uint8_t>(Clamp(s.net.targetStations + RandomBetween(s, -1, 1), 4, 10));
+  if (Chance(s, 4000))
+    s.net.targetStations = static_cast<uint8_t>(Clamp(s.net.targetStations + RandomBetween(s, -1, 1), 4, 10));
   if (associated < s.net.targetStations && Chance(s, 10000)) AdmitStation(s);
   t.txNonDir = Events(s, 400);
   t.rxNonDir = Events(s, 600);
@@ -263,27 +283,27 @@ void StationsStep(AdapterState& s) {
   CountTraffic(s, t);
 }
 
-uint32_t AssociatedStations(const AdapterState& s) {
+uint32_t AssociatedStations(const AdapterState &s) {
   uint32_t n = 0;
   for (uint32_t i = 0; i < kAssocTableSlots; ++i)
     if (s.memory[kMemAssocTable + i * kAssocEntrySize + kAsStatus] != 0) ++n;
   return n;
 }
 
-bool AddressAllowed(const AdapterState& s, const uint8_t* address) {
+bool AddressAllowed(const AdapterState &s, const uint8_t *address) {
   if (!s.acl.enforced || s.acl.count == 0) return true;
   for (uint32_t i = 0; i < s.acl.count; ++i)
     if (SameBytes(s.acl.entries[i], address, kAddressSize)) return true;
   return false;
 }
 
-}  // namespace
+} // namespace
 
-void Reassociate(AdapterState& s, uint32_t slot, uint32_t reasonField) {
-  uint8_t* old = ApSlot(s, s.net.currentAp);
+void Reassociate(AdapterState &s, uint32_t slot, uint32_t reasonField) {
+  uint8_t *old = ApSlot(s, s.net.currentAp);
   if (old[kApStatus] != 0) old[kApStatus] = 0x02;
-  uint8_t* entry = ApSlot(s, slot);
-  entry[kApStatus] = 0x83;  // marked: the access point of the association
+  uint8_t *entry = ApSlot(s, slot);
+  entry[kApStatus] = 0x83; // marked: the access point of the association
   s.net.currentAp = static_cast<uint8_t>(slot);
   s.net.sinceRoamMs = 0;
   SetSb8(s, kSbAssocStatus, 0x80);
@@ -293,20 +313,24 @@ void Reassociate(AdapterState& s, uint32_t slot, uint32_t reasonField) {
   if (reasonField != 0) {
     AddSb16(s, reasonField, 1);
     AddSb16(s, kSbPartialScans, 1);
-    SetSb16(s, kSbStationId, 1 + RandomBelow(s, 0x7E));  // the new access point assigns it
+    SetSb16(s, kSbStationId, 1 + RandomBelow(s, 0x7E)); // the new access point assigns it
   }
   AddSb16(s, kSbAssocCount, 1);
 }
 
-bool AdmitStation(AdapterState& s) {
+bool AdmitStation(AdapterState &s) {
   for (uint32_t i = 0; i < kAssocTableSlots; ++i) {
-    uint8_t* entry = AssocSlot(s, i);
+    uint8_t *entry = AssocSlot(s, i);
     if (entry[kAsStatus] != 0) continue;
-    uint8_t address[kAddressSize] = {0x02, 0x0E, 0x5A, static_cast<uint8_t>(0x40 + RandomBelow(s, 0x40)),
-                                     static_cast<uint8_t>(Random(s)), static_cast<uint8_t>(Random(s))};
+    uint8_t address[kAddressSize] = {0x02,
+                                     0x0E,
+                                     0x5A,
+                                     static_cast<uint8_t>(0x40 + RandomBelow(s, 0x40)),
+                                     static_cast<uint8_t>(Random(s)),
+                                     static_cast<uint8_t>(Random(s))};
     if (s.acl.enforced && s.acl.count > 0) CopyBytes(address, s.acl.entries[RandomBelow(s, s.acl.count)], kAddressSize);
     FillBytes(entry, 0, kAssocEntrySize);
-    StationModel& st = s.net.stations[i];
+    StationModel &st = s.net.stations[i];
     st.psp = Chance(s, 300000) ? 1 : 0;
     st.rateBase = static_cast<uint16_t>(Chance(s, 300000) ? RandomBetween(s, 0, 4) : RandomBetween(s, 20, 120));
     st.rate = st.rateBase;
@@ -322,20 +346,20 @@ bool AdmitStation(AdapterState& s) {
   return false;
 }
 
-void RemoveStation(AdapterState& s, uint32_t slot) {
+void RemoveStation(AdapterState &s, uint32_t slot) {
   FillBytes(AssocSlot(s, slot), 0, kAssocEntrySize);
   s.net.stations[slot] = StationModel{};
   Store16(s.memory + kMemAssocCount, AssociatedStations(s));
 }
 
-void DropUnlistedStations(AdapterState& s) {
+void DropUnlistedStations(AdapterState &s) {
   for (uint32_t i = 0; i < kAssocTableSlots; ++i) {
-    uint8_t* entry = AssocSlot(s, i);
+    uint8_t *entry = AssocSlot(s, i);
     if (entry[kAsStatus] != 0 && !AddressAllowed(s, entry + kAsAddress)) RemoveStation(s, i);
   }
 }
 
-void AdvanceTime(AdapterState& s, uint64_t ms) {
+void AdvanceTime(AdapterState &s, uint64_t ms) {
   uint32_t simulated = static_cast<uint32_t>(ms < kMaxSimulatedMs ? ms : kMaxSimulatedMs);
   s.clock.nowMs += ms;
   uint32_t total = s.clock.pendingMs + simulated;
@@ -352,19 +376,19 @@ void AdvanceTime(AdapterState& s, uint64_t ms) {
   }
 }
 
-void SyncClock(AdapterState& s, uint64_t hostNowMs) {
+void SyncClock(AdapterState &s, uint64_t hostNowMs) {
   if (s.clock.hostKnown && !s.clock.frozen && hostNowMs > s.clock.hostLastMs)
     AdvanceTime(s, hostNowMs - s.clock.hostLastMs);
   s.clock.hostKnown = 1;
   s.clock.hostLastMs = hostNowMs;
 }
 
-void Freeze(AdapterState& s) { s.clock.frozen = 1; }
+void Freeze(AdapterState &s) { s.clock.frozen = 1; }
 
-void Thaw(AdapterState& s, uint64_t hostNowMs) {
+void Thaw(AdapterState &s, uint64_t hostNowMs) {
   s.clock.frozen = 0;
   s.clock.hostKnown = 1;
-  s.clock.hostLastMs = hostNowMs;  // the time spent frozen does not count
+  s.clock.hostLastMs = hostNowMs; // the time spent frozen does not count
 }
 
-}  // namespace cvsim
+} // namespace cvsim

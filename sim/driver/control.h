@@ -18,16 +18,16 @@ constexpr uint32_t kDeviceTypeNetcard = 0x17;
 constexpr uint32_t ControlCode(uint32_t function) { return (kDeviceTypeNetcard << 16) | (function << 2); }
 
 enum : uint32_t {
-  kIoctlGetState = ControlCode(0x900),  // output: StateTransfer
-  kIoctlPutState = ControlCode(0x901),  // input: StateTransfer
-  kTransferMagic = 0x54535643,          // "CVST"
+  kIoctlGetState = ControlCode(0x900), // output: StateTransfer
+  kIoctlPutState = ControlCode(0x901), // input: StateTransfer
+  kTransferMagic = 0x54535643,         // "CVST"
 };
 
 struct StateTransfer {
   uint32_t magic;
-  uint32_t generation;  // counts the changes of the state; a put names the one it read
-  uint64_t hostNowMs;   // the driver's clock when the snapshot was taken
+  uint32_t generation; // counts the changes of the state; a put names the one it read
+  uint64_t hostNowMs;  // the driver's clock when the snapshot was taken
   AdapterState state;
 };
 
-}  // namespace cvsim
+} // namespace cvsim

@@ -9,7 +9,7 @@ namespace cvsim {
 
 namespace {
 
-constexpr ULONG kQueryGlobalStats = 0x00170002;  // IOCTL_NDIS_QUERY_GLOBAL_STATS, METHOD_OUT_DIRECT
+constexpr ULONG kQueryGlobalStats = 0x00170002; // IOCTL_NDIS_QUERY_GLOBAL_STATS, METHOD_OUT_DIRECT
 
 // The NT status that becomes the Win32 error the POSIX glue gives for a driver status.
 NTSTATUS StatusForDriverStatus(uint32_t status) {
@@ -28,13 +28,15 @@ NTSTATUS StatusForDriverStatus(uint32_t status) {
 
 class Locked {
  public:
-  explicit Locked(DeviceExtension* e) : e_(e) { KeWaitForSingleObject(&e_->lock, Executive, KernelMode, FALSE, nullptr); }
+  explicit Locked(DeviceExtension *e) : e_(e) {
+    KeWaitForSingleObject(&e_->lock, Executive, KernelMode, FALSE, nullptr);
+  }
   ~Locked() { KeReleaseMutex(&e_->lock, FALSE); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
+  Locked(const Locked &) = delete;
+  Locked &operator=(const Locked &) = delete;
 
  private:
-  DeviceExtension* e_;
+  DeviceExtension *e_;
 };
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -46,18 +48,18 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
 
 // The object identifier in the system buffer, the request block (or the address
 // buffer) through the MDL. On failure Status is in the block, nothing is returned.
-NTSTATUS QueryGlobalStats(DeviceExtension* e, PIRP irp, const IO_STACK_LOCATION* stack) {
+NTSTATUS QueryGlobalStats(DeviceExtension *e, PIRP irp, const IO_STACK_LOCATION *stack) {
   ULONG inSize = stack->Parameters.DeviceIoControl.InputBufferLength;
   ULONG outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
-  const void* in = irp->AssociatedIrp.SystemBuffer;
+  const void *in = irp->AssociatedIrp.SystemBuffer;
   if (!in || inSize < 4) return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-  uint8_t* out = nullptr;
+  uint8_t *out = nullptr;
   if (outSize) {
     if (!irp->MdlAddress) return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-    out = static_cast<uint8_t*>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority));
+    out = static_cast<uint8_t *>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority));
     if (!out) return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
   }
-  uint32_t oid = Load32(static_cast<const uint8_t*>(in));
+  uint32_t oid = Load32(static_cast<const uint8_t *>(in));
   DriverReply reply;
   {
     Locked hold(e);
@@ -69,17 +71,17 @@ NTSTATUS QueryGlobalStats(DeviceExtension* e, PIRP irp, const IO_STACK_LOCATION*
   return Complete(irp, STATUS_SUCCESS, reply.bytesReturned);
 }
 
-NTSTATUS GetState(DeviceExtension* e, PIRP irp, const IO_STACK_LOCATION* stack) {
+NTSTATUS GetState(DeviceExtension *e, PIRP irp, const IO_STACK_LOCATION *stack) {
   if (stack->Parameters.DeviceIoControl.OutputBufferLength < sizeof(StateTransfer))
     return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
-  auto* transfer = static_cast<StateTransfer*>(irp->AssociatedIrp.SystemBuffer);
+  auto *transfer = static_cast<StateTransfer *>(irp->AssociatedIrp.SystemBuffer);
   {
     Locked hold(e);
     transfer->hostNowMs = DriverMilliseconds();
     SyncClock(e->state, transfer->hostNowMs);
     transfer->magic = kTransferMagic;
     transfer->generation = e->generation;
-    CopyBytes(reinterpret_cast<uint8_t*>(&transfer->state), reinterpret_cast<const uint8_t*>(&e->state),
+    CopyBytes(reinterpret_cast<uint8_t *>(&transfer->state), reinterpret_cast<const uint8_t *>(&e->state),
               sizeof(AdapterState));
   }
   return Complete(irp, STATUS_SUCCESS, sizeof(StateTransfer));
@@ -87,26 +89,26 @@ NTSTATUS GetState(DeviceExtension* e, PIRP irp, const IO_STACK_LOCATION* stack) 
 
 // A state that user mode made is taken only whole and sound, and only when the
 // adapter has not changed since the snapshot it was made from.
-NTSTATUS PutState(DeviceExtension* e, PIRP irp, const IO_STACK_LOCATION* stack) {
-  const auto* transfer = static_cast<const StateTransfer*>(irp->AssociatedIrp.SystemBuffer);
+NTSTATUS PutState(DeviceExtension *e, PIRP irp, const IO_STACK_LOCATION *stack) {
+  const auto *transfer = static_cast<const StateTransfer *>(irp->AssociatedIrp.SystemBuffer);
   if (stack->Parameters.DeviceIoControl.InputBufferLength != sizeof(StateTransfer) || !transfer ||
       transfer->magic != kTransferMagic || !IsSoundAdapterState(transfer->state))
     return Complete(irp, STATUS_INVALID_PARAMETER, 0);
   Locked hold(e);
   if (transfer->generation != e->generation) return Complete(irp, STATUS_RETRY, 0);
-  CopyBytes(reinterpret_cast<uint8_t*>(&e->state), reinterpret_cast<const uint8_t*>(&transfer->state),
+  CopyBytes(reinterpret_cast<uint8_t *>(&e->state), reinterpret_cast<const uint8_t *>(&transfer->state),
             sizeof(AdapterState));
   ++e->generation;
   return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-}  // namespace
+} // namespace
 
 NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
 
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
-  auto* e = static_cast<DeviceExtension*>(device->DeviceExtension);
-  const IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
+  auto *e = static_cast<DeviceExtension *>(device->DeviceExtension);
+  const IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
   switch (stack->Parameters.DeviceIoControl.IoControlCode) {
     case kQueryGlobalStats:
       return QueryGlobalStats(e, irp, stack);
@@ -119,4 +121,4 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   }
 }
 
-}  // namespace cvsim
+} // namespace cvsim

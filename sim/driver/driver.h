@@ -15,10 +15,10 @@ namespace cvsim {
 constexpr unsigned kNameCapacity = 64;
 
 struct DeviceExtension {
-  KMUTEX lock;  // one request at a time touches the state
-  UNICODE_STRING linkName;  // the DOS device name the driver made, or empty
+  KMUTEX lock;             // one request at a time touches the state
+  UNICODE_STRING linkName; // the DOS device name the driver made, or empty
   WCHAR linkBuffer[kNameCapacity];
-  uint32_t generation;  // counts the changes of the state
+  uint32_t generation; // counts the changes of the state
   AdapterState state;
 };
 
@@ -28,4 +28,4 @@ uint64_t DriverMilliseconds();
 NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp);
 
-}  // namespace cvsim
+} // namespace cvsim

@@ -7,7 +7,7 @@ namespace cvsim {
 namespace {
 
 // "\Registry\Machine\System\CurrentControlSet\Services\cvlan1": cvlan1.
-void LastComponent(PCUNICODE_STRING path, const WCHAR*& name, USHORT& length) {
+void LastComponent(PCUNICODE_STRING path, const WCHAR *&name, USHORT &length) {
   USHORT chars = path->Length / sizeof(WCHAR), from = chars;
   while (from > 0 && path->Buffer[from - 1] != L'\\') --from;
   name = path->Buffer + from;
@@ -15,9 +15,9 @@ void LastComponent(PCUNICODE_STRING path, const WCHAR*& name, USHORT& length) {
 }
 
 // prefix + name into buffer; false when it does not fit.
-bool BuildName(UNICODE_STRING& out, WCHAR* buffer, const WCHAR* prefix, const WCHAR* name, USHORT nameLength) {
+bool BuildName(UNICODE_STRING &out, WCHAR *buffer, const WCHAR *prefix, const WCHAR *name, USHORT nameLength) {
   unsigned n = 0;
-  for (const WCHAR* p = prefix; *p; ++p) buffer[n++] = *p;
+  for (const WCHAR *p = prefix; *p; ++p) buffer[n++] = *p;
   if (nameLength == 0 || n + nameLength >= kNameCapacity) return false;
   for (USHORT i = 0; i < nameLength; ++i) buffer[n++] = name[i];
   buffer[n] = 0;
@@ -30,20 +30,20 @@ bool BuildName(UNICODE_STRING& out, WCHAR* buffer, const WCHAR* prefix, const WC
 void NTAPI Unload(PDRIVER_OBJECT driver) {
   PDEVICE_OBJECT device = driver->DeviceObject;
   if (!device) return;
-  auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
+  auto *extension = static_cast<DeviceExtension *>(device->DeviceExtension);
   if (extension->linkName.Length) IoDeleteSymbolicLink(&extension->linkName);
   IoDeleteDevice(device);
 }
 
-}  // namespace
+} // namespace
 
 uint64_t DriverMilliseconds() { return KeQueryInterruptTime() / 10000; }
 
-}  // namespace cvsim
+} // namespace cvsim
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
   using namespace cvsim;
-  const WCHAR* name = nullptr;
+  const WCHAR *name = nullptr;
   USHORT nameLength = 0;
   LastComponent(registryPath, name, nameLength);
   WCHAR deviceBuffer[kNameCapacity];
@@ -51,10 +51,10 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   if (!BuildName(deviceName, deviceBuffer, L"\\Device\\", name, nameLength)) return STATUS_OBJECT_NAME_INVALID;
 
   PDEVICE_OBJECT device = nullptr;
-  NTSTATUS status = IoCreateDevice(driver, sizeof(DeviceExtension), &deviceName, FILE_DEVICE_PHYSICAL_NETCARD, 0,
-                                   FALSE, &device);
+  NTSTATUS status =
+      IoCreateDevice(driver, sizeof(DeviceExtension), &deviceName, FILE_DEVICE_PHYSICAL_NETCARD, 0, FALSE, &device);
   if (!NT_SUCCESS(status)) return status;
-  auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
+  auto *extension = static_cast<DeviceExtension *>(device->DeviceExtension);
   KeInitializeMutex(&extension->lock, 0);
   extension->linkName.Length = 0;
   extension->generation = 0;

@@ -22,7 +22,7 @@ namespace cvsim {
 namespace {
 
 constexpr char kMagic[8] = {'C', 'V', 'S', 'T', 'A', 'T', 'E', '\n'};
-constexpr uint32_t kFileVersion = 2;  // 1: the bare state, written anew by every request
+constexpr uint32_t kFileVersion = 2; // 1: the bare state, written anew by every request
 constexpr size_t kPage = 4096;
 constexpr size_t kStateArea = (sizeof(AdapterState) + kPage - 1) / kPage * kPage;
 constexpr size_t kStateAt = kPage;
@@ -36,10 +36,10 @@ struct FileHeader {
   uint32_t headerSize;
   uint64_t stateSize;
   uint64_t fileSize;
-  uint64_t checksum;  // of the fields above
-  uint32_t undoing;   // 1: a step was cut short; the undo area holds what it changed
+  uint64_t checksum; // of the fields above
+  uint32_t undoing;  // 1: a step was cut short; the undo area holds what it changed
   uint32_t reserved;
-  uint64_t steps;  // steps done since the file was made
+  uint64_t steps; // steps done since the file was made
 };
 static_assert(offsetof(FileHeader, checksum) == 32 && sizeof(FileHeader) == 56);
 
@@ -48,9 +48,9 @@ struct UndoDirectory {
   StateRange ranges[kMaxUndoRanges];
 };
 
-uint64_t HeaderChecksum(const FileHeader& header) {
-  uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
+uint64_t HeaderChecksum(const FileHeader &header) {
+  uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a
+  const auto *bytes = reinterpret_cast<const uint8_t *>(&header);
   for (size_t i = 0; i < offsetof(FileHeader, checksum); ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ULL;
   return hash;
 }
@@ -66,28 +66,28 @@ FileHeader FreshHeader() {
   return header;
 }
 
-bool HeaderFits(const FileHeader& header) {
+bool HeaderFits(const FileHeader &header) {
   FileHeader fresh = FreshHeader();
   return std::memcmp(&header, &fresh, offsetof(FileHeader, undoing)) == 0;
 }
 
 // Leftovers of an atomic write that a killed process never renamed.
-bool IsTemporary(const std::string& name) { return name.find(".tmp.") != std::string::npos; }
+bool IsTemporary(const std::string &name) { return name.find(".tmp.") != std::string::npos; }
 
 // Ring bytes [at, at + size) of the log, as one or two ranges of the state.
-void AddRingWindow(UndoPlan& plan, uint32_t at, uint32_t size) {
+void AddRingWindow(UndoPlan &plan, uint32_t at, uint32_t size) {
   const uint32_t ring = offsetof(AdapterState, log.ring);
   uint32_t first = std::min(size, kLogCapacity - at);
   plan.ranges[plan.count++] = {ring + at, first};
   if (first < size) plan.ranges[plan.count++] = {ring, size - first};
 }
 
-}  // namespace
+} // namespace
 
-std::vector<std::string> ListDevices(const std::string& root) {
+std::vector<std::string> ListDevices(const std::string &root) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(root + "/devices", error)) {
+  for (const auto &entry : std::filesystem::directory_iterator(root + "/devices", error)) {
     std::string name = entry.path().filename().string();
     if (entry.is_regular_file(error) && name[0] != '.' && !IsTemporary(name)) names.push_back(name);
   }
@@ -95,13 +95,13 @@ std::vector<std::string> ListDevices(const std::string& root) {
   return names;
 }
 
-std::optional<std::string> FindDevice(const std::string& root, const std::string& instance) {
-  for (const std::string& name : ListDevices(root))
+std::optional<std::string> FindDevice(const std::string &root, const std::string &instance) {
+  for (const std::string &name : ListDevices(root))
     if (strcasecmp(name.c_str(), instance.c_str()) == 0) return name;
   return std::nullopt;
 }
 
-std::string DevicePath(const std::string& root, const std::string& device) { return root + "/devices/" + device; }
+std::string DevicePath(const std::string &root, const std::string &device) { return root + "/devices/" + device; }
 
 uint64_t HostMilliseconds() {
   timespec now{};
@@ -109,14 +109,14 @@ uint64_t HostMilliseconds() {
   return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
 
-std::unique_ptr<AdapterState> NewAdapterState(const AdapterSetup& setup) {
+std::unique_ptr<AdapterState> NewAdapterState(const AdapterSetup &setup) {
   auto state = std::make_unique<AdapterState>();
   InitAdapter(*state, setup);
   SyncClock(*state, HostMilliseconds());
   return state;
 }
 
-bool SaveAdapterState(const std::string& path, const AdapterState& state) {
+bool SaveAdapterState(const std::string &path, const AdapterState &state) {
   std::string file(kFileSize, '\0');
   FileHeader header = FreshHeader();
   std::memcpy(file.data(), &header, sizeof header);
@@ -124,7 +124,7 @@ bool SaveAdapterState(const std::string& path, const AdapterState& state) {
   return winapi::WriteFileAtomically(path, file);
 }
 
-UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t* buffer, uint32_t size) {
+UndoPlan RequestUndoPlan(const AdapterState &state, uint32_t oid, const uint8_t *buffer, uint32_t size) {
   constexpr uint32_t kMemoryAt = offsetof(AdapterState, memory);
   constexpr uint32_t kLogAt = offsetof(AdapterState, log);
   constexpr uint32_t kRingAt = offsetof(AdapterState, log.ring);
@@ -174,14 +174,14 @@ AdapterAccess MappedAdapter::MapLocked() {
       Unmap();
       return AdapterAccess::kDamaged;
     }
-    void* mapped = ::mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    void *mapped = ::mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
     if (mapped == MAP_FAILED) {
       Unmap();
       return AdapterAccess::kNotSaved;
     }
-    base_ = static_cast<uint8_t*>(mapped);
+    base_ = static_cast<uint8_t *>(mapped);
     mappedBy_ = ::getpid();
-    if (!HeaderFits(*reinterpret_cast<FileHeader*>(base_))) {
+    if (!HeaderFits(*reinterpret_cast<FileHeader *>(base_))) {
       Unmap();
       return AdapterAccess::kDamaged;
     }
@@ -190,8 +190,8 @@ AdapterAccess MappedAdapter::MapLocked() {
   return AdapterAccess::kDone;
 }
 
-AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
-                                  const std::function<UndoPlan(const AdapterState&)>& plan) {
+AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState &)> &act,
+                                  const std::function<UndoPlan(const AdapterState &)> &plan) {
   std::lock_guard guard(mutex_);
   winapi::StopsHeldBack stops;
   // A child of fork() shares the parent's open file and so its lock: it opens
@@ -204,14 +204,14 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
     if (mapped != AdapterAccess::kDone) return mapped;
     struct stat st {};
     if (::fstat(fd_, &st) == 0 && st.st_nlink > 0 && static_cast<size_t>(st.st_size) == kFileSize) break;
-    Unmap();  // closing releases the lock
+    Unmap(); // closing releases the lock
     if (attempt == 1) return AdapterAccess::kNoDevice;
   }
-  auto* header = reinterpret_cast<FileHeader*>(base_);
-  auto* state = reinterpret_cast<AdapterState*>(base_ + kStateAt);
-  auto* directory = reinterpret_cast<UndoDirectory*>(base_ + kUndoDirectoryAt);
-  uint8_t* undo = base_ + kUndoDataAt;
-  auto* stateBytes = reinterpret_cast<uint8_t*>(state);
+  auto *header = reinterpret_cast<FileHeader *>(base_);
+  auto *state = reinterpret_cast<AdapterState *>(base_ + kStateAt);
+  auto *directory = reinterpret_cast<UndoDirectory *>(base_ + kUndoDirectoryAt);
+  uint8_t *undo = base_ + kUndoDataAt;
+  auto *stateBytes = reinterpret_cast<uint8_t *>(state);
   auto unlock = [&](AdapterAccess access) {
     ::flock(fd_, LOCK_UN);
     return access;
@@ -248,20 +248,20 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
     std::memcpy(undo + at, stateBytes + kept.ranges[i].offset, kept.ranges[i].size);
     at += kept.ranges[i].size;
   }
-  __atomic_store_n(&header->undoing, 1, __ATOMIC_RELEASE);  // after every byte of the undo area
+  __atomic_store_n(&header->undoing, 1, __ATOMIC_RELEASE); // after every byte of the undo area
 
   SyncClock(*state, HostMilliseconds());
   act(*state);
 
   ++header->steps;
-  __atomic_store_n(&header->undoing, 0, __ATOMIC_RELEASE);  // after every byte of the step
+  __atomic_store_n(&header->undoing, 0, __ATOMIC_RELEASE); // after every byte of the step
   return unlock(AdapterAccess::kDone);
 }
 
-AdapterAccess WithAdapter(const std::string& root, const std::string& device,
-                          const std::function<void(AdapterState&)>& act) {
+AdapterAccess WithAdapter(const std::string &root, const std::string &device,
+                          const std::function<void(AdapterState &)> &act) {
   MappedAdapter adapter(DevicePath(root, device));
   return adapter.Step(act);
 }
 
-}  // namespace cvsim
+} // namespace cvsim

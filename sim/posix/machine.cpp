@@ -16,7 +16,7 @@ namespace cvsim {
 namespace {
 
 // An empty directory, whatever was in it before.
-bool EmptyDirectory(const std::string& path) {
+bool EmptyDirectory(const std::string &path) {
   std::error_code error;
   std::filesystem::remove_all(path, error);
   return std::filesystem::create_directories(path, error) && !error;
@@ -24,9 +24,9 @@ bool EmptyDirectory(const std::string& path) {
 
 constexpr char kDevicePrefix[] = "\\Device\\";
 
-}  // namespace
+} // namespace
 
-bool BuildMachine(const std::string& root, const MachineOptions& options) {
+bool BuildMachine(const std::string &root, const MachineOptions &options) {
   std::error_code error;
   std::filesystem::create_directories(root, error);
   if (!EmptyDirectory(root + "/dosdevices") || !EmptyDirectory(root + "/devices")) return false;
@@ -41,9 +41,9 @@ bool BuildMachine(const std::string& root, const MachineOptions& options) {
   return SaveAdapterState(DevicePath(root, options.instance), *state);
 }
 
-void CreateDefaultMachine(const std::string& root) { BuildMachine(root, MachineOptions{}); }
+void CreateDefaultMachine(const std::string &root) { BuildMachine(root, MachineOptions{}); }
 
-std::shared_ptr<winapi::DeviceDriver> OpenMachineDevice(const std::string& root, const std::string& kernelDevice) {
+std::shared_ptr<winapi::DeviceDriver> OpenMachineDevice(const std::string &root, const std::string &kernelDevice) {
   const size_t prefix = sizeof kDevicePrefix - 1;
   if (kernelDevice.size() <= prefix || strncasecmp(kernelDevice.c_str(), kDevicePrefix, prefix) != 0) return nullptr;
   std::optional<std::string> device = FindDevice(root, kernelDevice.substr(prefix));
@@ -51,4 +51,4 @@ std::shared_ptr<winapi::DeviceDriver> OpenMachineDevice(const std::string& root,
   return std::make_shared<SimulatedDevice>(DevicePath(root, *device));
 }
 
-}  // namespace cvsim
+} // namespace cvsim

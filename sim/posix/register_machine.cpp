@@ -17,5 +17,5 @@ struct Registrar {
 
 const Registrar registrar;
 
-}  // namespace
-}  // namespace cvsim
+} // namespace
+} // namespace cvsim

@@ -15,10 +15,10 @@ namespace {
 constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
 struct Service {
-  const char* name;
+  const char *name;
   DWORD type, start;
-  const char* group;
-  const char* image;
+  const char *group;
+  const char *image;
 };
 
 // Services that every workstation has and that have nothing to do with the adapter.
@@ -36,8 +36,8 @@ constexpr Service kBaseServices[] = {
 
 constexpr char kDriverImage[] = "\\SystemRoot\\System32\\drivers\\cvlan.sys";
 
-winapi::RegistryKey& AddService(winapi::RegistryKey& services, const Service& s) {
-  winapi::RegistryKey& key = services.CreatePath(s.name);
+winapi::RegistryKey &AddService(winapi::RegistryKey &services, const Service &s) {
+  winapi::RegistryKey &key = services.CreatePath(s.name);
   key.SetDword("Type", s.type);
   key.SetDword("Start", s.start);
   key.SetDword("ErrorControl", 1);
@@ -46,22 +46,22 @@ winapi::RegistryKey& AddService(winapi::RegistryKey& services, const Service& s)
   return key;
 }
 
-}  // namespace
+} // namespace
 
-std::string MachineRegistryText(const MachineOptions& options) {
+std::string MachineRegistryText(const MachineOptions &options) {
   winapi::RegistryKey machine;
   machine.CreatePath("SOFTWARE");
-  winapi::RegistryKey& services = machine.CreatePath(kServices);
-  for (const Service& s : kBaseServices) AddService(services, s);
+  winapi::RegistryKey &services = machine.CreatePath(kServices);
+  for (const Service &s : kBaseServices) AddService(services, s);
   // The driver's own key; its adapter instances are the numbered keys beside it.
   AddService(services, Service{"Cvlan", 1, 3, "NDIS", kDriverImage});
   if (options.instanceKey) {
-    winapi::RegistryKey& instance = AddService(services, Service{options.instance.c_str(), 1, 2, "NDIS", kDriverImage});
-    winapi::RegistryKey& parameters = instance.CreatePath("Parameters");
-    for (const InstanceParameter& p : kInstanceParameters)
+    winapi::RegistryKey &instance = AddService(services, Service{options.instance.c_str(), 1, 2, "NDIS", kDriverImage});
+    winapi::RegistryKey &parameters = instance.CreatePath("Parameters");
+    for (const InstanceParameter &p : kInstanceParameters)
       parameters.SetDword(p.name, std::string_view(p.name) == kCellApParameter ? (options.cellAp ? 1u : 0u) : p.value);
   }
   return winapi::SerializeRegistryText(machine);
 }
 
-}  // namespace cvsim
+} // namespace cvsim

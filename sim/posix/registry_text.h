@@ -7,6 +7,6 @@
 
 namespace cvsim {
 
-std::string MachineRegistryText(const MachineOptions& options);
+std::string MachineRegistryText(const MachineOptions &options);
 
-}  // namespace cvsim
+} // namespace cvsim

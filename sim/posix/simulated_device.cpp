@@ -25,24 +25,25 @@ DWORD ErrorForDriverStatus(uint32_t status) {
 namespace {
 
 // Once a process: the programs' own output says only that the adapter failed.
-void WarnDamaged(const std::string& path) {
+void WarnDamaged(const std::string &path) {
   static std::atomic<bool> warned{false};
   if (!warned.exchange(true))
-    std::fprintf(stderr, "%s: damaged, or made by an older version; `cvsim init` makes the machine anew\n", path.c_str());
+    std::fprintf(stderr, "%s: damaged, or made by an older version; `cvsim init` makes the machine anew\n",
+                 path.c_str());
 }
 
-}  // namespace
+} // namespace
 
-DWORD SimulatedDevice::IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                                 DWORD* bytesReturned) {
+DWORD SimulatedDevice::IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize,
+                                 DWORD *bytesReturned) {
   if (code != kQueryGlobalStats) return ERROR_INVALID_FUNCTION;
   if (!in || inSize < 4 || (!out && outSize != 0)) return ERROR_INVALID_PARAMETER;
-  uint32_t oid = Load32(static_cast<const uint8_t*>(in));
-  auto* buffer = static_cast<uint8_t*>(out);
+  uint32_t oid = Load32(static_cast<const uint8_t *>(in));
+  auto *buffer = static_cast<uint8_t *>(out);
   DriverReply reply{};
   AdapterAccess access =
-      adapter_.Step([&](AdapterState& state) { reply = AnswerRequest(state, oid, buffer, outSize); },
-                    [&](const AdapterState& state) { return RequestUndoPlan(state, oid, buffer, outSize); });
+      adapter_.Step([&](AdapterState &state) { reply = AnswerRequest(state, oid, buffer, outSize); },
+                    [&](const AdapterState &state) { return RequestUndoPlan(state, oid, buffer, outSize); });
   switch (access) {
     case AdapterAccess::kNoDevice:
       return ERROR_DEV_NOT_EXIST;
@@ -61,4 +62,4 @@ DWORD SimulatedDevice::IoControl(DWORD code, const void* in, DWORD inSize, void*
   return ERROR_SUCCESS;
 }
 
-}  // namespace cvsim
+} // namespace cvsim

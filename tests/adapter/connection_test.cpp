@@ -13,7 +13,7 @@ using cvtest::Reply;
 using cvtest::ScriptedAdapter;
 using cvtest::TempMachine;
 
-std::string DosTarget(const char* name) {
+std::string DosTarget(const char *name) {
   char target[512] = {};
   if (QueryDosDeviceA(name, target, sizeof target) == 0) return "";
   return target;
@@ -56,7 +56,7 @@ TEST_F(ConnectionTest, FirstInstanceInEnumerationOrderWins) {
 }
 
 TEST_F(ConnectionTest, NamesThatOnlyBeginLikeAnInstanceDoNotMatch) {
-  for (const char* name : {"cvlan5", "cvlan10", "cvlan0", "cvlan", "xcvlan1"}) {
+  for (const char *name : {"cvlan5", "cvlan10", "cvlan0", "cvlan", "xcvlan1"}) {
     ScriptedAdapter adapter(machine, {name});
     EXPECT_EQ(CvlapiLocate(), nullptr) << name;
     EXPECT_EQ(adapter->requestCount(), 0u) << name;
@@ -107,7 +107,7 @@ TEST_F(ConnectionTest, FailedRemovalOfItsOwnDosNameGives2OnceAndClosesAnyway) {
 }
 
 TEST_F(ConnectionTest, DeviceThatCannotBeOpenedGivesNullAndRemovesTheNameItDefined) {
-  ScriptedAdapter adapter(machine, {"cvlan1"}, "cvlan2");  // no device behind cvlan1
+  ScriptedAdapter adapter(machine, {"cvlan1"}, "cvlan2"); // no device behind cvlan1
   EXPECT_EQ(CvlapiLocate(), nullptr);
   EXPECT_EQ(DosTarget("cvlan1"), "");
 }
@@ -130,7 +130,7 @@ TEST_F(ConnectionTest, VersionAcceptance) {
     WORD major, minor;
     bool accepted;
   } cases[] = {{1, 3, false}, {1, 4, true}, {2, 0, true}, {0, 4, true}, {0, 99, true}, {0, 0, false}, {1, 0, false}};
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     ScriptedAdapter adapter(machine, {"cvlan1"});
     adapter->SetVersion(c.major, c.minor);
     CVLAPI_PROC entry = CvlapiLocate();
@@ -169,4 +169,4 @@ TEST_F(ConnectionTest, CloseWithNothingOpenReturns0AndLeavesOthersNamesAlone) {
   EXPECT_EQ(DosTarget("cvlan1"), "\\Device\\cvlan1");
 }
 
-}  // namespace
+} // namespace

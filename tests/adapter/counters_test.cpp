@@ -24,14 +24,14 @@ Bytes CountersReply() {
   return data;
 }
 
-WORD C(int n) { return static_cast<WORD>(n + 1); }  // the low half of counter n
+WORD C(int n) { return static_cast<WORD>(n + 1); } // the low half of counter n
 
 using CountersTest = AdapterTest;
 
 // A reply of zeros with the given counters set.
 Bytes ReplyWithCounters(std::initializer_list<std::pair<int, uint32_t>> counters) {
   Bytes data(704, 0);
-  for (const auto& [n, value] : counters) {
+  for (const auto &[n, value] : counters) {
     Bytes bytes = cvtest::Dword(value);
     std::copy(bytes.begin(), bytes.end(), data.begin() + 192 + 4 * n);
   }
@@ -39,7 +39,7 @@ Bytes ReplyWithCounters(std::initializer_list<std::pair<int, uint32_t>> counters
 }
 
 // Word w of the record, from its little-endian bytes at record byte 128 + 2w.
-WORD RecordWord(const BYTE* record, int w) { return static_cast<WORD>(record[128 + 2 * w] | record[129 + 2 * w] << 8); }
+WORD RecordWord(const BYTE *record, int w) { return static_cast<WORD>(record[128 + 2 * w] | record[129 + 2 * w] << 8); }
 
 TEST_F(CountersTest, FullRecordHoldsTheRawHeadThenThe46Words) {
   adapter->Answer(CVL_OID_COUNTERS, Reply::Data(0, CountersReply()));
@@ -50,7 +50,7 @@ TEST_F(CountersTest, FullRecordHoldsTheRawHeadThenThe46Words) {
   EXPECT_EQ(OnlyRequest().Operation(), CVL_OP_QUERY);
   EXPECT_EQ(OnlyRequest().Length(), 716u);
   for (int i = 0; i < 128; i++) EXPECT_EQ(counters.Raw[i], i);
-  const BYTE* record = reinterpret_cast<const BYTE*>(&counters);
+  const BYTE *record = reinterpret_cast<const BYTE *>(&counters);
   for (int w = 0; w < CVL_COUNTER_WORDS; w++) EXPECT_EQ(RecordWord(record, w), +counters.Words[w]) << "word " << w;
 }
 
@@ -72,8 +72,8 @@ TEST_F(CountersTest, WordsCarryTheirCountersAndTheirSums) {
                                                                       {26, 0xBEEF}})));
   BYTE record[220];
   ASSERT_EQ(api(CVL_FN_GET_COUNTERS, 220, record), CVL_SUCCESS);
-  const std::map<int, WORD> expected = {
-      {0, 1000}, {1, 2}, {11, 7}, {12, 7}, {14, 0x2345}, {23, 0x2345}, {21, 10}, {28, 600}, {38, 0xFFFF}, {45, 0xBEEF}};
+  const std::map<int, WORD> expected = {{0, 1000},    {1, 2},   {11, 7},   {12, 7},      {14, 0x2345},
+                                        {23, 0x2345}, {21, 10}, {28, 600}, {38, 0xFFFF}, {45, 0xBEEF}};
   for (int w = 0; w < CVL_COUNTER_WORDS; w++) {
     auto it = expected.find(w);
     EXPECT_EQ(RecordWord(record, w), it == expected.end() ? 0 : it->second) << "word " << w;
@@ -152,4 +152,4 @@ TEST_F(CountersTest, LengthAbove220IsCutTo220) {
   EXPECT_EQ(record[220], 0xEE);
 }
 
-}  // namespace
+} // namespace

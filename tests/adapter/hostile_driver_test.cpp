@@ -133,7 +133,7 @@ TEST_F(HostileDriverTest, FirmwareLengthsLargerThanTheDataAreaFail) {
 
 TEST_F(HostileDriverTest, FailureWithoutAStatusIsNotTakenForTheLastRequestsStatus) {
   adapter->Answer(CVL_OID_NET_ID, Reply::Fail(0));
-  ASSERT_EQ(api(CVL_FN_SET_NET_ID, 1), CVL_SUCCESS);  // leaves Status 0 in the block
+  ASSERT_EQ(api(CVL_FN_SET_NET_ID, 1), CVL_SUCCESS); // leaves Status 0 in the block
   adapter->Answer(CVL_OID_STATUS, Reply::FailWithoutStatus().AndData(0, Bytes(4, 0x11)).Length(16));
   std::vector<BYTE> status = Filled(4);
   EXPECT_EQ(api(CVL_FN_GET_STATUS, 4, status.data()), CVL_FAILED);
@@ -155,4 +155,4 @@ TEST_F(HostileDriverTest, FailedStationAddressRequestGivesFailed) {
   EXPECT_EQ(api(CVL_FN_GET_ADDRESS, 6, address), CVL_FAILED);
 }
 
-}  // namespace
+} // namespace

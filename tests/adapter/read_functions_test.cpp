@@ -14,12 +14,12 @@ using cvtest::Word;
 
 using ReadFunctionsTest = AdapterTest;
 
-Bytes Text(const char* text) { return Bytes(text, text + std::strlen(text)); }
+Bytes Text(const char *text) { return Bytes(text, text + std::strlen(text)); }
 
 // A configuration reply: version 1.04, then the fields at their offsets.
 Bytes ConfigReply(DWORD interrupt, DWORD ioBase, DWORD memory, WORD accessMode) {
   Bytes data(60, 0);
-  auto put = [&data](size_t at, const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), data.begin() + at); };
+  auto put = [&data](size_t at, const Bytes &bytes) { std::copy(bytes.begin(), bytes.end(), data.begin() + at); };
   put(0, Join({Word(1), Word(4), Dword(interrupt), Dword(ioBase), Dword(memory)}));
   put(36, Word(accessMode));
   put(42, Word(0x4242));
@@ -31,7 +31,7 @@ Bytes ConfigReply(DWORD interrupt, DWORD ioBase, DWORD memory, WORD accessMode) 
 struct Config {
   WORD major = 0xEEEE, minor = 0xEEEE, interrupt = 0xEEEE, ioBase = 0xEEEE, memoryBase = 0xEEEE, netId = 0xEEEE,
        aux = 0xEEEE;
-  CVL_RX_INFO* rxInfo = nullptr;
+  CVL_RX_INFO *rxInfo = nullptr;
   LONG Get(CVLAPI_PROC api) {
     return api(CVL_FN_GET_CONFIG, &major, &minor, &interrupt, &ioBase, &memoryBase, &netId, &aux, &rxInfo);
   }
@@ -71,7 +71,7 @@ TEST_F(ReadFunctionsTest, ConfigurationMemoryBaseIsCutTo16Bits) {
   adapter->Answer(CVL_OID_CONFIG, Reply::Data(0, ConfigReply(5, 0x300, 0xFEDC0000, 0)));
   Config config;
   ASSERT_EQ(config.Get(api), CVL_SUCCESS);
-  EXPECT_EQ(config.memoryBase, 0xC000);  // 0x0FEDC000 cut to its low half
+  EXPECT_EQ(config.memoryBase, 0xC000); // 0x0FEDC000 cut to its low half
 }
 
 TEST_F(ReadFunctionsTest, ReceiveInformationIsRefilledByEachConfigurationRead) {
@@ -106,7 +106,7 @@ TEST_F(ReadFunctionsTest, MemoryReadCountLimits) {
   adapter->ClearRequests();
   EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0, 32769, buffer), CVL_BAD_LENGTH);
   EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0, 0, buffer), CVL_BAD_LENGTH);
-  EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0, 0x10000, buffer), CVL_BAD_LENGTH);  // cut to 0
+  EXPECT_EQ(api(CVL_FN_READ_MEMORY, 0, 0x10000, buffer), CVL_BAD_LENGTH); // cut to 0
   EXPECT_EQ(adapter->requestCount(), 0u);
 }
 
@@ -122,7 +122,7 @@ TEST_F(ReadFunctionsTest, FirmwareTextsAreTakenAtThePositionTheDriverGives) {
 TEST_F(ReadFunctionsTest, FirmwareRequestZeroesTheHeadAndGivesTheTextAreaSize) {
   BYTE junk[40];
   std::memset(junk, 0xFF, sizeof junk);
-  ASSERT_EQ(api(CVL_FN_WRITE_MEMORY, 0, sizeof junk, junk), CVL_SUCCESS);  // leaves 0xFF in the block
+  ASSERT_EQ(api(CVL_FN_WRITE_MEMORY, 0, sizeof junk, junk), CVL_SUCCESS); // leaves 0xFF in the block
   adapter->ClearRequests();
   adapter->Answer(CVL_OID_FIRMWARE, Reply::Data(20, Dword(16)));
   char version[8] = {}, date[8] = {};
@@ -210,8 +210,8 @@ TEST_F(ReadFunctionsTest, StatusReadCopiesWhatTheReplysLengthCovers) {
   EXPECT_EQ(OnlyRequest().outSize, 62u);
   EXPECT_EQ(+status.IeeeTable, 0x14);
   EXPECT_EQ(+status.NetId, 0x1A19);
-  EXPECT_EQ(reinterpret_cast<BYTE*>(&status)[49], 50);
-  EXPECT_EQ(reinterpret_cast<BYTE*>(&status)[50], 0xEE);
+  EXPECT_EQ(reinterpret_cast<BYTE *>(&status)[49], 50);
+  EXPECT_EQ(reinterpret_cast<BYTE *>(&status)[50], 0xEE);
   EXPECT_EQ(+status.ApCount, 0xEEEE);
 }
 
@@ -261,4 +261,4 @@ TEST_F(ReadFunctionsTest, EmptyAclReturns0) {
   EXPECT_EQ(api(CVL_FN_ACL_GET, 120, list), 0);
 }
 
-}  // namespace
+} // namespace

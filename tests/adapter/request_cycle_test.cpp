@@ -21,7 +21,7 @@ TEST_F(RequestCycleTest, OnlyTheLow16BitsOfTheCodeCount) {
   EXPECT_EQ(api(0x10000 + 16), CVL_SUCCESS);
   EXPECT_EQ(OnlyRequest().oid, CVL_OID_STATUS);
   adapter->ClearRequests();
-  EXPECT_EQ(api(0x10000), CVL_BAD_FUNCTION);  // code 0
+  EXPECT_EQ(api(0x10000), CVL_BAD_FUNCTION); // code 0
   EXPECT_EQ(adapter->requestCount(), 0u);
 }
 
@@ -29,10 +29,10 @@ TEST_F(RequestCycleTest, DriverStatusMapsToResultCodes) {
   struct Case {
     DWORD status;
     LONG result;
-  } cases[] = {{1, CVL_FAILED},       {2, CVL_FAILED},       {3, CVL_FAILED},  {4, CVL_BAD_FUNCTION},
-               {5, CVL_BAD_LENGTH},   {6, CVL_BAD_LENGTH},   {7, CVL_BAD_FUNCTION}, {8, CVL_REFUSED},
-               {9, CVL_REFUSED},      {10, CVL_FAILED},      {12, CVL_FAILED}, {0xFFFFFFFF, CVL_FAILED}};
-  for (const Case& c : cases) {
+  } cases[] = {{1, CVL_FAILED},     {2, CVL_FAILED},     {3, CVL_FAILED},       {4, CVL_BAD_FUNCTION},
+               {5, CVL_BAD_LENGTH}, {6, CVL_BAD_LENGTH}, {7, CVL_BAD_FUNCTION}, {8, CVL_REFUSED},
+               {9, CVL_REFUSED},    {10, CVL_FAILED},    {12, CVL_FAILED},      {0xFFFFFFFF, CVL_FAILED}};
+  for (const Case &c : cases) {
     adapter->Answer(CVL_OID_NET_ID, Reply::Fail(c.status));
     EXPECT_EQ(api(CVL_FN_SET_NET_ID, 7), c.result) << "status " << c.status;
   }
@@ -41,7 +41,7 @@ TEST_F(RequestCycleTest, DriverStatusMapsToResultCodes) {
 TEST_F(RequestCycleTest, FailedCallLeavesTheCallersVariablesAlone) {
   adapter->Answer(CVL_OID_CONFIG, Reply::Fail(6).AndData(0, Bytes(6, 9)));
   WORD v[7] = {1, 2, 3, 4, 5, 6, 7};
-  CVL_RX_INFO* rx = nullptr;
+  CVL_RX_INFO *rx = nullptr;
   EXPECT_EQ(api(CVL_FN_GET_CONFIG, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &rx), CVL_BAD_LENGTH);
   EXPECT_EQ(v[0], 1);
   EXPECT_EQ(v[2], 3);
@@ -80,4 +80,4 @@ TEST_F(RequestCycleTest, EachCallResetsTheHeaderButNotTheDataArea) {
   EXPECT_EQ(requests[2].Reserved(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,7 @@ struct SendCase {
   DWORD oid;
   WORD operation;
   DWORD length;
-  std::string data;  // the data bytes sent, Length - 12 of them
+  std::string data; // the data bytes sent, Length - 12 of them
 };
 
 const BYTE kStation[6] = {0x02, 0x0E, 0x5A, 0x01, 0x02, 0x03};
@@ -48,7 +48,7 @@ const SendCase kCases[] = {
 using WriteFunctionsTest = AdapterTest;
 
 TEST_F(WriteFunctionsTest, EachCodeSendsItsObjectOperationLengthAndData) {
-  for (const SendCase& c : kCases) {
+  for (const SendCase &c : kCases) {
     adapter->ClearRequests();
     EXPECT_EQ(c.call(api), CVL_SUCCESS) << "code " << c.code;
     cvtest::Request request = OnlyRequest();
@@ -100,4 +100,4 @@ TEST_F(WriteFunctionsTest, MemoryWriteOfTheLargestCountFillsTheWholeBlock) {
   EXPECT_EQ(request.DataAt(4, 32768), cvtest::Bytes(source, source + sizeof source));
 }
 
-}  // namespace
+} // namespace

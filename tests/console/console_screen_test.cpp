@@ -115,4 +115,4 @@ TEST(ScreenPrimitivesWithoutConsole, DoNothingAndDoNotCrash) {
   ConsoleForgetHandles();
 }
 
-}  // namespace
+} // namespace

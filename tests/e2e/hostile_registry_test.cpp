@@ -43,7 +43,7 @@ std::string Noise(size_t size) {
 }
 
 // The text of a machine's registry with the instance's ten values replaced.
-std::string WithParameters(const std::string& text, const std::string& values) {
+std::string WithParameters(const std::string &text, const std::string &values) {
   size_t start = text.find(kParameters);
   if (start == std::string::npos) return text;
   start += sizeof kParameters - 1;
@@ -54,79 +54,82 @@ std::string WithParameters(const std::string& text, const std::string& values) {
 // Every value of a type other than REG_DWORD, each of which still holds a
 // number in its first bytes (least significant first, missing bytes zero).
 const char kWrongTypes[] =
-    "\"CardType\"=hex:01\n"                                // REG_BINARY, one byte: 1
-    "\"Diversity\"=hex(b):01,00,00,00,00,00,00,00\n"       // REG_QWORD: 1
-    "\"InterruptNumber\"=hex(0):0a\n"                      // REG_NONE: 10
-    "\"IoBaseAddress\"=hex:00,03\n"                        // two bytes: 0x300
-    "\"CellAP\"=hex(4):01,00\n"                            // a REG_DWORD of two bytes: 1
-    "\"CellAP_BDelay\"=hex(3):05\n"                        // 5
-    "\"CellAP_Hop_Seq\"=hex:0c,00,00,00,ff,ff\n"           // six bytes, the first four count: 12
-    "\"CellAP_Id\"=hex(2):41,00,00,00\n"                   // REG_EXPAND_SZ "A": its bytes 41 00: 0x41
-    "\"PCCARDAttributeMemoryAddress\"=hex:00,00,0d\n"      // 0xD0000
-    "\"Net_Id\"=\"A\"\n";                                  // REG_SZ "A": 0x41
+    "\"CardType\"=hex:01\n"                           // REG_BINARY, one byte: 1
+    "\"Diversity\"=hex(b):01,00,00,00,00,00,00,00\n"  // REG_QWORD: 1
+    "\"InterruptNumber\"=hex(0):0a\n"                 // REG_NONE: 10
+    "\"IoBaseAddress\"=hex:00,03\n"                   // two bytes: 0x300
+    "\"CellAP\"=hex(4):01,00\n"                       // a REG_DWORD of two bytes: 1
+    "\"CellAP_BDelay\"=hex(3):05\n"                   // 5
+    "\"CellAP_Hop_Seq\"=hex:0c,00,00,00,ff,ff\n"      // six bytes, the first four count: 12
+    "\"CellAP_Id\"=hex(2):41,00,00,00\n"              // REG_EXPAND_SZ "A": its bytes 41 00: 0x41
+    "\"PCCARDAttributeMemoryAddress\"=hex:00,00,0d\n" // 0xD0000
+    "\"Net_Id\"=\"A\"\n";                             // REG_SZ "A": 0x41
 
 enum class Answer {
-  kNoAdapter,  // CV_UTIL and cv_mon: not installed, 1; cvsetup-host 99999: "3,"
-  kAdapter,    // CV_UTIL as on the intact machine; cv_mon starts; 99999 reads and wants a terminal: "2,"
+  kNoAdapter, // CV_UTIL and cv_mon: not installed, 1; cvsetup-host 99999: "3,"
+  kAdapter,   // CV_UTIL as on the intact machine; cv_mon starts; 99999 reads and wants a terminal: "2,"
 };
 
 struct RegistryCase {
-  const char* name;
+  const char *name;
   // Puts the hostile registry.reg in place, given the intact text and the root.
-  std::function<void(const std::string& intact, const cvtest::TempMachine& machine)> make;
+  std::function<void(const std::string &intact, const cvtest::TempMachine &machine)> make;
   Answer answer;
 };
 
-void Write(const cvtest::TempMachine& machine, const std::string& text) { machine.WriteFile("registry.reg", text); }
+void Write(const cvtest::TempMachine &machine, const std::string &text) { machine.WriteFile("registry.reg", text); }
 
-std::string CutAt(const std::string& text, const std::string& marker, size_t into) {
+std::string CutAt(const std::string &text, const std::string &marker, size_t into) {
   size_t at = text.find(marker);
   return at == std::string::npos ? text : text.substr(0, at + into);
 }
 
 const RegistryCase kCases[] = {
-    {"empty", [](auto&, auto& m) { Write(m, ""); }, Answer::kNoAdapter},
-    {"only the header", [](auto&, auto& m) { Write(m, "REGEDIT4\n"); }, Answer::kNoAdapter},
-    {"cut inside a line of the instance",
-     [](auto& t, auto& m) { Write(m, CutAt(t, "\"InterruptNumber\"", 6)); }, Answer::kNoAdapter},
+    {"empty", [](auto &, auto &m) { Write(m, ""); }, Answer::kNoAdapter},
+    {"only the header", [](auto &, auto &m) { Write(m, "REGEDIT4\n"); }, Answer::kNoAdapter},
+    {"cut inside a line of the instance", [](auto &t, auto &m) { Write(m, CutAt(t, "\"InterruptNumber\"", 6)); },
+     Answer::kNoAdapter},
     {"cut inside a continued hex value",
-     [](auto& t, auto& m) { Write(m, t + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"Blob\"=hex:01,02,\\\n"); },
+     [](auto &t, auto &m) { Write(m, t + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"Blob\"=hex:01,02,\\\n"); },
      Answer::kNoAdapter},
     {"cut at a line end before the instance",
-     [](auto& t, auto& m) { Write(m, CutAt(t, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1]", 0)); },
+     [](auto &t, auto &m) {
+       Write(m, CutAt(t, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1]", 0));
+     },
      Answer::kNoAdapter},
     {"cut at a line end among the instance's values",
-     [](auto& t, auto& m) { Write(m, CutAt(t, "\"IoBaseAddress\"", 0)); }, Answer::kAdapter},
-    {"binary", [](auto&, auto& m) { Write(m, Noise(65536)); }, Answer::kNoAdapter},
-    {"a header and then binary", [](auto&, auto& m) { Write(m, "REGEDIT4\n" + Noise(65536)); }, Answer::kNoAdapter},
+     [](auto &t, auto &m) { Write(m, CutAt(t, "\"IoBaseAddress\"", 0)); }, Answer::kAdapter},
+    {"binary", [](auto &, auto &m) { Write(m, Noise(65536)); }, Answer::kNoAdapter},
+    {"a header and then binary", [](auto &, auto &m) { Write(m, "REGEDIT4\n" + Noise(65536)); }, Answer::kNoAdapter},
     {"NUL bytes after a value",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::string text = t;
        text.insert(text.find("\n\"Diversity\""), std::string(3, '\0'));
        Write(m, text);
      },
      Answer::kNoAdapter},
     {"a key name of a megabyte",
-     [](auto& t, auto& m) { Write(m, t + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(1 << 20, 'k') + "]\n"); },
+     [](auto &t, auto &m) { Write(m, t + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(1 << 20, 'k') + "]\n"); },
      Answer::kNoAdapter},
     // Deeper than NT's 512 levels: the keys' destruction used to overflow the stack.
     {"a key 500,000 levels deep",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::string path = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
        for (int level = 0; level < 500000; ++level) path += "\\k";
        Write(m, t + path + "]\n");
      },
      Answer::kNoAdapter},
     {"UTF-16 as the registry editor writes it",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::string wide = "\xFF\xFE";
        for (char c : t) wide += std::string{c, '\0'};
        Write(m, wide);
      },
      Answer::kAdapter},
-    {"values of every other type", [](auto& t, auto& m) { Write(m, WithParameters(t, kWrongTypes)); }, Answer::kAdapter},
+    {"values of every other type", [](auto &t, auto &m) { Write(m, WithParameters(t, kWrongTypes)); },
+     Answer::kAdapter},
     {"a value of a megabyte",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::string hex = "\"Net_Id\"=hex:01,01";
        for (int i = 0; i < 1 << 20; ++i) hex += ",ff";
        Write(m, WithParameters(t, hex + "\n"));
@@ -135,14 +138,14 @@ const RegistryCase kCases[] = {
     // The values of a key used to be looked up one by one as the file was read,
     // which made a parse take minutes.
     {"200,000 values in the instance's parameters",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::string values = kWrongTypes;
        for (int i = 0; i < 200000; ++i) values += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
        Write(m, WithParameters(t, values));
      },
      Answer::kAdapter},
     {"100,000 keys out of order",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        std::vector<int> order(100000);
        for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
        std::shuffle(order.begin(), order.end(), std::mt19937(1009));
@@ -154,22 +157,23 @@ const RegistryCase kCases[] = {
     // Sorted before cvlan1, and too long for the adapter library's 128-character
     // key name: it used to end the search there, as if there were no instance.
     {"a service of 200 characters before the instance",
-     [](auto& t, auto& m) {
+     [](auto &t, auto &m) {
        Write(m, t + "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + std::string(200, 'A') + "]\n");
      },
      Answer::kAdapter},
-    {"a directory", [](auto&, auto& m) { std::filesystem::create_directory(m.path("registry.reg")); },
+    {"a directory", [](auto &, auto &m) { std::filesystem::create_directory(m.path("registry.reg")); },
      Answer::kNoAdapter},
     // Its open used to wait for a writer for ever.
-    {"a FIFO", [](auto&, auto& m) { mkfifo(m.path("registry.reg").c_str(), 0644); }, Answer::kNoAdapter},
+    {"a FIFO", [](auto &, auto &m) { mkfifo(m.path("registry.reg").c_str(), 0644); }, Answer::kNoAdapter},
     {"a symbolic link loop",
-     [](auto&, auto& m) {
+     [](auto &, auto &m) {
        std::filesystem::create_symlink(m.path("loop"), m.path("registry.reg"));
        std::filesystem::create_symlink(m.path("registry.reg"), m.path("loop"));
      },
      Answer::kNoAdapter},
     {"a dangling symbolic link (no registry)",
-     [](auto&, auto& m) { std::filesystem::create_symlink(m.path("gone.reg"), m.path("registry.reg")); }, Answer::kNoAdapter},
+     [](auto &, auto &m) { std::filesystem::create_symlink(m.path("gone.reg"), m.path("registry.reg")); },
+     Answer::kNoAdapter},
 };
 
 class HostileRegistry : public ::testing::Test {
@@ -187,22 +191,22 @@ class HostileRegistry : public ::testing::Test {
     ASSERT_EQ(RunProgram("cvsim", {"init"}).status, 0);
     ASSERT_EQ(RunProgram("cvsim", {"freeze"}).status, 0);
   }
-  static cvtest::ProgramResult Run(const std::string& program, const std::vector<std::string>& args) {
+  static cvtest::ProgramResult Run(const std::string &program, const std::vector<std::string> &args) {
     return RunProgram(program, args, "", 20);
   }
   // cv_mon's start-up lines show addresses in its own process, which differ
   // from run to run.
   static std::string Masked(std::string text) {
-    for (const char* label : {"CVLAPI found at ", "Rx_Info_Ptr = "}) {
+    for (const char *label : {"CVLAPI found at ", "Rx_Info_Ptr = "}) {
       size_t at = text.find(label);
       if (at != std::string::npos) text.replace(at + strlen(label), 8, "XXXXXXXX");
     }
     return text;
   }
 
-  void Expect(const RegistryCase& c) {
+  void Expect(const RegistryCase &c) {
     SCOPED_TRACE(c.name);
-    std::filesystem::remove_all(machine.path("registry.reg"));  // a directory the last case left
+    std::filesystem::remove_all(machine.path("registry.reg")); // a directory the last case left
     Init();
     std::filesystem::remove(machine.path("registry.reg"));
     c.make(intact_, machine);
@@ -235,13 +239,13 @@ class HostileRegistry : public ::testing::Test {
 TEST_F(HostileRegistry, EachFileGetsItsAnswerFromEveryProgram) {
   ASSERT_EQ(monitorIntact_.rfind("CVLAPI found at XXXXXXXX\n", 0), 0u) << monitorIntact_;
   ASSERT_NE(monitorIntact_.find("Error - No console to show the statistics on\n"), std::string::npos);
-  for (const RegistryCase& c : kCases) Expect(c);
+  for (const RegistryCase &c : kCases) Expect(c);
 }
 
 TEST_F(HostileRegistry, AnUnreadableFileHidesTheAdapter) {
   if (geteuid() == 0) GTEST_SKIP() << "running as root: mode 000 does not stop reading";
   Expect({"unreadable",
-          [](auto& t, auto& m) {
+          [](auto &t, auto &m) {
             Write(m, t);
             chmod(m.path("registry.reg").c_str(), 0);
           },
@@ -291,7 +295,7 @@ TEST_F(HostileRegistry, ValuesOfOtherTypesPresetTheDialogWithTheirFirstBytes) {
   cvtest::TmuxSession session;
   session.Start("CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " 99999 > " +
                 machine.path("result.txt") + "; echo finished > " + machine.path("done"));
-  ASSERT_TRUE(session.WaitFor([](const std::vector<std::string>& rows) {
+  ASSERT_TRUE(session.WaitFor([](const std::vector<std::string> &rows) {
     return rows[13].find("Access Point Id: 0x41") != std::string::npos;
   })) << testing::PrintToString(session.Screen());
   std::vector<std::string> rows = session.Screen();
@@ -308,4 +312,4 @@ TEST_F(HostileRegistry, ValuesOfOtherTypesPresetTheDialogWithTheirFirstBytes) {
   EXPECT_EQ(machine.ReadFile("result.txt"), "0,1,10,992,768,851968,65,1,1,1,5,12,65,\n");
 }
 
-}  // namespace
+} // namespace

@@ -29,12 +29,12 @@ namespace {
 
 using cvtest::RunProgram;
 
-pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
+pid_t Spawn(const std::string &program, const std::vector<std::string> &args) {
   std::string path = cvtest::BinPath(program);
   pid_t pid = fork();
   if (pid == 0) {
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<char *> argv{const_cast<char *>(program.c_str())};
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     setsid();
     int null = open("/dev/null", O_WRONLY);
@@ -51,10 +51,10 @@ void Kill(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-std::set<std::string> Files(const std::string& directory) {
+std::set<std::string> Files(const std::string &directory) {
   std::set<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error))
+  for (const auto &entry : std::filesystem::directory_iterator(directory, error))
     names.insert(entry.path().filename().string());
   return names;
 }
@@ -62,7 +62,7 @@ std::set<std::string> Files(const std::string& directory) {
 class KilledRequests : public testing::Test {
  protected:
   void SetUp() override {
-    for (const char* program : {"CV_UTIL", "cv_load"})
+    for (const char *program : {"CV_UTIL", "cv_load"})
       if (access(cvtest::BinPath(program).c_str(), X_OK) != 0) GTEST_SKIP() << program << " is not built";
     cvsim::MachineOptions options;
     options.cellAp = true;
@@ -74,8 +74,9 @@ class KilledRequests : public testing::Test {
   void ExpectUsable() {
     EXPECT_EQ(cvsim::ListDevices(machine.root()), std::vector<std::string>{"cvlan1"});
     bool whole = false;
-    EXPECT_EQ(cvsim::WithAdapter(machine.root(), "cvlan1", [&](cvsim::AdapterState& s) { whole = cvsim::IsAdapterState(s); }),
-              cvsim::AdapterAccess::kDone);
+    EXPECT_EQ(
+        cvsim::WithAdapter(machine.root(), "cvlan1", [&](cvsim::AdapterState &s) { whole = cvsim::IsAdapterState(s); }),
+        cvsim::AdapterAccess::kDone);
     EXPECT_TRUE(whole);
     cvtest::ProgramResult status = RunProgram("CV_UTIL", {"I", "all"}, "", 10);
     EXPECT_EQ(status.status, 0);
@@ -148,7 +149,7 @@ TEST_F(KilledRequests, AProcessStoppedWhileItHoldsTheLockStopsOnlyAfterIt) {
       winapi::MachineLock lock(machine.root());
       char c = 1;
       (void)!write(ready[1], &c, 1);
-      usleep(300000);  // the stop arrives now
+      usleep(300000); // the stop arrives now
     }
     pause();
     _exit(0);
@@ -171,4 +172,4 @@ TEST_F(KilledRequests, AProcessStoppedWhileItHoldsTheLockStopsOnlyAfterIt) {
   close(ready[1]);
 }
 
-}  // namespace
+} // namespace

@@ -47,15 +47,13 @@ TEST(LoadCheck, AnAddedEntryMustBeListedUntilDeletedOrCleared) {
 
 TEST(LoadCheck, AnotherWorkersClearPlacesByItsTimes) {
   // The clear lies wholly between the add and the read: the entry must be gone.
-  auto between = Check({At(10, 20, Op::kAdd, 0, 1), At(50, 60, Op::kReadAcl, 1, 0, 1u << 1)},
-                       {At(30, 40, Op::kClear)});
+  auto between = Check({At(10, 20, Op::kAdd, 0, 1), At(50, 60, Op::kReadAcl, 1, 0, 1u << 1)}, {At(30, 40, Op::kClear)});
   EXPECT_EQ(between.faults.size(), 1u);
   auto gone = Check({At(10, 20, Op::kAdd, 0, 1), At(50, 60, Op::kDelete, 1, 1)}, {At(30, 40, Op::kClear)});
   EXPECT_TRUE(gone.faults.empty());
   EXPECT_EQ(gone.ambiguous, 0u);
   // The clear overlaps the add: either answer fits.
-  auto open = Check({At(10, 20, Op::kAdd, 0, 1), At(50, 60, Op::kReadAcl, 0)}, {At(15, 25, Op::kClear)},
-                    {});
+  auto open = Check({At(10, 20, Op::kAdd, 0, 1), At(50, 60, Op::kReadAcl, 0)}, {At(15, 25, Op::kClear)}, {});
   EXPECT_TRUE(open.faults.empty());
   EXPECT_EQ(open.ambiguous, 2u) << "the read and the final list";
 }
@@ -76,4 +74,4 @@ TEST(LoadCheck, BadAnswersAreFaults) {
   EXPECT_EQ(Check({At(10, 20, Op::kReadAcl, 33)}).faults.size(), 1u);
 }
 
-}  // namespace
+} // namespace

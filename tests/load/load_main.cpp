@@ -33,7 +33,7 @@ namespace cvload {
 
 namespace {
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string &path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -61,16 +61,16 @@ struct Options {
 struct MonitorFigures {
   int keyChecks = 0;
   int keyFailures = 0;
-  std::vector<long> keyMs;  // how long each page key took to show on the screen
+  std::vector<long> keyMs; // how long each page key took to show on the screen
   int screenSamples = 0;
-  int errorLines = 0;      // samples with a read error on row 25
-  int counterChanges = 0;  // samples where Tx_Host had moved since the previous one
+  int errorLines = 0;     // samples with a read error on row 25
+  int counterChanges = 0; // samples where Tx_Host had moved since the previous one
   long rssFirst = 0, rssWarm = 0, rssEnd = 0, rssMax = 0;
 };
 
 class Run {
  public:
-  explicit Run(const Options& options) : options_(options) {}
+  explicit Run(const Options &options) : options_(options) {}
 
   int Main() {
     if (!cvtest::TmuxSession::Available()) {
@@ -116,7 +116,7 @@ class Run {
       }
     }
     // The list starts empty, which the check takes for granted; time runs.
-    return cvsim::WithAdapter(root_, "cvlan1", [](cvsim::AdapterState& s) { cvsim::AclClear(s); }) ==
+    return cvsim::WithAdapter(root_, "cvlan1", [](cvsim::AdapterState &s) { cvsim::AclClear(s); }) ==
            cvsim::AdapterAccess::kDone;
   }
 
@@ -126,10 +126,10 @@ class Run {
     // it is used again, which would show as growth; a small one keeps the figure
     // the program's own (other builds ignore the setting).
     std::string sanitizer = "quarantine_size_mb=4";
-    if (const char* options = std::getenv("ASAN_OPTIONS")) sanitizer += std::string(":") + options;
+    if (const char *options = std::getenv("ASAN_OPTIONS")) sanitizer += std::string(":") + options;
     tmux_.Start("cd " + root_ + " && CVLAN_SYSROOT=" + root_ + " ASAN_OPTIONS=" + sanitizer + " " + bin +
                 "/cv_mon all; echo $? > status; exec sleep 3600");
-    if (!tmux_.WaitFor([](const std::vector<std::string>& rows) {
+    if (!tmux_.WaitFor([](const std::vector<std::string> &rows) {
           return rows[0].find("Corvane CellAP Adapter Statistics") != std::string::npos;
         })) {
       std::fprintf(stderr, "cv_load: cv_mon did not show its CellAP screen\n");
@@ -149,7 +149,7 @@ class Run {
     pid_t pid = fork();
     if (pid == 0) {
       std::string w = std::to_string(index);
-      execl(self.c_str(), "cv_load", "worker", w.c_str(), seconds, journal.c_str(), static_cast<char*>(nullptr));
+      execl(self.c_str(), "cv_load", "worker", w.c_str(), seconds, journal.c_str(), static_cast<char *>(nullptr));
       _exit(127);
     }
     return pid;
@@ -166,10 +166,10 @@ class Run {
     std::string lastTxHost;
     while (NowNs() + 2000000000ull < deadline) {
       tmux_.Keys(down ? "NPage" : "PPage");
-      const char* number = down ? "  9" : "  1";  // the first row of the page, row 17
+      const char *number = down ? "  9" : "  1"; // the first row of the page, row 17
       uint64_t sent = NowNs();
-      bool answered = tmux_.WaitFor(
-          [&](const std::vector<std::string>& rows) { return rows[16].substr(0, 3) == number; }, 5000);
+      bool answered =
+          tmux_.WaitFor([&](const std::vector<std::string> &rows) { return rows[16].substr(0, 3) == number; }, 5000);
       long ms = static_cast<long>((NowNs() - sent) / 1000000);
       ++figures_.keyChecks;
       if (!answered) ++figures_.keyFailures;
@@ -200,12 +200,12 @@ class Run {
       }
     }
     std::vector<std::vector<uint8_t>> finalList;
-    cvsim::WithAdapter(root_, "cvlan1", [&](cvsim::AdapterState& s) {
+    cvsim::WithAdapter(root_, "cvlan1", [&](cvsim::AdapterState &s) {
       for (uint32_t i = 0; i < s.acl.count; ++i) finalList.emplace_back(s.acl.entries[i], s.acl.entries[i] + 6);
     });
     verdict_ = CheckJournals(journals, finalList);
-    for (const auto& journal : journals)
-      for (const Record& r : journal) ++operations_[static_cast<int>(r.op)];
+    for (const auto &journal : journals)
+      for (const Record &r : journal) ++operations_[static_cast<int>(r.op)];
     utilityRuns_ = journals[kUtilityWorker].size();
     finalEntries_ = finalList.size();
     // The workers' last changes came after the last clear: nothing may be left open.
@@ -227,29 +227,34 @@ class Run {
   }
 
   int Finish(bool ok) {
-    static const char* names[] = {"adds", "deletes", "clears", "list reads", "status reads", "memory reads"};
+    static const char *names[] = {"adds", "deletes", "clears", "list reads", "status reads", "memory reads"};
     uint64_t total = 0;
     for (uint64_t n : operations_) total += n;
-    std::printf("load run: %.1f s, cv_mon all on a CellAP with traffic flowing, %d workers: %d through the adapter "
-                "library, 1 running CV_UTIL (%zu runs)\n",
-                elapsed_, kWorkers, kWorkers - 1, utilityRuns_);
+    std::printf(
+        "load run: %.1f s, cv_mon all on a CellAP with traffic flowing, %d workers: %d through the adapter "
+        "library, 1 running CV_UTIL (%zu runs)\n",
+        elapsed_, kWorkers, kWorkers - 1, utilityRuns_);
     std::printf("operations: %llu (%.0f a second):", static_cast<unsigned long long>(total),
                 elapsed_ > 0 ? static_cast<double>(total) / elapsed_ : 0.0);
-    for (int i = 0; i < 6; ++i) std::printf(" %s %llu%s", names[i], static_cast<unsigned long long>(operations_[i]), i < 5 ? "," : "\n");
+    for (int i = 0; i < 6; ++i)
+      std::printf(" %s %llu%s", names[i], static_cast<unsigned long long>(operations_[i]), i < 5 ? "," : "\n");
     std::printf("checks: %llu answers compared, %llu left open by an overlapping clear, %zu faults\n",
                 static_cast<unsigned long long>(verdict_.checks), static_cast<unsigned long long>(verdict_.ambiguous),
                 verdict_.faults.size());
     std::printf("final list: %zu entries; %llu of %llu entries known exactly and as expected\n", finalEntries_,
                 static_cast<unsigned long long>(verdict_.finalChecks - verdict_.finalAmbiguous),
                 static_cast<unsigned long long>(verdict_.finalChecks));
-    for (const std::string& fault : verdict_.faults) std::printf("  FAULT %s\n", fault.c_str());
+    for (const std::string &fault : verdict_.faults) std::printf("  FAULT %s\n", fault.c_str());
     std::vector<long> ms = figures_.keyMs;
     std::sort(ms.begin(), ms.end());
-    auto at = [&](double share) { return ms.empty() ? 0L : ms[static_cast<size_t>(share * static_cast<double>(ms.size() - 1))]; };
-    std::printf("cv_mon: %d page keys answered of %d (on the screen after %ld ms median, %ld ms at 95%%, %ld ms at most),\n"
-                "  %d screens with a read error, Tx_Host moved in %d of %d\n",
-                figures_.keyChecks - figures_.keyFailures, figures_.keyChecks, at(0.5), at(0.95), at(1.0),
-                figures_.errorLines, figures_.counterChanges, figures_.screenSamples);
+    auto at = [&](double share) {
+      return ms.empty() ? 0L : ms[static_cast<size_t>(share * static_cast<double>(ms.size() - 1))];
+    };
+    std::printf(
+        "cv_mon: %d page keys answered of %d (on the screen after %ld ms median, %ld ms at 95%%, %ld ms at most),\n"
+        "  %d screens with a read error, Tx_Host moved in %d of %d\n",
+        figures_.keyChecks - figures_.keyFailures, figures_.keyChecks, at(0.5), at(0.95), at(1.0), figures_.errorLines,
+        figures_.counterChanges, figures_.screenSamples);
     std::printf("cv_mon RSS: %ld KB at start, %ld KB warm, %ld KB at the end (highest %ld KB); exit status %s\n",
                 figures_.rssFirst, figures_.rssWarm, figures_.rssEnd, figures_.rssMax,
                 monitorStatus_.empty() ? "none" : monitorStatus_.substr(0, monitorStatus_.find('\n')).c_str());
@@ -282,13 +287,14 @@ int Usage() {
   return 2;
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace cvload
+} // namespace cvload
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   using namespace cvload;
-  if (argc == 5 && std::strcmp(argv[1], "worker") == 0) return RunWorker(std::atoi(argv[2]), std::atof(argv[3]), argv[4]);
+  if (argc == 5 && std::strcmp(argv[1], "worker") == 0)
+    return RunWorker(std::atoi(argv[2]), std::atof(argv[3]), argv[4]);
   Options options;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc && std::atof(argv[i + 1]) >= 5) {

@@ -19,8 +19,8 @@ namespace cvload {
 namespace {
 
 // CV_UTIL's standard output, or nullopt-like false when it did not end with status 0.
-bool RunUtility(const std::vector<std::string>& args, std::string& out) {
-  const char* bin = std::getenv("CV_BIN_DIR");
+bool RunUtility(const std::vector<std::string> &args, std::string &out) {
+  const char *bin = std::getenv("CV_BIN_DIR");
   std::string path = std::string(bin ? bin : ".") + "/CV_UTIL";
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
@@ -29,8 +29,8 @@ bool RunUtility(const std::vector<std::string>& args, std::string& out) {
     dup2(pipeFds[1], 1);
     int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
-    std::vector<char*> argv{const_cast<char*>("CV_UTIL")};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<char *> argv{const_cast<char *>("CV_UTIL")};
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     execv(path.c_str(), argv.data());
     _exit(127);
@@ -46,7 +46,7 @@ bool RunUtility(const std::vector<std::string>& args, std::string& out) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::vector<std::string> AddressArgs(const char* letter, const uint8_t* address) {
+std::vector<std::string> AddressArgs(const char *letter, const uint8_t *address) {
   std::vector<std::string> args{letter};
   for (int i = 0; i < 6; ++i) {
     char byte[3];
@@ -57,9 +57,9 @@ std::vector<std::string> AddressArgs(const char* letter, const uint8_t* address)
 }
 
 // "ACL contains N entries:" and N lines of six bytes; "No ACL entries".
-int16_t ParseList(const std::string& out, uint8_t* list, uint8_t& flags) {
+int16_t ParseList(const std::string &out, uint8_t *list, uint8_t &flags) {
   if (out == "No ACL entries\n") return 0;
-  if (out == "Error getting ACL\n") {  // more than the 20 entries CV_UTIL shows
+  if (out == "Error getting ACL\n") { // more than the 20 entries CV_UTIL shows
     flags |= kUnknownList;
     return 21;
   }
@@ -80,7 +80,7 @@ int16_t ParseList(const std::string& out, uint8_t* list, uint8_t& flags) {
 }
 
 // I all: the host counts must be the sums of their two parts.
-int16_t CheckStatus(const std::string& out, uint8_t& flags) {
+int16_t CheckStatus(const std::string &out, uint8_t &flags) {
   unsigned txHost, txDir, txNonDir, rxHost, rxDir, rxNonDir;
   size_t tx = out.find("Host Transmit "), rx = out.find("Host Receive ");
   if (tx == std::string::npos || rx == std::string::npos ||
@@ -91,9 +91,9 @@ int16_t CheckStatus(const std::string& out, uint8_t& flags) {
   return 0;
 }
 
-}  // namespace
+} // namespace
 
-int16_t UtilityCall(Op op, const uint8_t* address, uint8_t* list, uint8_t& flags) {
+int16_t UtilityCall(Op op, const uint8_t *address, uint8_t *list, uint8_t &flags) {
   std::string out;
   bool ended = false;
   switch (op) {
@@ -118,4 +118,4 @@ int16_t UtilityCall(Op op, const uint8_t* address, uint8_t* list, uint8_t& flags
   return kUnreadable;
 }
 
-}  // namespace cvload
+} // namespace cvload

@@ -19,19 +19,19 @@ namespace {
 
 // The model keeps TxHost = TxDirUni + TxNonDirUni, and the same for receive, at
 // every step: a read that saw half of one step would see the sum broken.
-bool Consistent(const CVL_STATUS_BLOCK& s) {
+bool Consistent(const CVL_STATUS_BLOCK &s) {
   return s.TxHost == static_cast<WORD>(s.TxDirUni + s.TxNonDirUni) &&
          s.RxHost == static_cast<WORD>(s.RxDirUni + s.RxNonDirUni);
 }
 
-}  // namespace
+} // namespace
 
-void EntryAddress(int worker, int entry, uint8_t* address) {
+void EntryAddress(int worker, int entry, uint8_t *address) {
   const uint8_t bytes[6] = {0x02, 0x0E, 0x5A, 0x4C, static_cast<uint8_t>(worker), static_cast<uint8_t>(entry)};
   std::memcpy(address, bytes, sizeof bytes);
 }
 
-bool OwnerOf(const uint8_t* address, int& worker, int& entry) {
+bool OwnerOf(const uint8_t *address, int &worker, int &entry) {
   if (address[0] != 0x02 || address[1] != 0x0E || address[2] != 0x5A || address[3] != 0x4C) return false;
   worker = address[4];
   entry = address[5];
@@ -44,24 +44,25 @@ uint64_t NowNs() {
   return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
 }
 
-bool WriteJournal(const std::string& path, const std::vector<Record>& records) {
+bool WriteJournal(const std::string &path, const std::vector<Record> &records) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(records.data()), static_cast<std::streamsize>(records.size() * sizeof(Record)));
+  out.write(reinterpret_cast<const char *>(records.data()),
+            static_cast<std::streamsize>(records.size() * sizeof(Record)));
   return static_cast<bool>(out);
 }
 
-bool ReadJournal(const std::string& path, std::vector<Record>& records) {
+bool ReadJournal(const std::string &path, std::vector<Record> &records) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
   std::streamoff size = in.tellg();
   if (size % static_cast<std::streamoff>(sizeof(Record)) != 0) return false;
   records.resize(static_cast<size_t>(size) / sizeof(Record));
   in.seekg(0);
-  in.read(reinterpret_cast<char*>(records.data()), size);
+  in.read(reinterpret_cast<char *>(records.data()), size);
   return static_cast<bool>(in);
 }
 
-int RunWorker(int index, double seconds, const std::string& journalPath) {
+int RunWorker(int index, double seconds, const std::string &journalPath) {
   const bool utility = index == kUtilityWorker;
   CVLAPI_PROC Cvlapi = utility ? nullptr : CvlapiLocate();
   if (!utility && !Cvlapi) {
@@ -88,8 +89,11 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
     EntryAddress(index, r.entry, address);
     r.start = NowNs();
     if (utility) {
-      r.op = pick < 30 ? Op::kAdd : pick < 60 ? Op::kDelete : pick < 62 ? Op::kClear : pick < 76 ? Op::kReadAcl
-                                                                                        : Op::kReadStatus;
+      r.op = pick < 30   ? Op::kAdd
+             : pick < 60 ? Op::kDelete
+             : pick < 62 ? Op::kClear
+             : pick < 76 ? Op::kReadAcl
+                         : Op::kReadStatus;
       r.result = UtilityCall(r.op, address, list, r.flags);
     } else if (pick < 30) {
       r.op = Op::kAdd;
@@ -108,7 +112,7 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
       r.op = Op::kReadStatus;
       r.result = static_cast<int16_t>(Cvlapi(CVL_FN_GET_STATUS, static_cast<int>(sizeof status), &status));
     } else {
-      r.op = Op::kReadMemory;  // as cv_mon reads it
+      r.op = Op::kReadMemory; // as cv_mon reads it
       r.result = static_cast<int16_t>(Cvlapi(CVL_FN_READ_MEMORY, 0x500, static_cast<int>(sizeof status), &status));
     }
     r.end = NowNs();
@@ -148,4 +152,4 @@ int RunWorker(int index, double seconds, const std::string& journalPath) {
   return closed == 0 ? 0 : 1;
 }
 
-}  // namespace cvload
+} // namespace cvload

@@ -5,7 +5,7 @@ namespace {
 
 using CellApScreen = MonitorTest;
 
-std::string Pad(const std::string& text) { return text + std::string(80 - text.size(), ' '); }
+std::string Pad(const std::string &text) { return text + std::string(80 - text.size(), ' '); }
 
 TEST_F(CellApScreen, DrawsItsTemplateWithTheExtraRowsOnlyWithAll) {
   StartCellAp();
@@ -22,7 +22,7 @@ TEST_F(CellApScreen, DrawsItsTemplateWithTheExtraRowsOnlyWithAll) {
 }
 
 TEST_F(CellApScreen, DrawsTheSharedFieldsOneRowHigherAndNoStationFields) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.TxHost = 5;
     s.RxBytes = 6;
     s.PowerMode = 1;
@@ -56,11 +56,11 @@ TEST_F(CellApScreen, DrawsTheCountAtTheFirstRatePassEvenWhenZero) {
 }
 
 TEST_F(CellApScreen, ShowsAnEntryAndBlanksItWhenItEmpties) {
-  SetAssoc(1, [](CVL_ASSOC_ENTRY& e) {
+  SetAssoc(1, [](CVL_ASSOC_ENTRY &e) {
     e.EntryStatus = 0x01;
     const BYTE address[6] = {0x02, 0x0E, 0x5A, 0xA1, 0xB2, 0xC3};
     std::memcpy(e.Address, address, 6);
-    e.Id = 0;  // equal to the remembered 0: not drawn
+    e.Id = 0; // equal to the remembered 0: not drawn
     e.Fifo = 3;
     e.TxDir = 40000;
     e.RxCrc = 7;
@@ -69,10 +69,10 @@ TEST_F(CellApScreen, ShowsAnEntryAndBlanksItWhenItEmpties) {
   StartCellAp();
   Pass();
   EXPECT_EQ(Row(17), Pad("  1     1 A1B2C3      3  40000                                  7             2"));
-  SetAssoc(1, [](CVL_ASSOC_ENTRY& e) { e.EntryStatus = 0; });
+  SetAssoc(1, [](CVL_ASSOC_ENTRY &e) { e.EntryStatus = 0; });
   Pass();
   EXPECT_EQ(Row(17), Pad("  1 "));
-  SetAssoc(1, [](CVL_ASSOC_ENTRY& e) {
+  SetAssoc(1, [](CVL_ASSOC_ENTRY &e) {
     e.EntryStatus = 0x02;
     e.Fifo = 0;
     e.TxDir = 0;
@@ -84,24 +84,24 @@ TEST_F(CellApScreen, ShowsAnEntryAndBlanksItWhenItEmpties) {
 }
 
 TEST_F(CellApScreen, KeepsTxConsLastDigitInTheColumnItSharesWithAct) {
-  SetAssoc(2, [](CVL_ASSOC_ENTRY& e) {
+  SetAssoc(2, [](CVL_ASSOC_ENTRY &e) {
     e.EntryStatus = 0x01;
     e.TxCon = 5;
   });
   StartCellAp();
   Pass();
   EXPECT_EQ(At(67, 18, 9), "     5   ");
-  SetAssoc(2, [](CVL_ASSOC_ENTRY& e) { e.Act = 7; });
+  SetAssoc(2, [](CVL_ASSOC_ENTRY &e) { e.Act = 7; });
   Pass();
   EXPECT_EQ(At(67, 18, 9), "     5  7");
-  SetAssoc(2, [](CVL_ASSOC_ENTRY& e) { e.TxCon = 13; });
+  SetAssoc(2, [](CVL_ASSOC_ENTRY &e) { e.TxCon = 13; });
   Pass();
   EXPECT_EQ(At(67, 18, 9), "    13  7");
 }
 
 TEST_F(CellApScreen, PagesTheAssociationTable) {
   for (int k = 1; k <= 12; ++k)
-    SetAssoc(k, [k](CVL_ASSOC_ENTRY& e) {
+    SetAssoc(k, [k](CVL_ASSOC_ENTRY &e) {
       e.EntryStatus = 0x01;
       e.Address[5] = static_cast<BYTE>(k);
     });
@@ -135,7 +135,7 @@ TEST_F(CellApScreen, ReportsAFailedTableReadButStillReadsTheCount) {
 }
 
 TEST_F(CellApScreen, AFailedCountReadDrawsNothingAndShowsNoMessage) {
-  SetStats([](CVL_STATUS_BLOCK& s) { s.TxHost = 9; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.TxHost = 9; });
   StartCellAp();
   adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Ok());
   adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Ok());
@@ -147,4 +147,4 @@ TEST_F(CellApScreen, AFailedCountReadDrawsNothingAndShowsNoMessage) {
   EXPECT_EQ(At(11, 6, 5), "    9");
 }
 
-}  // namespace
+} // namespace

@@ -25,24 +25,23 @@ class AdapterMemory : public cvtest::ScriptedDriver {
   std::vector<Read> reads;
 
   template <class T>
-  void Put(WORD address, const T& value) {
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&value);
+  void Put(WORD address, const T &value) {
+    const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&value);
     for (size_t i = 0; i < sizeof value; ++i) memory[(address + i) & 0xFFFF] = bytes[i];
   }
   std::vector<Read> ReadsOf(WORD address) const {
     std::vector<Read> found;
-    for (const Read& r : reads)
+    for (const Read &r : reads)
       if (r.address == address) found.push_back(r);
     return found;
   }
 
-  DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                  DWORD* bytesReturned) override {
+  DWORD IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *bytesReturned) override {
     DWORD result = ScriptedDriver::IoControl(code, in, inSize, out, outSize, bytesReturned);
     DWORD oid = 0;
     if (inSize == 4) std::memcpy(&oid, in, 4);
     if (result != ERROR_SUCCESS || oid != CVL_OID_MEMORY || outSize < 16) return result;
-    uint8_t* block = static_cast<uint8_t*>(out);
+    uint8_t *block = static_cast<uint8_t *>(out);
     WORD address = static_cast<WORD>(block[12] | block[13] << 8);
     WORD count = static_cast<WORD>(block[14] | block[15] << 8);
     reads.push_back({address, count});
@@ -78,10 +77,10 @@ class MonitorTest : public testing::Test {
 
   // Start-up with these arguments; the loop begins at tick 0.
   int Start(std::vector<std::string> args = {}) {
-    std::vector<char*> argv;
+    std::vector<char *> argv;
     static char name[] = "cv_mon";
     argv.push_back(name);
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string &arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     int status = MonitorStart(static_cast<int>(argv.size() - 1), argv.data());
     running = status < 0;
@@ -112,7 +111,7 @@ class MonitorTest : public testing::Test {
     adapter->Put(CVL_MEM_STATUS_BLOCK, block);
   }
   template <class F>
-  void SetAp(int number, F change) {  // 1-based entry number
+  void SetAp(int number, F change) { // 1-based entry number
     WORD at = static_cast<WORD>(kApTable + (number - 1) * sizeof(CVL_AP_ENTRY));
     CVL_AP_ENTRY entry;
     std::memcpy(&entry, &adapter->memory[at], sizeof entry);
@@ -140,7 +139,7 @@ class MonitorTest : public testing::Test {
                                  {static_cast<SHORT>(column - 1), static_cast<SHORT>(row - 1)}, &n);
     CloseHandle(out);
   }
-  static void Type(const std::string& bytes) { winapi::test::TypeOnConsole(bytes); }
+  static void Type(const std::string &bytes) { winapi::test::TypeOnConsole(bytes); }
 
   static long long Clock() { return nowMs; }
   static inline long long nowMs = 0;

@@ -5,14 +5,14 @@ namespace {
 
 using MonitorLoop = MonitorTest;
 
-size_t StatusReads(const AdapterMemory& memory) { return memory.ReadsOf(CVL_MEM_STATUS_BLOCK).size(); }
+size_t StatusReads(const AdapterMemory &memory) { return memory.ReadsOf(CVL_MEM_STATUS_BLOCK).size(); }
 
 TEST_F(MonitorLoop, PrintsTheStartUpLines) {
-  adapter->AnswerAlways(CVL_OID_CONFIG, cvtest::Reply::Data(0, cvtest::Join({cvtest::Word(2), cvtest::Word(5),
-                                                                               cvtest::Dword(10), cvtest::Dword(0x300),
-                                                                               cvtest::Dword(0xD0000)}))
-                                            .AndData(36, cvtest::Word(2))
-                                            .AndData(46, cvtest::Word(0x1A)));
+  adapter->AnswerAlways(CVL_OID_CONFIG,
+                        cvtest::Reply::Data(0, cvtest::Join({cvtest::Word(2), cvtest::Word(5), cvtest::Dword(10),
+                                                             cvtest::Dword(0x300), cvtest::Dword(0xD0000)}))
+                            .AndData(36, cvtest::Word(2))
+                            .AndData(46, cvtest::Word(0x1A)));
   testing::internal::CaptureStdout();
   ASSERT_EQ(Start(), -1);
   std::string out = testing::internal::GetCapturedStdout();
@@ -31,7 +31,7 @@ TEST_F(MonitorLoop, PrintsTheStartUpLines) {
 }
 
 TEST_F(MonitorLoop, LeavesOutTheVersionLinesWhenTheConfigurationFails) {
-  adapter->AnswerAlways(CVL_OID_CONFIG, cvtest::Reply::Data(0, cvtest::Word(2)));  // accepted at connection
+  adapter->AnswerAlways(CVL_OID_CONFIG, cvtest::Reply::Data(0, cvtest::Word(2))); // accepted at connection
   adapter->Answer(CVL_OID_CONFIG, cvtest::Reply::Data(0, cvtest::Word(2)));
   adapter->Answer(CVL_OID_CONFIG, cvtest::Reply::Fail(2));
   testing::internal::CaptureStdout();
@@ -81,7 +81,7 @@ TEST_F(MonitorLoop, ChoosesTheStationScreenForAnyModeButFour) {
 
 TEST_F(MonitorLoop, RunsFieldPassesEveryFiveTicksAndRatePassesEveryNineteen) {
   ASSERT_EQ(Start(), -1);
-  SetStats([](CVL_STATUS_BLOCK& s) { s.TxBytes = 100; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.TxBytes = 100; });
   ASSERT_TRUE(TurnAt(4));
   EXPECT_EQ(StatusReads(*adapter), 0u);
   ASSERT_TRUE(TurnAt(5));
@@ -100,7 +100,7 @@ TEST_F(MonitorLoop, StartsBothPeriodsAgainWhenTheClockGoesBack) {
   ASSERT_EQ(Start(), -1);
   ASSERT_TRUE(TurnAt(1000));
   size_t reads = StatusReads(*adapter);
-  SetStats([](CVL_STATUS_BLOCK& s) { s.TxBytes = 100; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.TxBytes = 100; });
   ASSERT_TRUE(TurnAt(3));
   ASSERT_TRUE(TurnAt(4));
   EXPECT_EQ(StatusReads(*adapter), reads);
@@ -113,8 +113,8 @@ TEST_F(MonitorLoop, StartsBothPeriodsAgainWhenTheClockGoesBack) {
 }
 
 TEST_F(MonitorLoop, QuitsOnAnyKeyButThePageKeysAndNotOnModifiersOrReleases) {
-  const char* quitting[] = {"\x1b[C", "\x1bOP", "q", "\x1b", "\r", " ", "\x1b[2~", "7", "\x1b[29~"};
-  for (const char* key : quitting) {
+  const char *quitting[] = {"\x1b[C", "\x1bOP", "q", "\x1b", "\r", " ", "\x1b[2~", "7", "\x1b[29~"};
+  for (const char *key : quitting) {
     ASSERT_EQ(Start(), -1);
     Type(key);
     EXPECT_FALSE(TurnAt(1)) << testing::PrintToString(std::string(key));
@@ -134,7 +134,7 @@ TEST_F(MonitorLoop, QuitsOnAnyKeyButThePageKeysAndNotOnModifiersOrReleases) {
   release.Event.KeyEvent.uChar.AsciiChar = 'q';
   winapi::test::QueueConsoleEvent(release);
   EXPECT_TRUE(TurnAt(1));
-  Type("\x1b[6~");  // Page Down, then its release, and the keypad's Page Down
+  Type("\x1b[6~"); // Page Down, then its release, and the keypad's Page Down
   EXPECT_TRUE(TurnAt(2));
   Type("\x1b[5~");
   EXPECT_TRUE(TurnAt(3));
@@ -157,7 +157,7 @@ TEST_F(MonitorLoop, CountsTheKeypadPageKeysByTheirScanCode) {
   INPUT_RECORD keypad{};
   keypad.EventType = KEY_EVENT;
   keypad.Event.KeyEvent.bKeyDown = TRUE;
-  keypad.Event.KeyEvent.wVirtualKeyCode = VK_NEXT;  // keypad 3 with Num Lock off: no ENHANCED_KEY
+  keypad.Event.KeyEvent.wVirtualKeyCode = VK_NEXT; // keypad 3 with Num Lock off: no ENHANCED_KEY
   keypad.Event.KeyEvent.wVirtualScanCode = 0x51;
   winapi::test::QueueConsoleEvent(keypad);
   EXPECT_TRUE(TurnAt(1));
@@ -185,4 +185,4 @@ TEST_F(MonitorLoop, EndsWithTheCursorOnRow24AndTheModeRestored) {
   EXPECT_TRUE(machine.ReadFile("dosdevices/cvlan1").empty()) << "the connection is closed";
 }
 
-}  // namespace
+} // namespace

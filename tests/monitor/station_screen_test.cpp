@@ -5,7 +5,7 @@ namespace {
 
 using StationScreen = MonitorTest;
 
-std::string Pad(const std::string& text) { return text + std::string(80 - text.size(), ' '); }
+std::string Pad(const std::string &text) { return text + std::string(80 - text.size(), ' '); }
 
 TEST_F(StationScreen, DrawsTheTemplateAndTheOtherStatisticsBoxOnlyWithAll) {
   ASSERT_EQ(Start(), -1);
@@ -21,7 +21,7 @@ TEST_F(StationScreen, DrawsTheTemplateAndTheOtherStatisticsBoxOnlyWithAll) {
 
 TEST_F(StationScreen, AllOnlyWhenItIsTheOneArgumentInLowerCase) {
   const std::vector<std::vector<std::string>> without = {{"ALL"}, {"all", "x"}, {"every"}, {}};
-  for (const auto& args : without) {
+  for (const auto &args : without) {
     ASSERT_EQ(Start(args), -1);
     EXPECT_EQ(Row(16), Pad("        --- Roaming Reason ---")) << testing::PrintToString(args);
     CvlapiClose();
@@ -34,14 +34,14 @@ TEST_F(StationScreen, AllOnlyWhenItIsTheOneArgumentInLowerCase) {
 }
 
 TEST_F(StationScreen, DrawsTheOneTimeFieldsOnceFromTheFirstGoodRead) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
-    std::memcpy(s.FirmwareText, "FW 3.10 ABCD", 12);  // fills all twelve bytes
-    s.AssocStatus = 0x80;                               // the byte after them
+  SetStats([](CVL_STATUS_BLOCK &s) {
+    std::memcpy(s.FirmwareText, "FW 3.10 ABCD", 12); // fills all twelve bytes
+    s.AssocStatus = 0x80;                            // the byte after them
     s.IeeeTable = 5;
     s.HopDelta = 9;
   });
   ASSERT_EQ(Start(), -1);
-  adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Fail(2));  // the first pass reads nothing
+  adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Fail(2)); // the first pass reads nothing
   FieldPass();
   EXPECT_EQ(At(12, 2, 12), "            ");
   FieldPass();
@@ -49,9 +49,9 @@ TEST_F(StationScreen, DrawsTheOneTimeFieldsOnceFromTheFirstGoodRead) {
   EXPECT_EQ(At(12, 3, 6), "Spain ");
   EXPECT_EQ(At(30, 4, 2), " 0") << "Delta is not looked at with a table above 3";
   EXPECT_EQ(At(1, 5, 13), "Mode       IO");
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     std::memcpy(s.FirmwareText, "other", 6);
-    s.IeeeTable = 0x0A;  // bits 0 to 2 give Japan; the byte is above 3
+    s.IeeeTable = 0x0A; // bits 0 to 2 give Japan; the byte is above 3
   });
   FieldPass();
   EXPECT_EQ(At(12, 2, 12), "FW 3.10 ABCD");
@@ -60,7 +60,7 @@ TEST_F(StationScreen, DrawsTheOneTimeFieldsOnceFromTheFirstGoodRead) {
 }
 
 TEST_F(StationScreen, NamesTheDomainByTheLowThreeBits) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.IeeeTable = 0x0A;
     s.HopDelta = 9;
   });
@@ -71,17 +71,17 @@ TEST_F(StationScreen, NamesTheDomainByTheLowThreeBits) {
 }
 
 TEST_F(StationScreen, ShowsMemoryModeWhenTheConfigurationHasAMemoryBase) {
-  adapter->AnswerAlways(CVL_OID_CONFIG, cvtest::Reply::Data(0, cvtest::Join({cvtest::Word(2), cvtest::Word(0),
-                                                                               cvtest::Dword(10), cvtest::Dword(0x300),
-                                                                               cvtest::Dword(0xD0000)}))
-                                            .AndData(36, cvtest::Word(2)));
+  adapter->AnswerAlways(CVL_OID_CONFIG,
+                        cvtest::Reply::Data(0, cvtest::Join({cvtest::Word(2), cvtest::Word(0), cvtest::Dword(10),
+                                                             cvtest::Dword(0x300), cvtest::Dword(0xD0000)}))
+                            .AndData(36, cvtest::Word(2)));
   ASSERT_EQ(Start(), -1);
   FieldPass();
   EXPECT_EQ(At(8, 5, 6), "Memory");
 }
 
 TEST_F(StationScreen, DrawsTheStatusGroupOnEveryPassWhileBitZeroIsSet) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.AssocStatus = 0x80;
     s.PowerMode = 1;
     s.StationId = 7;
@@ -96,14 +96,14 @@ TEST_F(StationScreen, DrawsTheStatusGroupOnEveryPassWhileBitZeroIsSet) {
   FieldPass();
   EXPECT_EQ(At(46, 2, 3), "###") << "0x80 unchanged: not drawn again";
 
-  SetStats([](CVL_STATUS_BLOCK& s) { s.AssocStatus = 0x81; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.AssocStatus = 0x81; });
   FieldPass();
   EXPECT_EQ(At(46, 2, 3), "Ass");
   Scribble(46, 2, 3);
   FieldPass();
   EXPECT_EQ(At(46, 2, 3), "Ass") << "bit 0 set: drawn on every pass";
 
-  SetStats([](CVL_STATUS_BLOCK& s) { s.AssocStatus = 0x00; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.AssocStatus = 0x00; });
   FieldPass();
   EXPECT_EQ(At(46, 2, 12), "Unassociated");
   EXPECT_EQ(At(61, 2, 3), "   ");
@@ -111,7 +111,7 @@ TEST_F(StationScreen, DrawsTheStatusGroupOnEveryPassWhileBitZeroIsSet) {
 }
 
 TEST_F(StationScreen, FormatsEachFieldInItsColumns) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.Frequency = 7;
     s.NetId = 0x1A2;
     s.ApId = 0x85;
@@ -135,7 +135,7 @@ TEST_F(StationScreen, FormatsEachFieldInItsColumns) {
   EXPECT_EQ(At(11, 7, 5), "65535");
   EXPECT_EQ(At(11, 15, 5), "   42");
   EXPECT_EQ(At(37, 18, 4), "   9");
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.Frequency = 83;
     s.CurrentApPtr = 0;
     s.Diversity = 0;
@@ -147,18 +147,18 @@ TEST_F(StationScreen, FormatsEachFieldInItsColumns) {
 }
 
 TEST_F(StationScreen, ComparesAllSixteenBitsButShowsTenOfThePowerSaveBeacons) {
-  SetStats([](CVL_STATUS_BLOCK& s) { s.PspBeacons = 0x0405; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.PspBeacons = 0x0405; });
   ASSERT_EQ(Start({"all"}), -1);
   FieldPass();
   EXPECT_EQ(At(75, 16, 4), "   5");
   Scribble(75, 16, 4);
-  SetStats([](CVL_STATUS_BLOCK& s) { s.PspBeacons = 0x0805; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.PspBeacons = 0x0805; });
   FieldPass();
   EXPECT_EQ(At(75, 16, 4), "   5");
 }
 
 TEST_F(StationScreen, DrawsNothingOfAPassWhoseReadFailedAndKeepsTheErrorUntilAGoodRead) {
-  SetStats([](CVL_STATUS_BLOCK& s) { s.TxHost = 77; });
+  SetStats([](CVL_STATUS_BLOCK &s) { s.TxHost = 77; });
   ASSERT_EQ(Start(), -1);
   adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Fail(2));
   adapter->Answer(CVL_OID_MEMORY, cvtest::Reply::Fail(2));
@@ -183,7 +183,7 @@ TEST_F(StationScreen, ReportsAFailedTableRead) {
 }
 
 TEST_F(StationScreen, MeasuresBytesPerPeriodAcrossAWrapAndFromZeroAtFirst) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.TxBytes = 1200;
     s.RxBytes = 65000;
   });
@@ -191,7 +191,7 @@ TEST_F(StationScreen, MeasuresBytesPerPeriodAcrossAWrapAndFromZeroAtFirst) {
   Pass();
   EXPECT_EQ(At(28, 10, 5), " 1200");
   EXPECT_EQ(At(28, 15, 5), "65000");
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.TxBytes = 1200;
     s.RxBytes = 500;
   });
@@ -201,7 +201,7 @@ TEST_F(StationScreen, MeasuresBytesPerPeriodAcrossAWrapAndFromZeroAtFirst) {
 }
 
 TEST_F(StationScreen, DrawsBarsOfHalfTheCountCappedAtFiftyAndEmptyWhenACounterFalls) {
-  SetStats([](CVL_STATUS_BLOCK& s) {
+  SetStats([](CVL_STATUS_BLOCK &s) {
     s.TxDirUni = 65530;
     s.TxBarCount = 7;
     s.TxNonDirUni = 999;
@@ -213,8 +213,8 @@ TEST_F(StationScreen, DrawsBarsOfHalfTheCountCappedAtFiftyAndEmptyWhenACounterFa
   EXPECT_EQ(At(17, 8, 5), "\xdc\xdc\xdc\xdc ");
   EXPECT_EQ(At(17, 9, 51), std::string(50, '\xdc') + " ") << "the first period counts from 0, capped";
   EXPECT_EQ(At(17, 14, 51), std::string(50, '\xdc') + " ");
-  SetStats([](CVL_STATUS_BLOCK& s) {
-    s.TxDirUni = 4;  // wrapped
+  SetStats([](CVL_STATUS_BLOCK &s) {
+    s.TxDirUni = 4; // wrapped
     s.TxBarCount = 7;
     s.RxDirUni = 251;
   });
@@ -226,7 +226,7 @@ TEST_F(StationScreen, DrawsBarsOfHalfTheCountCappedAtFiftyAndEmptyWhenACounterFa
 }
 
 TEST_F(StationScreen, FillsEmptiesAndRefillsAccessPointEntries) {
-  SetAp(1, [](CVL_AP_ENTRY& e) {
+  SetAp(1, [](CVL_AP_ENTRY &e) {
     e.EntryStatus = 0x83;
     e.ApId = 0x1F;
     e.Hop = 12;
@@ -234,17 +234,17 @@ TEST_F(StationScreen, FillsEmptiesAndRefillsAccessPointEntries) {
     e.MuCount = 0;
     e.Load = 250;
   });
-  SetAp(7, [](CVL_AP_ENTRY& e) {
-    e.EntryStatus = 0x01;  // ApId and Hop 0: equal to their remembered values
+  SetAp(7, [](CVL_AP_ENTRY &e) {
+    e.EntryStatus = 0x01; // ApId and Hop 0: equal to their remembered values
   });
   ASSERT_EQ(Start(), -1);
   Pass();
   EXPECT_EQ(Row(20), Pad("  1   * 3   1F    12  40    0 250      6"));
   EXPECT_EQ(At(38, 21, 34), "  7     1                   0   0 ") << "MuCount and Load 0 are drawn";
-  SetAp(1, [](CVL_AP_ENTRY& e) { e.EntryStatus = 0; });
+  SetAp(1, [](CVL_AP_ENTRY &e) { e.EntryStatus = 0; });
   Pass();
   EXPECT_EQ(Row(20), Pad("  1                                    6"));
-  SetAp(1, [](CVL_AP_ENTRY& e) {
+  SetAp(1, [](CVL_AP_ENTRY &e) {
     e.EntryStatus = 0x02;
     e.MuCount = 0;
     e.Load = 0;
@@ -254,14 +254,14 @@ TEST_F(StationScreen, FillsEmptiesAndRefillsAccessPointEntries) {
 }
 
 TEST_F(StationScreen, PagesTheAccessPointTable) {
-  SetAp(11, [](CVL_AP_ENTRY& e) {
+  SetAp(11, [](CVL_AP_ENTRY &e) {
     e.EntryStatus = 0x01;
     e.ApId = 0x22;
   });
-  SetAp(1, [](CVL_AP_ENTRY& e) { e.EntryStatus = 0x01; });
+  SetAp(1, [](CVL_AP_ENTRY &e) { e.EntryStatus = 0x01; });
   ASSERT_EQ(Start(), -1);
   Pass();
-  Type("\x1b[5~");  // Page Up on page 0: nothing
+  Type("\x1b[5~"); // Page Up on page 0: nothing
   ASSERT_TRUE(TurnAt(tick + 1));
   Type("\x1b[6~");
   ASSERT_TRUE(TurnAt(tick + 1));
@@ -271,7 +271,7 @@ TEST_F(StationScreen, PagesTheAccessPointTable) {
   ASSERT_FALSE(adapter->ReadsOf(kApTable + 500).empty()) << "the next field pass reads page 1";
   EXPECT_EQ(Row(20), Pad(" 11     1   22              0   0     16"));
   EXPECT_EQ(At(1, 24, 40), " 15                                   20");
-  Type("\x1b[6~");  // Page Down on page 1: nothing
+  Type("\x1b[6~"); // Page Down on page 1: nothing
   ASSERT_TRUE(TurnAt(tick + 1));
   Type("\x1b[5~");
   ASSERT_TRUE(TurnAt(tick + 1));
@@ -312,4 +312,4 @@ TEST_F(StationScreenOnConsoleStdout, LeavesTheTemplateAddressWhenTheCallFails) {
   EXPECT_EQ(adapter->requestsFor(CVL_OID_ADDRESS).size(), 1u) << "not tried again";
 }
 
-}  // namespace
+} // namespace

@@ -8,7 +8,7 @@
 #include <string.h>
 
 // "ok" or "error N" for a call that returns a BOOL and sets the last error.
-inline const char* ProbeResult(BOOL ok) {
+inline const char *ProbeResult(BOOL ok) {
   static char text[32];
   if (ok) return "ok";
   snprintf(text, sizeof text, "error %lu", (unsigned long)GetLastError());
@@ -16,7 +16,7 @@ inline const char* ProbeResult(BOOL ok) {
 }
 
 // The text of a status code returned by a registry call.
-inline const char* ProbeStatus(LONG status) {
+inline const char *ProbeStatus(LONG status) {
   static char text[32];
   if (status == ERROR_SUCCESS) return "ok";
   snprintf(text, sizeof text, "error %ld", (long)status);
@@ -24,8 +24,8 @@ inline const char* ProbeStatus(LONG status) {
 }
 
 // A multi-string (targets of a DOS device name) as "a | b | c".
-inline void ProbePrintMultiString(const char* text, DWORD length) {
-  const char* end = text + length;
+inline void ProbePrintMultiString(const char *text, DWORD length) {
+  const char *end = text + length;
   bool first = true;
   while (text < end && *text) {
     printf("%s%s", first ? "" : " | ", text);

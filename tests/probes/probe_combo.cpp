@@ -13,7 +13,7 @@ static LRESULT Send(int id, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendDlgItemMessageA(g_dialog, id, message, wParam, lParam);
 }
 
-static void Add(int id, const char* text) {
+static void Add(int id, const char *text) {
   printf("add \"%s\" to %d: %ld\n", text, id, (long)Send(id, CB_ADDSTRING, 0, (LPARAM)text));
 }
 
@@ -28,26 +28,26 @@ static void Items(int id) {
   printf(" (%ld)\n", (long)count);
 }
 
-static void State(const char* what, int id) {
+static void State(const char *what, int id) {
   char text[64] = "";
   GetDlgItemTextA(g_dialog, id, text, sizeof text);
   printf("%s: text \"%s\", selection %ld\n", what, text, (long)Send(id, CB_GETCURSEL, 0, 0));
 }
 
-static void Find(int id, int start, const char* text) {
+static void Find(int id, int start, const char *text) {
   printf("find \"%s\" in %d after %d: %ld\n", text, id, start,
          (long)Send(id, CB_FINDSTRING, (WPARAM)start, (LPARAM)text));
 }
 
-static void Select(int id, int start, const char* text) {
+static void Select(int id, int start, const char *text) {
   LRESULT result = Send(id, CB_SELECTSTRING, (WPARAM)start, (LPARAM)text);
   char what[96];
   snprintf(what, sizeof what, "select \"%s\" in %d after %d gives %ld", text, id, start, (long)result);
   State(what, id);
 }
 
-static void Type(int id, const char* text) {
-  for (const char* c = text; *c; ++c) Send(id, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
+static void Type(int id, const char *text) {
+  for (const char *c = text; *c; ++c) Send(id, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
 }
 
 // A message as the keyboard brings it: to the window with the focus (on Windows
@@ -62,7 +62,7 @@ static void Deliver(UINT message, WPARAM key) {
   msg.lParam = 1;
   if (!IsDialogMessageA(g_dialog, &msg)) DispatchMessageA(&msg);
   while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-    if (msg.message != WM_CHAR) DispatchMessageA(&msg);  // painting and the like
+    if (msg.message != WM_CHAR) DispatchMessageA(&msg); // painting and the like
 }
 
 // A key that types a character: its key-down message, then its character.
@@ -71,18 +71,18 @@ static void Press(WPARAM key, char character) {
   Deliver(WM_CHAR, (WPARAM)(unsigned char)character);
 }
 
-static void Dropped(const char* what, int id) {
+static void Dropped(const char *what, int id) {
   printf("%s: list %s\n", what, Send(id, CB_GETDROPPEDSTATE, 0, 0) ? "open" : "closed");
 }
 
 // Opens the list of an empty field, types text into it and closes the list with
 // a key (VK_RETURN or VK_ESCAPE).
-static void TypeIntoOpenList(int id, const char* text, WPARAM closeKey) {
+static void TypeIntoOpenList(int id, const char *text, WPARAM closeKey) {
   char what[96];
   Send(id, CB_SETCURSEL, (WPARAM)-1, 0);
   SetFocus(GetDlgItem(g_dialog, id));
   Send(id, CB_SHOWDROPDOWN, TRUE, 0);
-  for (const char* c = text; *c; ++c) Deliver(WM_CHAR, (WPARAM)(unsigned char)*c);
+  for (const char *c = text; *c; ++c) Deliver(WM_CHAR, (WPARAM)(unsigned char)*c);
   snprintf(what, sizeof what, "typed \"%s\" into the open list of %d", text, id);
   State(what, id);
   Dropped(what, id);
@@ -94,16 +94,16 @@ static void TypeIntoOpenList(int id, const char* text, WPARAM closeKey) {
 }
 
 int main() {
-  setvbuf(stdout, NULL, _IONBF, 0);  // every fact up to a failure is kept
+  setvbuf(stdout, NULL, _IONBF, 0); // every fact up to a failure is kept
   g_dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(100), NULL, ProbeDialog, 0);
   printf("create the dialog: %s\n", g_dialog ? "ok" : ProbeResult(FALSE));
   if (!g_dialog) return 1;
 
-  const char* sorted[] = {"0x2", "0x10", "0x1", "0x101", "0x100", "WPOS/ISA", "pcmcia", "0x1"};
-  for (const char* item : sorted) Add(11, item);
+  const char *sorted[] = {"0x2", "0x10", "0x1", "0x101", "0x100", "WPOS/ISA", "pcmcia", "0x1"};
+  for (const char *item : sorted) Add(11, item);
   Items(11);
-  const char* plain[] = {"5", "10", "11", "3", "15"};
-  for (const char* item : plain) Add(12, item);
+  const char *plain[] = {"5", "10", "11", "3", "15"};
+  for (const char *item : plain) Add(12, item);
   Items(12);
 
   Find(11, -1, "0x1");
@@ -126,7 +126,7 @@ int main() {
   State("after CB_SETCURSEL 5", 11);
   SetDlgItemTextA(g_dialog, 11, "0x100");
   State("after SetDlgItemTextA 0x100", 11);
-  Send(11, WM_SETTEXT, 0, (LPARAM)"");
+  Send(11, WM_SETTEXT, 0, (LPARAM) "");
   State("after WM_SETTEXT of nothing", 11);
   Type(11, "0x2");
   State("after typing 0x2", 11);

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 template <typename T>
-static void Constant(const char* name, T value) {
+static void Constant(const char *name, T value) {
   if constexpr (std::is_pointer_v<T>) {
     printf("%s = pointer 0x%llx\n", name, (unsigned long long)(ULONG_PTR)value);
   } else if constexpr (std::is_floating_point_v<T>) {
@@ -22,13 +22,13 @@ static void Constant(const char* name, T value) {
   }
 }
 
-[[maybe_unused]] static void Constant(const char* name, const char* text) { printf("%s = \"%s\"\n", name, text); }
+[[maybe_unused]] static void Constant(const char *name, const char *text) { printf("%s = \"%s\"\n", name, text); }
 
-[[maybe_unused]] static void Missing(const char* name) { printf("%s is not defined\n", name); }
+[[maybe_unused]] static void Missing(const char *name) { printf("%s is not defined\n", name); }
 
-static void Size(const char* name, size_t size) { printf("sizeof %s = %zu\n", name, size); }
+static void Size(const char *name, size_t size) { printf("sizeof %s = %zu\n", name, size); }
 
-static void Offset(const char* structure, const char* field, size_t offset) {
+static void Offset(const char *structure, const char *field, size_t offset) {
   printf("offset %s.%s = %zu\n", structure, field, offset);
 }
 

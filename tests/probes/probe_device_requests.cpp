@@ -58,7 +58,7 @@ int main(int argc, char **argv) {
   if (g_Device == INVALID_HANDLE_VALUE) {
     printf("open %s: %s\n", path, ProbeResult(FALSE));
   } else {
-    const DWORD stats = 0x00170002;  // IOCTL_NDIS_QUERY_GLOBAL_STATS
+    const DWORD stats = 0x00170002; // IOCTL_NDIS_QUERY_GLOBAL_STATS
     Request("version request", stats, 0xFF010133, 4, 72, 1, 0, 72);
     Request("identifier of 3 bytes", stats, 0xFF010133, 3, 72, 1, 0, 72);
     Request("other control code", 0x00170006, 0xFF010133, 4, 72, 1, 0, 72);

@@ -4,7 +4,7 @@
 
 #include <stdio.h>
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   if (argc != 2) {
     printf("usage: probe_dos_device NAME\n");
     return 2;

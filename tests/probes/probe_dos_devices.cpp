@@ -6,7 +6,7 @@
 
 static const char kName[] = "cvprb1";
 
-static void Query(const char* what) {
+static void Query(const char *what) {
   static char targets[1024];
   memset(targets, 0x55, sizeof targets);
   DWORD length = QueryDosDeviceA(kName, targets, sizeof targets);
@@ -20,7 +20,7 @@ static void Query(const char* what) {
   printf("\n");
 }
 
-static void Define(const char* what, DWORD flags, const char* target) {
+static void Define(const char *what, DWORD flags, const char *target) {
   printf("%s: %s\n", what, ProbeResult(DefineDosDeviceA(flags, kName, target)));
 }
 

@@ -7,11 +7,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-static void FullPath(const char* path) {
+static void FullPath(const char *path) {
   char buffer[MAX_PATH];
   memset(buffer, '#', sizeof buffer);
-  char* filePart = buffer + 1;  // a value no call leaves there
-  SetLastError(12345);  // shows a failure that sets no error
+  char *filePart = buffer + 1; // a value no call leaves there
+  SetLastError(12345);         // shows a failure that sets no error
   DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, &filePart);
   printf("full path of \"%s\": ", path);
   if (length == 0) {
@@ -21,7 +21,7 @@ static void FullPath(const char* path) {
   printf("length %lu, %s, file part %s\n", (unsigned long)length, buffer, filePart ? filePart : "NULL");
 }
 
-static void FullPathShort(const char* path, DWORD size) {
+static void FullPathShort(const char *path, DWORD size) {
   char buffer[MAX_PATH];
   memset(buffer, '#', sizeof buffer);
   buffer[sizeof buffer - 1] = 0;
@@ -30,10 +30,10 @@ static void FullPathShort(const char* path, DWORD size) {
          (unsigned long)length, buffer);
 }
 
-static int CompareNames(const void* a, const void* b) { return strcmp((const char*)a, (const char*)b); }
+static int CompareNames(const void *a, const void *b) { return strcmp((const char *)a, (const char *)b); }
 
 // Every entry a search gives, sorted (the order of a search is the file system's).
-static void Find(const char* pattern) {
+static void Find(const char *pattern) {
   WIN32_FIND_DATAA data;
   SetLastError(12345);
   HANDLE search = FindFirstFileA(pattern, &data);
@@ -57,7 +57,7 @@ static void Find(const char* pattern) {
   printf("; then error %lu\n", (unsigned long)end);
 }
 
-static void Attributes(const char* path) {
+static void Attributes(const char *path) {
   SetLastError(12345);
   DWORD attributes = GetFileAttributesA(path);
   printf("attributes of \"%s\": ", path);
@@ -68,7 +68,7 @@ static void Attributes(const char* path) {
   }
 }
 
-static void Open(const char* path) {
+static void Open(const char *path) {
   OFSTRUCT of;
   memset(&of, 0, sizeof of);
   SetLastError(12345);

@@ -21,7 +21,7 @@ static void EnumKeys(HKEY key) {
 
 // The index of a subkey or value, found by name, so that the short-buffer cases
 // below do not depend on the enumeration order (which is probed above).
-static DWORD IndexOfKey(HKEY key, const char* wanted) {
+static DWORD IndexOfKey(HKEY key, const char *wanted) {
   char name[128];
   for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
     if (strcmp(name, wanted) == 0) return index;
@@ -29,7 +29,7 @@ static DWORD IndexOfKey(HKEY key, const char* wanted) {
   return 999;
 }
 
-static DWORD IndexOfValue(HKEY key, const char* wanted) {
+static DWORD IndexOfValue(HKEY key, const char *wanted) {
   char name[128];
   DWORD length = sizeof name;
   for (DWORD index = 0; RegEnumValueA(key, index, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS; ++index) {
@@ -39,7 +39,7 @@ static DWORD IndexOfValue(HKEY key, const char* wanted) {
   return 999;
 }
 
-static void EnumKeyShort(HKEY key, const char* wanted, DWORD size) {
+static void EnumKeyShort(HKEY key, const char *wanted, DWORD size) {
   DWORD index = IndexOfKey(key, wanted);
   char name[128];
   memset(name, '#', sizeof name);
@@ -68,7 +68,7 @@ static void EnumValues(HKEY key) {
 }
 
 // A short name buffer or a short data buffer.
-static void EnumValueShort(HKEY key, const char* wanted, DWORD nameSize, DWORD dataSize) {
+static void EnumValueShort(HKEY key, const char *wanted, DWORD nameSize, DWORD dataSize) {
   DWORD index = IndexOfValue(key, wanted);
   char name[128];
   memset(name, '#', sizeof name);
@@ -79,12 +79,12 @@ static void EnumValueShort(HKEY key, const char* wanted, DWORD nameSize, DWORD d
   DWORD dataLength = dataSize;
   DWORD type = 99;
   LONG status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
-  printf("value %s into %lu/%lu: %s, name \"%.20s\" length %lu, type %lu, data length %lu, data[0] %u\n",
-         wanted, (unsigned long)nameSize, (unsigned long)dataSize, ProbeStatus(status), name,
-         (unsigned long)nameLength, (unsigned long)type, (unsigned long)dataLength, data[0]);
+  printf("value %s into %lu/%lu: %s, name \"%.20s\" length %lu, type %lu, data length %lu, data[0] %u\n", wanted,
+         (unsigned long)nameSize, (unsigned long)dataSize, ProbeStatus(status), name, (unsigned long)nameLength,
+         (unsigned long)type, (unsigned long)dataLength, data[0]);
 }
 
-static void QueryInfo(const char* what, HKEY key) {
+static void QueryInfo(const char *what, HKEY key) {
   DWORD subkeys = 0, maxSubkey = 0, maxClass = 0, values = 0, maxValueName = 0, maxValue = 0;
   LONG status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, &maxSubkey, &maxClass, &values, &maxValueName,
                                  &maxValue, NULL, NULL);
@@ -95,7 +95,8 @@ static void QueryInfo(const char* what, HKEY key) {
 
 int main() {
   HKEY probe;
-  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CvProbe", 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &probe);
+  LONG status =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CvProbe", 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &probe);
   printf("open SYSTEM\\CvProbe: %s\n", ProbeStatus(status));
   if (status != ERROR_SUCCESS) return 1;
 
@@ -109,7 +110,7 @@ int main() {
 
   QueryInfo("CvProbe", probe);
   EnumKeys(probe);
-  EnumKeyShort(probe, "Alpha", 5);  // exactly its length, no room for the NUL
+  EnumKeyShort(probe, "Alpha", 5); // exactly its length, no room for the NUL
   EnumKeyShort(probe, "Alpha", 6);
   EnumKeyShort(probe, "Alpha", 1);
 
@@ -119,19 +120,20 @@ int main() {
   if (status == ERROR_SUCCESS) {
     QueryInfo("Parameters", parameters);
     EnumValues(parameters);
-    EnumValueShort(parameters, "Zone", 2, 64);  // names: cut, exactly the length, room for the NUL
+    EnumValueShort(parameters, "Zone", 2, 64); // names: cut, exactly the length, room for the NUL
     EnumValueShort(parameters, "Zone", 4, 64);
     EnumValueShort(parameters, "Zone", 5, 64);
-    EnumValueShort(parameters, "AutoConfig", 64, 3);  // data: "yes" without and with its NUL
+    EnumValueShort(parameters, "AutoConfig", 64, 3); // data: "yes" without and with its NUL
     EnumValueShort(parameters, "AutoConfig", 64, 4);
     EnumValueShort(parameters, "Blob", 64, 2);
     char text[16];
     DWORD length = sizeof text, type = 99;
-    status = RegQueryValueExA(parameters, "AUTOCONFIG", NULL, &type, (BYTE*)text, &length);
+    status = RegQueryValueExA(parameters, "AUTOCONFIG", NULL, &type, (BYTE *)text, &length);
     printf("query AUTOCONFIG: %s, type %lu, length %lu\n", ProbeStatus(status), (unsigned long)type,
            (unsigned long)length);
     length = sizeof text;
-    printf("query Missing: %s\n", ProbeStatus(RegQueryValueExA(parameters, "Missing", NULL, &type, (BYTE*)text, &length)));
+    printf("query Missing: %s\n",
+           ProbeStatus(RegQueryValueExA(parameters, "Missing", NULL, &type, (BYTE *)text, &length)));
     RegCloseKey(parameters);
   }
   char closedName[16];

@@ -19,16 +19,16 @@ class CvsetupHost : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Write(const std::string& name, const std::string& content) {
+  std::string Write(const std::string &name, const std::string &content) {
     std::filesystem::path path = dir_ + "/" + name;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << content;
     return path.string();
   }
-  static cvtest::ProgramResult Host(const std::vector<std::string>& args) {
+  static cvtest::ProgramResult Host(const std::vector<std::string> &args) {
     return cvtest::RunProgram("cvsetup-host", args);
   }
-  static std::string Mode1(const std::string& path) {
+  static std::string Mode1(const std::string &path) {
     cvtest::ProgramResult result = Host({"1", path});
     EXPECT_EQ(result.status, 0) << result.err;
     return result.out;
@@ -113,4 +113,4 @@ TEST_F(CvsetupHost, TheLibraryNamedByTheEnvironmentIsTheOneLoaded) {
   EXPECT_EQ(out, "2\n");
 }
 
-}  // namespace
+} // namespace

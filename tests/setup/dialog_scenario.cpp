@@ -4,7 +4,7 @@
 
 namespace dialogtest {
 
-std::string RunDoDialog(const char* mode) {
+std::string RunDoDialog(const char *mode) {
   char modeText[16];
   std::snprintf(modeText, sizeof modeText, "%s", mode);
   LPSTR args[2] = {modeText, nullptr};
@@ -19,18 +19,19 @@ HWND Item(int id) { return GetDlgItem(Dialog(), id); }
 
 winapi::automation::ControlState Field(int id) { return winapi::automation::Control(Dialog(), id); }
 
-void TypeInto(int id, const std::string& text) {
+void TypeInto(int id, const std::string &text) {
   winapi::automation::FocusControl(Item(id));
   winapi::automation::TypeText(text);
 }
 
-void WriteMachine(const cvtest::TempMachine& machine, const std::vector<std::string>& serviceKeys,
-                  const std::string& instance, const std::vector<Value>& values) {
+void WriteMachine(const cvtest::TempMachine &machine, const std::vector<std::string> &serviceKeys,
+                  const std::string &instance, const std::vector<Value> &values) {
   std::string reg = "Windows Registry Editor Version 5.00\n\n";
-  for (const std::string& key : serviceKeys) reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + key + "]\n\n";
+  for (const std::string &key : serviceKeys)
+    reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + key + "]\n\n";
   if (!instance.empty()) {
     reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + instance + "\\Parameters]\n";
-    for (const Value& v : values) {
+    for (const Value &v : values) {
       char line[160];
       std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\n", v.name.c_str(), v.number);
       reg += line;
@@ -39,4 +40,4 @@ void WriteMachine(const cvtest::TempMachine& machine, const std::vector<std::str
   machine.WriteFile("registry.reg", reg);
 }
 
-}  // namespace dialogtest
+} // namespace dialogtest

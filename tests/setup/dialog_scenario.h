@@ -12,10 +12,10 @@
 
 namespace dialogtest {
 
-extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR* args, LPSTR* textOut);
+extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR *args, LPSTR *textOut);
 
 // DoDialog(mode) and its result text.
-std::string RunDoDialog(const char* mode);
+std::string RunDoDialog(const char *mode);
 
 // The dialog on the screen, and one of its controls.
 HWND Dialog();
@@ -23,7 +23,7 @@ HWND Item(int id);
 winapi::automation::ControlState Field(int id);
 
 // A user action: focus a field as Tab would and type over its text.
-void TypeInto(int id, const std::string& text);
+void TypeInto(int id, const std::string &text);
 
 // A machine whose services key holds the given instance name with the
 // parameter values (name, number) in that order.
@@ -31,7 +31,7 @@ struct Value {
   std::string name;
   DWORD number;
 };
-void WriteMachine(const cvtest::TempMachine& machine, const std::vector<std::string>& serviceKeys,
-                  const std::string& instance, const std::vector<Value>& values);
+void WriteMachine(const cvtest::TempMachine &machine, const std::vector<std::string> &serviceKeys,
+                  const std::string &instance, const std::vector<Value> &values);
 
-}  // namespace dialogtest
+} // namespace dialogtest

@@ -37,7 +37,7 @@ TEST_F(ConfigurationDialog, NewInstallationOpensCentredWithTheDefaultsAndOkGives
   session.Then([&] {
     RECT r;
     GetWindowRect(Dialog(), &r);
-    EXPECT_EQ(r.left, 0);  // an 80 x 24 dialog on an 80 x 24 screen
+    EXPECT_EQ(r.left, 0); // an 80 x 24 dialog on an 80 x 24 screen
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right, 80);
     EXPECT_EQ(r.bottom, 24);
@@ -110,7 +110,7 @@ TEST_F(ConfigurationDialog, SwitchingCellApOffEmptiesTheGroupAndOnAgainShowsTheP
   });
   session.Then([&] {
     EXPECT_EQ(Field(370).text, "10");
-    EXPECT_EQ(Field(370).items.size(), 10u);  // filled once, not twice
+    EXPECT_EQ(Field(370).items.size(), 10u); // filled once, not twice
     Click(Item(360));
     Click(Item(350));
   });
@@ -120,14 +120,14 @@ TEST_F(ConfigurationDialog, SwitchingCellApOffEmptiesTheGroupAndOnAgainShowsTheP
 
 TEST_F(ConfigurationDialog, KeyboardChoicesReachTheResult) {
   session.Then([&] {
-    PressKey(VK_DOWN);  // card type: WPOS/ISA
+    PressKey(VK_DOWN); // card type: WPOS/ISA
     PressKey(VK_TAB);
-    PressKey(VK_DOWN, kAlt);  // the interrupt list opens
+    PressKey(VK_DOWN, kAlt); // the interrupt list opens
     PressKey(VK_DOWN);
     PressKey(VK_DOWN);
-    PressKey(VK_RETURN);  // closes the list: 11
+    PressKey(VK_RETURN); // closes the list: 11
     PressKey(VK_TAB);
-    PressKey(VK_UP);  // 0x330
+    PressKey(VK_UP); // 0x330
   });
   session.Then([&] {
     EXPECT_EQ(Field(305).text, "WPOS/ISA");
@@ -141,12 +141,12 @@ TEST_F(ConfigurationDialog, KeyboardChoicesReachTheResult) {
 TEST_F(ConfigurationDialog, CancelAfterEditingGivesStatusTwoAndClosesDialogAndHelp) {
   session.Then([&] {
     TypeInto(315, "7");
-    Click(Item(420));  // help opens
+    Click(Item(420)); // help opens
   });
   session.Then([] { PressKey(VK_ESCAPE); });
   EXPECT_EQ(RunDoDialog("0"), "2,");
-  EXPECT_EQ(Dialog(), nullptr);  // destroyed before DoDialog returned
-  const auto& help = session.HelpRequests();
+  EXPECT_EQ(Dialog(), nullptr); // destroyed before DoDialog returned
+  const auto &help = session.HelpRequests();
   ASSERT_EQ(help.size(), 2u);
   EXPECT_EQ(help[0].file, "a:\\winnt35\\i386\\cvsetup.hlp");
   EXPECT_EQ(help[0].command, static_cast<UINT>(HELP_CONTENTS));
@@ -169,7 +169,7 @@ TEST_F(ConfigurationDialog, CancelStandsWhenMessagesFollowIt) {
 
 TEST_F(ConfigurationDialog, CloseFromTheWindowMenuGivesStatusZeroWithoutFields) {
   session.Then([&] {
-    TypeInto(315, "7");  // not checked: Close does not validate
+    TypeInto(315, "7"); // not checked: Close does not validate
     PressKey(VK_F4, kAlt);
   });
   EXPECT_EQ(RunDoDialog("0"), "0,");
@@ -179,10 +179,10 @@ TEST_F(ConfigurationDialog, CloseFromTheWindowMenuGivesStatusZeroWithoutFields) 
 }
 
 TEST_F(ConfigurationDialog, ModesAreComparedExactlyAndAnUnknownModeShowsNothing) {
-  for (const char* mode : {" 1", "01", "99999 ", "", "2"}) {
+  for (const char *mode : {" 1", "01", "99999 ", "", "2"}) {
     EXPECT_EQ(RunDoDialog(mode), "2,") << "'" << mode << "'";
   }
-  EXPECT_FALSE(session.RanOut());  // no message loop ran
+  EXPECT_FALSE(session.RanOut()); // no message loop ran
 }
 
 TEST_F(ConfigurationDialog, ReconfigurationWithoutAnInstanceGivesThreeWithoutADialog) {
@@ -193,17 +193,23 @@ TEST_F(ConfigurationDialog, ReconfigurationWithoutAnInstanceGivesThreeWithoutADi
 
 TEST_F(ConfigurationDialog, ReconfigurationPresetsTheCurrentValues) {
   WriteMachine(machine, {"CVLAN", "CVLAN3"}, "CVLAN3",
-               {{"CardType", 1}, {"Diversity", 1}, {"InterruptNumber", 1}, {"IoBaseAddress", 0x100},
-                {"CellAP", 1}, {"CellAP_BDelay", 3}, {"CellAP_Hop_Seq", 7}, {"CellAP_Id", 0x2A},
+               {{"CardType", 1},
+                {"Diversity", 1},
+                {"InterruptNumber", 1},
+                {"IoBaseAddress", 0x100},
+                {"CellAP", 1},
+                {"CellAP_BDelay", 3},
+                {"CellAP_Hop_Seq", 7},
+                {"CellAP_Id", 0x2A},
                 {"PCCARDAttributeMemoryAddress", 0xC4000}});
   session.Then([&] {
     EXPECT_EQ(Field(305).text, "WPOS/ISA");
-    EXPECT_EQ(Field(315).selection, 1);  // 1 finds 10, the first item that begins with it
+    EXPECT_EQ(Field(315).selection, 1); // 1 finds 10, the first item that begins with it
     EXPECT_EQ(Field(315).text, "10");
-    EXPECT_EQ(Field(325).selection, -1);  // 0x100 is no item
+    EXPECT_EQ(Field(325).selection, -1); // 0x100 is no item
     EXPECT_EQ(Field(325).text, "");
     EXPECT_EQ(Field(335).text, "0xC4000");
-    EXPECT_EQ(Field(345).selection, -1);  // no Net_Id value
+    EXPECT_EQ(Field(345).selection, -1); // no Net_Id value
     EXPECT_TRUE(Field(350).checked);
     EXPECT_TRUE(Field(360).checked);
     for (int id : {355, 370, 380, 395}) EXPECT_TRUE(Field(id).enabled) << id;
@@ -220,9 +226,15 @@ TEST_F(ConfigurationDialog, ReconfigurationPresetsTheCurrentValues) {
 
 TEST_F(ConfigurationDialog, ReconfigurationConfirmedHandsBackTheValuesInDecimal) {
   WriteMachine(machine, {"cvlan2"}, "cvlan2",
-               {{"CardType", 0}, {"InterruptNumber", 15}, {"IoBaseAddress", 0x300}, {"CellAP", 1},
-                {"CellAP_BDelay", 3}, {"CellAP_Hop_Seq", 7}, {"CellAP_Id", 0x2A},
-                {"PCCARDAttributeMemoryAddress", 0xE0000}, {"Net_Id", 0x1FE}});
+               {{"CardType", 0},
+                {"InterruptNumber", 15},
+                {"IoBaseAddress", 0x300},
+                {"CellAP", 1},
+                {"CellAP_BDelay", 3},
+                {"CellAP_Hop_Seq", 7},
+                {"CellAP_Id", 0x2A},
+                {"PCCARDAttributeMemoryAddress", 0xE0000},
+                {"Net_Id", 0x1FE}});
   session.Then([] { PressKey(VK_RETURN); });
   EXPECT_EQ(RunDoDialog("99999"), "0,0,15,992,768,917504,510,0,1,1,3,7,42,");
 }
@@ -232,7 +244,7 @@ TEST_F(ConfigurationDialog, ReconfigurationWithAnInterruptThatBeginsNoItemSelect
   session.Then([&] {
     EXPECT_EQ(Field(315).selection, -1);
     EXPECT_EQ(Field(315).text, "");
-    EXPECT_EQ(Field(305).text, "WPOS/ISA");  // any card type other than 0
+    EXPECT_EQ(Field(305).text, "WPOS/ISA"); // any card type other than 0
     EXPECT_FALSE(Field(360).checked);
     PressKey(VK_ESCAPE);
   });
@@ -266,7 +278,7 @@ TEST_F(ConfigurationDialog, ControlsOnOneLineShareARowAndLabelsStopBeforeTheNext
     EXPECT_NE(rows[6].find("CellAP: [ ]"), std::string::npos) << rows[6];
     EXPECT_NE(rows[8].find("IO Port Address:      0x340"), std::string::npos) << rows[8];
     // Too long for the cells before its field: clipped, with a blank between.
-    EXPECT_NE(rows[11].find("\u2502Hopping Sequence ") , std::string::npos) << rows[11];
+    EXPECT_NE(rows[11].find("\u2502Hopping Sequence "), std::string::npos) << rows[11];
     EXPECT_EQ(rows[11].find("Hopping Sequence:"), std::string::npos) << rows[11];
     PressKey(VK_ESCAPE);
   });
@@ -277,7 +289,7 @@ TEST_F(ConfigurationDialog, DisabledFieldsAreGreyedWholeAndTheFocusedFieldStands
   session.Then([&] {
     ASSERT_TRUE(Field(305).focused);
     for (bool colour : {true, false}) {
-      const winapi::Palette& palette = winapi::PaletteFor(colour);
+      const winapi::Palette &palette = winapi::PaletteFor(colour);
       winapi::ScreenImage image = winapi::RenderScreen(winapi::CellSize{80, 24}, "", colour);
       for (int id : {370, 380, 395}) {
         RECT r = Field(id).rect;
@@ -286,7 +298,7 @@ TEST_F(ConfigurationDialog, DisabledFieldsAreGreyedWholeAndTheFocusedFieldStands
           EXPECT_TRUE(attr == palette.disabledField || attr == palette.disabled) << id << " column " << x;
         }
       }
-      RECT card = Field(305).rect;  // its text "PCMCIA" selected, as the focus leaves it
+      RECT card = Field(305).rect; // its text "PCMCIA" selected, as the focus leaves it
       WORD selected = image.AttributeAt(card.left, card.top);
       WORD other = image.AttributeAt(Field(315).rect.left, Field(315).rect.top);
       EXPECT_NE(selected, other);
@@ -294,7 +306,7 @@ TEST_F(ConfigurationDialog, DisabledFieldsAreGreyedWholeAndTheFocusedFieldStands
       EXPECT_NE(image.AttributeAt(card.left + 7, card.top), other) << "the focused field itself differs";
       if (!colour) {
         EXPECT_TRUE(selected & COMMON_LVB_REVERSE_VIDEO);
-        for (const winapi::ScreenCell& cell : image.cells)
+        for (const winapi::ScreenCell &cell : image.cells)
           EXPECT_EQ(cell.attr & 0x77, cell.attr & 0x07) << "a background colour without colour";
       }
     }
@@ -309,20 +321,20 @@ TEST_F(ConfigurationDialog, TypingIntoTheOpenPortListSelectsTheItemTheTextBegins
   session.Then([&] {
     PressKey(VK_TAB);
     PressKey(VK_TAB);
-    PressKey(VK_DOWN, kAlt);  // the I/O port list opens, its text selected
+    PressKey(VK_DOWN, kAlt); // the I/O port list opens, its text selected
     winapi::automation::TypeText("0x2");
   });
   session.Then([&] {
     EXPECT_TRUE(Field(325).dropped);
     EXPECT_EQ(Field(325).selection, 0) << "0x200 highlighted";
-    PressKey(VK_RETURN);  // closes the list
+    PressKey(VK_RETURN); // closes the list
   });
   session.Then([&] {
     EXPECT_FALSE(Field(325).dropped);
     EXPECT_EQ(Field(325).text, "0x2");
     EXPECT_EQ(Field(325).selection, 0);
     EXPECT_TRUE(IsWindow(Dialog()));
-    PressKey(VK_RETURN);  // OK
+    PressKey(VK_RETURN); // OK
   });
   session.Then([&] {
     EXPECT_EQ(Field(450).text, "ERROR - IO Port Address is invalid. Click on HELP for valid values.");
@@ -331,4 +343,4 @@ TEST_F(ConfigurationDialog, TypingIntoTheOpenPortListSelectsTheItemTheTextBegins
   EXPECT_EQ(RunDoDialog("0"), "2,");
 }
 
-}  // namespace
+} // namespace

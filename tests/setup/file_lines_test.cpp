@@ -12,10 +12,10 @@ namespace {
 struct Line {
   std::string text;
   DWORD number;
-  bool operator==(const Line&) const = default;
+  bool operator==(const Line &) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Line& line) {
+std::ostream &operator<<(std::ostream &out, const Line &line) {
   return out << line.number << ":" << ::testing::PrintToString(line.text);
 }
 
@@ -35,7 +35,7 @@ class FileLines : public setuptest::SetupTest {
     SetupTest::TearDown();
   }
   // The lines of a file with the given content.
-  std::vector<Line> LinesOf(const std::string& content) {
+  std::vector<Line> LinesOf(const std::string &content) {
     Write("f.txt", content);
     scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
     lines_ = FileLinesNew(DirScanFirstFile(scan_), FALSE);
@@ -43,13 +43,14 @@ class FileLines : public setuptest::SetupTest {
   }
   static std::vector<Line> Read(BLOCK_LIST list) {
     std::vector<Line> lines;
-    for (auto* l = static_cast<LINE_RECORD*>(BlockListFirst(list)); l; l = static_cast<LINE_RECORD*>(BlockListNext(l)))
+    for (auto *l = static_cast<LINE_RECORD *>(BlockListFirst(list)); l;
+         l = static_cast<LINE_RECORD *>(BlockListNext(l)))
       lines.push_back({LineText(l), l->Number});
     return lines;
   }
 
-  ::DIR_SCAN* scan_ = nullptr;
-  FILE_LINES* lines_ = nullptr;
+  ::DIR_SCAN *scan_ = nullptr;
+  FILE_LINES *lines_ = nullptr;
   size_t blocks_ = 0;
   LONG units_ = 0;
 };
@@ -107,7 +108,7 @@ TEST_F(FileLines, AFileThatCannotBeOpenedGivesNoLines) {
   FileLinesDiscard(lines_);
   ASSERT_TRUE(DeleteFileA(Path("f.txt").c_str()));
   EXPECT_EQ(FileLinesGet(lines_), nullptr);
-  FILE_LINES* none = FileLinesNew(nullptr, TRUE);
+  FILE_LINES *none = FileLinesNew(nullptr, TRUE);
   EXPECT_EQ(FileLinesGet(none), nullptr);
   FileLinesDelete(none);
   EXPECT_EQ(FileLinesGet(nullptr), nullptr);
@@ -118,13 +119,13 @@ TEST_F(FileLines, LoadingShowsTheWaitCursorAndPutsTheOldOneBack) {
   SetCursor(arrow);
   Write("f.txt", "x\n");
   scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
-  lines_ = FileLinesNew(DirScanFirstFile(scan_), TRUE);  // loads at once
+  lines_ = FileLinesNew(DirScanFirstFile(scan_), TRUE); // loads at once
   EXPECT_NE(lines_->Lines, nullptr);
   EXPECT_EQ(SetCursor(arrow), arrow);
 }
 
 TEST_F(FileLines, RecordsOfTheirOwnAndResets) {
-  LINE_RECORD* own = LineNew("abc\n", 4, 7, nullptr);
+  LINE_RECORD *own = LineNew("abc\n", 4, 7, nullptr);
   ASSERT_NE(own, nullptr);
   EXPECT_EQ(own->Flags, static_cast<DWORD>(LINE_OWN_RECORD));
   EXPECT_STREQ(LineText(own), "abc\n");
@@ -135,11 +136,11 @@ TEST_F(FileLines, RecordsOfTheirOwnAndResets) {
   LineReset(own);
   EXPECT_EQ(own->Flags, static_cast<DWORD>(LINE_OWN_RECORD));
   EXPECT_EQ(own->Link, 0u);
-  LineDelete(own);  // frees the text and the record
+  LineDelete(own); // frees the text and the record
   EXPECT_EQ(LineText(nullptr), nullptr);
 
   LinesOf("a\nb\n");
-  auto* first = static_cast<LINE_RECORD*>(BlockListFirst(lines_->Lines));
+  auto *first = static_cast<LINE_RECORD *>(BlockListFirst(lines_->Lines));
   first->Flags |= LINE_MARK;
   FileLinesReset(lines_);
   EXPECT_EQ(first->Flags, 0u);
@@ -147,32 +148,32 @@ TEST_F(FileLines, RecordsOfTheirOwnAndResets) {
 
 TEST_F(FileLines, RangesAndComparisonSets) {
   LinesOf("a\nb\nc\n");
-  auto* first = static_cast<LINE_RECORD*>(BlockListFirst(lines_->Lines));
-  auto* last = static_cast<LINE_RECORD*>(BlockListLast(lines_->Lines));
+  auto *first = static_cast<LINE_RECORD *>(BlockListFirst(lines_->Lines));
+  auto *last = static_cast<LINE_RECORD *>(BlockListLast(lines_->Lines));
   BLOCK_LIST ranges = BlockListCreate(&ScanPool);
-  LINE_RANGE* range = LineRangeNew(first, last, ranges);
+  LINE_RANGE *range = LineRangeNew(first, last, ranges);
   EXPECT_EQ(BlockListFirst(ranges), range);
   EXPECT_EQ(LineRangeFirst(range), first);
   EXPECT_EQ(LineRangeLast(range), last);
   EXPECT_EQ(LineRangeFirst(nullptr), nullptr);
   BlockListDestroy(&ScanPool, &ranges);
 
-  COMPARE_SET* set = CompareSetNew();
+  COMPARE_SET *set = CompareSetNew();
   ASSERT_NE(set, nullptr);
   EXPECT_TRUE(BlockListIsEmpty(set->Items));
   set->FirstScan = DirScanBuild(Path("f.txt").c_str(), TRUE);
   set->SecondScan = DirScanBuild(Path("").c_str(), TRUE);
-  CompareSetDelete(set);  // frees both scans
+  CompareSetDelete(set); // frees both scans
 }
 
 TEST_F(FileLines, AComparisonItemGivesBackEverythingItHolds) {
   LinesOf("a\n");
-  auto* item = static_cast<COMPARE_ITEM*>(PageHeapAlloc(LibraryHeap, sizeof(COMPARE_ITEM)));
+  auto *item = static_cast<COMPARE_ITEM *>(PageHeapAlloc(LibraryHeap, sizeof(COMPARE_ITEM)));
   item->OwnRecord = 1;
   item->FirstLines = FileLinesNew(DirScanFirstFile(scan_), TRUE);
   item->Lists[1] = BlockListCreate(&ScanPool);
   item->Texts[0] = PageHeapCopyString(LibraryHeap, "some text");
-  auto* line = static_cast<LINE_RECORD*>(BlockListFirst(item->FirstLines->Lines));
+  auto *line = static_cast<LINE_RECORD *>(BlockListFirst(item->FirstLines->Lines));
   line->Flags |= LINE_MARK;
   CompareItemReset(item);
   EXPECT_EQ(item->Lists[1], nullptr);
@@ -180,4 +181,4 @@ TEST_F(FileLines, AComparisonItemGivesBackEverythingItHolds) {
   CompareItemDelete(item);
 }
 
-}  // namespace
+} // namespace

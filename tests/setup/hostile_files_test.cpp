@@ -27,12 +27,12 @@ class HostileFiles : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Write(const std::string& name, const std::string& content) {
+  std::string Write(const std::string &name, const std::string &content) {
     std::string path = dir_ + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
-  static std::string Mode1(const std::string& path) {
+  static std::string Mode1(const std::string &path) {
     cvtest::ProgramResult result = cvtest::RunProgram("cvsetup-host", {"1", path}, "", 20);
     EXPECT_EQ(result.status, 0) << path.substr(0, 80) << ": " << result.err;
     return result.out;
@@ -45,7 +45,7 @@ TEST_F(HostileFiles, BinaryContentIsReadAsLines) {
   std::string noise;
   for (int i = 0; i < 200000; ++i) {
     char c = static_cast<char>(random());
-    noise += (c == '\n') ? '\r' : c;  // no line feed: 512-byte pieces
+    noise += (c == '\n') ? '\r' : c; // no line feed: 512-byte pieces
   }
   EXPECT_EQ(Mode1(Write("noise.bin", noise)), "0\n");
   // A piece of a long line starts every 512 bytes, and each is judged as a line.
@@ -106,7 +106,7 @@ TEST_F(HostileFiles, LongPathsAreRefusedNotShortened) {
   ASSERT_EQ(p260.size(), 260u);
   ASSERT_EQ(p4000.size(), 4000u);
   // A path names a file: its content would match; only its length decides.
-  for (const std::string* path : {&p259, &p260}) {
+  for (const std::string *path : {&p259, &p260}) {
     std::filesystem::create_directories(std::filesystem::path(*path).parent_path());
     std::ofstream(*path) << "CVLAN\n";
   }
@@ -138,13 +138,12 @@ TEST_F(HostileFiles, DevicesAndFedPipesAreNotReadAndAnswer0AtOnce) {
     for (;;) {
       int fd = open(fifo.c_str(), O_WRONLY);
       if (fd < 0) _exit(1);
-      while (write(fd, line, sizeof(line) - 1) > 0) {
-      }
+      while (write(fd, line, sizeof(line) - 1) > 0) {}
       close(fd);
     }
   }
   auto startedAt = std::chrono::steady_clock::now();
-  for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/null"), fifo}) {
+  for (const std::string &path : {std::string("/dev/zero"), std::string("/dev/null"), fifo}) {
     cvtest::ProgramResult result = cvtest::RunProgram("cvsetup-host", {"1", path}, "", 10);
     EXPECT_EQ(result.status, 0) << path;
     EXPECT_EQ(result.out, "0\n") << path;
@@ -165,7 +164,10 @@ TEST_F(HostileFiles, AFileRemovedOrTruncatedAfterTheScanGivesAnAnswer) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       usleep(1000 * (round % 5));
-      if (round % 2) unlink(path.c_str()); else truncate(path.c_str(), 10);
+      if (round % 2)
+        unlink(path.c_str());
+      else
+        truncate(path.c_str(), 10);
       _exit(0);
     }
     std::string out = Mode1(path);
@@ -174,4 +176,4 @@ TEST_F(HostileFiles, AFileRemovedOrTruncatedAfterTheScanGivesAnAnswer) {
   }
 }
 
-}  // namespace
+} // namespace

@@ -14,22 +14,22 @@ using PageHeap = SetupTest;
 constexpr LONG kPrefix = PAGE_HEAP_BLOCK_PREFIX;
 constexpr LONG kOneUnit = PAGE_HEAP_UNIT_SIZE - kPrefix;
 
-BYTE* Bytes(void* p) { return static_cast<BYTE*>(p); }
+BYTE *Bytes(void *p) { return static_cast<BYTE *>(p); }
 
 // The page a block lies in, as its prefix (its offset in the page) gives it.
-PAGE_HEADER* PageOf(void* block) {
+PAGE_HEADER *PageOf(void *block) {
   DWORD offset;
   std::memcpy(&offset, Bytes(block) - kPrefix, sizeof(offset));
-  return reinterpret_cast<PAGE_HEADER*>(Bytes(block) - kPrefix - offset);
+  return reinterpret_cast<PAGE_HEADER *>(Bytes(block) - kPrefix - offset);
 }
 
 TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
-  PAGE_HEADER* page = FirstPage();
+  PAGE_HEADER *page = FirstPage();
   EXPECT_EQ(page->Handle, LibraryHeap);
   EXPECT_EQ(page->FreeUnits, 510);
-  void* block = PageHeapAlloc(LibraryHeap, 1);
+  void *block = PageHeapAlloc(LibraryHeap, 1);
   EXPECT_EQ(Bytes(block), Bytes(page) + 2 * PAGE_HEAP_UNIT_SIZE + kPrefix);
-  EXPECT_EQ(PageOf(block), page);  // the block leads back to its page
+  EXPECT_EQ(PageOf(block), page); // the block leads back to its page
 }
 
 // The sizes that the heap's users see are those of the 32-bit target on every
@@ -38,19 +38,19 @@ TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
 TEST_F(PageHeap, BlocksAreSizedAsOnThe32BitTargetOnEveryHost) {
   static_assert(PAGE_HEAP_BLOCK_PREFIX == 4);
   static_assert(PAGE_HEAP_UNITS_FOR(60) == 1 && PAGE_HEAP_UNITS_FOR(61) == 2 && PAGE_HEAP_UNITS_FOR(20000) == 313);
-  PAGE_HEADER* page = FirstPage();
-  BYTE* first = Bytes(PageHeapAlloc(LibraryHeap, 57));
+  PAGE_HEADER *page = FirstPage();
+  BYTE *first = Bytes(PageHeapAlloc(LibraryHeap, 57));
   EXPECT_EQ(first - Bytes(page), 132);
-  BYTE* second = Bytes(PageHeapAlloc(LibraryHeap, 60));
-  EXPECT_EQ(second - first, 64);  // 57 bytes took one unit
-  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 1)) - second, 64);  // and so did 60
+  BYTE *second = Bytes(PageHeapAlloc(LibraryHeap, 60));
+  EXPECT_EQ(second - first, 64);                                // 57 bytes took one unit
+  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 1)) - second, 64); // and so did 60
   EXPECT_EQ(page->FreeUnits, 507);
 }
 
 // Runs found a word of the map at a time must still be the lowest that fits,
 // whatever the pattern of units in use: checked against a unit-by-unit search.
 TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
-  std::vector<std::pair<void*, LONG>> live;
+  std::vector<std::pair<void *, LONG>> live;
   unsigned seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
   for (int step = 0; step < 3000; ++step) {
@@ -63,8 +63,8 @@ TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
     LONG size = 1 + static_cast<LONG>(next() % (next() % 4 == 0 ? 20000 : 300));
     LONG units = PAGE_HEAP_UNITS_FOR(size);
     // The expected place: the first page of the chain with a free run, lowest unit first.
-    BYTE* expected = nullptr;
-    for (PAGE_HEADER* page = FirstPage(); page && !expected; page = page->Next) {
+    BYTE *expected = nullptr;
+    for (PAGE_HEADER *page = FirstPage(); page && !expected; page = page->Next) {
       for (LONG unit = 1, run = 0; unit <= PAGE_HEAP_UNITS; ++unit) {
         bool free = (page->UnitMap[(unit - 1) / 32] >> ((unit - 1) % 32)) & 1;
         run = free ? run + 1 : 0;
@@ -74,7 +74,7 @@ TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
         }
       }
     }
-    BYTE* block = Bytes(PageHeapAlloc(LibraryHeap, size));
+    BYTE *block = Bytes(PageHeapAlloc(LibraryHeap, size));
     ASSERT_NE(block, nullptr);
     if (expected) {
       ASSERT_EQ(block, expected) << "step " << step << ", " << size << " bytes";
@@ -83,42 +83,42 @@ TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
     std::memset(block, 0x5A, static_cast<size_t>(size));
     live.emplace_back(block, size);
   }
-  for (auto& [block, size] : live) PageHeapFree(LibraryHeap, block, size);
+  for (auto &[block, size] : live) PageHeapFree(LibraryHeap, block, size);
   EXPECT_EQ(FreeUnitsOfHeap(), 510 * PagesOfHeap());
 }
 
 TEST_F(PageHeap, RequestsTakeWholeUnitsAndLargeOnesGetTheirOwnMemory) {
-  PAGE_HEADER* page = FirstPage();
-  void* a = PageHeapAlloc(LibraryHeap, kOneUnit);      // 60 bytes on the 32-bit target: one unit
-  void* b = PageHeapAlloc(LibraryHeap, kOneUnit + 1);  // 61: two units
-  void* c = PageHeapAlloc(LibraryHeap, 1);
+  PAGE_HEADER *page = FirstPage();
+  void *a = PageHeapAlloc(LibraryHeap, kOneUnit);     // 60 bytes on the 32-bit target: one unit
+  void *b = PageHeapAlloc(LibraryHeap, kOneUnit + 1); // 61: two units
+  void *c = PageHeapAlloc(LibraryHeap, 1);
   EXPECT_EQ(Bytes(b) - Bytes(a), PAGE_HEAP_UNIT_SIZE);
   EXPECT_EQ(Bytes(c) - Bytes(b), 2 * PAGE_HEAP_UNIT_SIZE);
   EXPECT_EQ(page->FreeUnits, 510 - 4);
 
-  void* most = PageHeapAlloc(LibraryHeap, 20000);
+  void *most = PageHeapAlloc(LibraryHeap, 20000);
   EXPECT_EQ(page->FreeUnits, 510 - 4 - 313);
   EXPECT_EQ(PageOf(most), page);
 
   size_t blocksBefore = winapi::LiveMemoryBlocks();
-  void* large = PageHeapAlloc(LibraryHeap, 20001);
+  void *large = PageHeapAlloc(LibraryHeap, 20001);
   ASSERT_NE(large, nullptr);
   EXPECT_EQ(page->FreeUnits, 510 - 4 - 313);
   EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore + 1);
   EXPECT_NE(GlobalHandle(large), nullptr);
   PageHeapFree(LibraryHeap, large, 20001);
-  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore);  // given back to the system at once
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore); // given back to the system at once
 }
 
 TEST_F(PageHeap, FreedUnitsAreFoundAgainLowestFirst) {
-  void* a = PageHeapAlloc(LibraryHeap, 100);  // units 3-4
-  void* b = PageHeapAlloc(LibraryHeap, 100);  // units 5-6
-  void* c = PageHeapAlloc(LibraryHeap, 100);  // units 7-8
+  void *a = PageHeapAlloc(LibraryHeap, 100); // units 3-4
+  void *b = PageHeapAlloc(LibraryHeap, 100); // units 5-6
+  void *c = PageHeapAlloc(LibraryHeap, 100); // units 7-8
   PageHeapFree(LibraryHeap, c, 100);
   PageHeapFree(LibraryHeap, a, 100);
-  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 10), a);       // the lowest free unit
-  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 100), c);      // unit 4 alone is too small
-  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 10)), Bytes(a) + PAGE_HEAP_UNIT_SIZE);  // unit 4
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 10), a);                                     // the lowest free unit
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 100), c);                                    // unit 4 alone is too small
+  EXPECT_EQ(Bytes(PageHeapAlloc(LibraryHeap, 10)), Bytes(a) + PAGE_HEAP_UNIT_SIZE); // unit 4
   PageHeapFree(LibraryHeap, b, 100);
   EXPECT_EQ(FirstPage()->FreeUnits, 510 - 4);
 }
@@ -126,19 +126,19 @@ TEST_F(PageHeap, FreedUnitsAreFoundAgainLowestFirst) {
 TEST_F(PageHeap, RunsCrossWordBoundaries) {
   // Units 3..33 in use, then a free run from 34 on: a 40-unit request spans
   // map words 1 and 2.
-  void* first = PageHeapAlloc(LibraryHeap, 31 * PAGE_HEAP_UNIT_SIZE - kPrefix);
-  void* run = PageHeapAlloc(LibraryHeap, 40 * PAGE_HEAP_UNIT_SIZE - kPrefix);
+  void *first = PageHeapAlloc(LibraryHeap, 31 * PAGE_HEAP_UNIT_SIZE - kPrefix);
+  void *run = PageHeapAlloc(LibraryHeap, 40 * PAGE_HEAP_UNIT_SIZE - kPrefix);
   EXPECT_EQ(Bytes(run) - Bytes(first), 31 * PAGE_HEAP_UNIT_SIZE);
   EXPECT_EQ(FirstPage()->UnitMap[0], 0u);
   EXPECT_EQ(FirstPage()->UnitMap[1], 0u);
-  EXPECT_EQ(FirstPage()->UnitMap[2], 0xFFFFFFFFu << 9);  // units 65..73 in use
+  EXPECT_EQ(FirstPage()->UnitMap[2], 0xFFFFFFFFu << 9); // units 65..73 in use
 }
 
 TEST_F(PageHeap, NewPagesGoDirectlyAfterTheFirst) {
-  void* inP1 = PageHeapAlloc(LibraryHeap, 20000);  // 313 of 510 units
-  void* inP2 = PageHeapAlloc(LibraryHeap, 20000);  // does not fit P1: P2
-  void* inP3 = PageHeapAlloc(LibraryHeap, 20000);  // fits neither: P3
-  PAGE_HEADER* p1 = FirstPage();
+  void *inP1 = PageHeapAlloc(LibraryHeap, 20000); // 313 of 510 units
+  void *inP2 = PageHeapAlloc(LibraryHeap, 20000); // does not fit P1: P2
+  void *inP3 = PageHeapAlloc(LibraryHeap, 20000); // fits neither: P3
+  PAGE_HEADER *p1 = FirstPage();
   EXPECT_EQ(PageOf(inP1), p1);
   EXPECT_EQ(p1->Next, PageOf(inP3));
   EXPECT_EQ(p1->Next->Next, PageOf(inP2));
@@ -153,30 +153,30 @@ TEST_F(PageHeap, NewPagesGoDirectlyAfterTheFirst) {
 TEST_F(PageHeap, ZeroSizesGiveNothingAndFreeNothing) {
   EXPECT_EQ(PageHeapAlloc(LibraryHeap, 0), nullptr);
   EXPECT_EQ(PageHeapAlloc(LibraryHeap, -5), nullptr);
-  void* a = PageHeapAlloc(LibraryHeap, 10);
+  void *a = PageHeapAlloc(LibraryHeap, 10);
   PageHeapFree(LibraryHeap, a, 0);
   EXPECT_EQ(FirstPage()->FreeUnits, 509);
   EXPECT_EQ(PageHeapAlloc(nullptr, 10), nullptr);
 }
 
 TEST_F(PageHeap, EveryBlockReadsZeroEvenWhenItReusesUnits) {
-  BYTE* a = Bytes(PageHeapAlloc(LibraryHeap, 500));
+  BYTE *a = Bytes(PageHeapAlloc(LibraryHeap, 500));
   std::memset(a, 0xAB, 500);
   PageHeapFree(LibraryHeap, a, 500);
-  BYTE* b = Bytes(PageHeapAlloc(LibraryHeap, 500));
+  BYTE *b = Bytes(PageHeapAlloc(LibraryHeap, 500));
   ASSERT_EQ(b, a);
   for (int i = 0; i < 500; ++i) ASSERT_EQ(b[i], 0) << i;
-  BYTE* large = Bytes(PageHeapAlloc(LibraryHeap, 30000));
+  BYTE *large = Bytes(PageHeapAlloc(LibraryHeap, 30000));
   for (int i = 0; i < 30000; ++i) ASSERT_EQ(large[i], 0) << i;
   PageHeapFree(LibraryHeap, large, 30000);
 }
 
 TEST_F(PageHeap, FreeingKeepsThePageLockCountAndIgnoresDoubleFrees) {
-  void* a = PageHeapAlloc(LibraryHeap, 100);
-  EXPECT_EQ(GlobalFlags(LibraryHeap) & GMEM_LOCKCOUNT, 1u);  // locked once, at creation
+  void *a = PageHeapAlloc(LibraryHeap, 100);
+  EXPECT_EQ(GlobalFlags(LibraryHeap) & GMEM_LOCKCOUNT, 1u); // locked once, at creation
   PageHeapFree(LibraryHeap, a, 100);
   EXPECT_EQ(GlobalFlags(LibraryHeap) & GMEM_LOCKCOUNT, 1u);
-  PageHeapFree(LibraryHeap, a, 100);  // a second time: its units are already free
+  PageHeapFree(LibraryHeap, a, 100); // a second time: its units are already free
   EXPECT_EQ(FirstPage()->FreeUnits, 510);
 }
 
@@ -191,7 +191,7 @@ TEST_F(PageHeap, StringsAreFreedByTheirLength) {
 TEST_F(PageHeap, RetryAsksAgainAndIgnoreGivesNothing) {
   messageBoxAnswer_ = IDRETRY;
   winapi::FailNextAllocations(2);
-  void* large = PageHeapAlloc(LibraryHeap, 25000);
+  void *large = PageHeapAlloc(LibraryHeap, 25000);
   EXPECT_NE(large, nullptr);
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(boxes_[0].text, "Memory allocation failed");
@@ -203,10 +203,10 @@ TEST_F(PageHeap, RetryAsksAgainAndIgnoreGivesNothing) {
   boxes_.clear();
   PageHeapAlloc(LibraryHeap, 20000);
   winapi::FailNextAllocations(1);
-  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 20000), nullptr);  // a new page was needed
+  EXPECT_EQ(PageHeapAlloc(LibraryHeap, 20000), nullptr); // a new page was needed
   EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(PagesOfHeap(), 1);
-  EXPECT_NE(PageHeapAlloc(LibraryHeap, 20000), nullptr);  // the lock was left: the heap still works
+  EXPECT_NE(PageHeapAlloc(LibraryHeap, 20000), nullptr); // the lock was left: the heap still works
   winapi::FailNextAllocations(1);
   EXPECT_EQ(PageHeapCreate(), nullptr);
 }
@@ -225,7 +225,7 @@ TEST_F(PageHeap, ALockFailureGivesNothing) {
   size_t blocksBefore = winapi::LiveMemoryBlocks();
   winapi::FailNextLocks(1);
   EXPECT_EQ(PageHeapAlloc(LibraryHeap, 30000), nullptr);
-  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore);  // the unlocked block is not kept
+  EXPECT_EQ(winapi::LiveMemoryBlocks(), blocksBefore); // the unlocked block is not kept
 }
 
-}  // namespace
+} // namespace

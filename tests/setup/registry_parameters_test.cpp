@@ -45,9 +45,16 @@ TEST_F(RegistryParameters, OnlyTheInstanceThatTheRegistryEnumeratesFirstIsRead) 
 
 TEST_F(RegistryParameters, EveryValueGetsItsTextAndNamesCompareWithoutRegardToCase) {
   WriteMachine(machine, {"CVLAN1"}, "CVLAN1",
-               {{"cardtype", 1}, {"DIVERSITY", 1}, {"InterruptNumber", 10}, {"iobaseaddress", 0x300},
-                {"CellAP", 0}, {"CellAP_BDelay", 10}, {"CellAP_Hop_Seq", 255}, {"CellAP_Id", 0xFF},
-                {"PCCARDAttributeMemoryAddress", 0xD0000}, {"Other", 5}});
+               {{"cardtype", 1},
+                {"DIVERSITY", 1},
+                {"InterruptNumber", 10},
+                {"iobaseaddress", 0x300},
+                {"CellAP", 0},
+                {"CellAP_BDelay", 10},
+                {"CellAP_Hop_Seq", 255},
+                {"CellAP_Id", 0xFF},
+                {"PCCARDAttributeMemoryAddress", 0xD0000},
+                {"Other", 5}});
   EXPECT_EQ(Read(), 0);
   EXPECT_EQ(Text(CV_CARD_TYPE), "1");
   EXPECT_EQ(Text(CV_DIVERSITY), "1");
@@ -58,7 +65,7 @@ TEST_F(RegistryParameters, EveryValueGetsItsTextAndNamesCompareWithoutRegardToCa
   EXPECT_EQ(Text(CV_CELLAP_HOP_SEQ), "255");
   EXPECT_EQ(Text(CV_CELLAP_ID), "0xFF");
   EXPECT_EQ(Text(CV_MEMORY_ADDRESS), "0xD0000");
-  EXPECT_EQ(Text(CV_NET_ID), "");  // not present
+  EXPECT_EQ(Text(CV_NET_ID), ""); // not present
 }
 
 TEST_F(RegistryParameters, AnEmptyParameterKeyReadsWithEveryTextEmptyAndNoEarlierValueSurvives) {
@@ -71,7 +78,7 @@ TEST_F(RegistryParameters, AnEmptyParameterKeyReadsWithEveryTextEmptyAndNoEarlie
 }
 
 TEST_F(RegistryParameters, NoServicesKeyNoInstanceOrNoParameterKeyReadsNothing) {
-  EXPECT_EQ(Read(), 3);  // an empty machine
+  EXPECT_EQ(Read(), 3); // an empty machine
   WriteMachine(machine, {"CVLAN", "CVLAN0", "CVLAN11"}, "", {});
   EXPECT_EQ(Read(), 3);
   WriteMachine(machine, {"CVLAN5"}, "", {});
@@ -88,7 +95,7 @@ TEST_F(RegistryParameters, DataIsTakenAsFourBytesLeastSignificantFirstWhateverIt
                     "\"InterruptNumber\"=hex:\n"
                     "\"CellAP_Id\"=\"AB\"\n");
   EXPECT_EQ(Read(), 0);
-  EXPECT_EQ(Text(CV_IO_BASE_ADDRESS), "0x340");  // two bytes: the missing ones count as 0
+  EXPECT_EQ(Text(CV_IO_BASE_ADDRESS), "0x340"); // two bytes: the missing ones count as 0
   EXPECT_EQ(Text(CV_NET_ID), "0x101");          // bytes beyond the fourth play no part
   EXPECT_EQ(Text(CV_CARD_TYPE), "-1");          // signed decimal
   EXPECT_EQ(Text(CV_INTERRUPT_NUMBER), "0");    // no data at all
@@ -101,7 +108,7 @@ TEST_F(RegistryParameters, StoreLooksOnlyAtTheBytesItIsGiven) {
   EXPECT_EQ(Text(CV_CELLAP_ID), "0x2A");
   StoreParameterValue("CellAP_Id", nullptr, 0);
   EXPECT_EQ(Text(CV_CELLAP_ID), "0x0");
-  StoreParameterValue("CellAP_Idx", data, 4);  // no such value: nothing changes
+  StoreParameterValue("CellAP_Idx", data, 4); // no such value: nothing changes
   EXPECT_EQ(Text(CV_CELLAP_ID), "0x0");
 }
 
@@ -115,4 +122,4 @@ TEST(HexTextTest, UpperCaseDigitsAfter0x) {
   EXPECT_STREQ(text, "0xFFFFFFFF");
 }
 
-}  // namespace
+} // namespace

@@ -16,11 +16,11 @@ void SetupTest::SetUp() {
   dir_ = pattern;
   LibraryHeap = PageHeapCreate();
   ASSERT_NE(LibraryHeap, nullptr);
-  winapi::SetMessageBoxHandler([this](HWND, const char* text, const char* caption, UINT type) {
+  winapi::SetMessageBoxHandler([this](HWND, const char *text, const char *caption, UINT type) {
     boxes_.push_back({text ? text : "", caption ? caption : "", type});
     return messageBoxAnswer_;
   });
-  winapi::SetDebugOutputListener([this](const char* text) { debugOutput_.push_back(text); });
+  winapi::SetDebugOutputListener([this](const char *text) { debugOutput_.push_back(text); });
 }
 
 void SetupTest::TearDown() {
@@ -33,31 +33,31 @@ void SetupTest::TearDown() {
   std::filesystem::remove_all(dir_, error);
 }
 
-PAGE_HEADER* SetupTest::FirstPage() const {
-  auto* page = static_cast<PAGE_HEADER*>(GlobalLock(LibraryHeap));
+PAGE_HEADER *SetupTest::FirstPage() const {
+  auto *page = static_cast<PAGE_HEADER *>(GlobalLock(LibraryHeap));
   GlobalUnlock(LibraryHeap);
   return page;
 }
 
 LONG SetupTest::FreeUnitsOfHeap() const {
   LONG units = 0;
-  for (PAGE_HEADER* page = FirstPage(); page; page = page->Next) units += page->FreeUnits;
+  for (PAGE_HEADER *page = FirstPage(); page; page = page->Next) units += page->FreeUnits;
   return units;
 }
 
 int SetupTest::PagesOfHeap() const {
   int pages = 0;
-  for (PAGE_HEADER* page = FirstPage(); page; page = page->Next) ++pages;
+  for (PAGE_HEADER *page = FirstPage(); page; page = page->Next) ++pages;
   return pages;
 }
 
-void SetupTest::Write(const std::string& relative, const std::string& content) const {
+void SetupTest::Write(const std::string &relative, const std::string &content) const {
   std::filesystem::path path(Path(relative));
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << content;
 }
 
-void SetupTest::MakeDirectory(const std::string& relative) const {
+void SetupTest::MakeDirectory(const std::string &relative) const {
   std::filesystem::create_directories(Path(relative));
 }
 
@@ -67,4 +67,4 @@ std::string SetupTest::WindowsDir() const {
   return full;
 }
 
-}  // namespace setuptest
+} // namespace setuptest

@@ -27,15 +27,15 @@ class SetupTest : public ::testing::Test {
   void TearDown() override;
 
   // The first page of the library heap.
-  PAGE_HEADER* FirstPage() const;
+  PAGE_HEADER *FirstPage() const;
   // Units of every page of the library heap not in use, and the number of pages.
   LONG FreeUnitsOfHeap() const;
   int PagesOfHeap() const;
 
   // A path inside the scratch directory (POSIX form); Write makes the folders.
-  std::string Path(const std::string& relative) const { return dir_ + "/" + relative; }
-  void Write(const std::string& relative, const std::string& content) const;
-  void MakeDirectory(const std::string& relative) const;
+  std::string Path(const std::string &relative) const { return dir_ + "/" + relative; }
+  void Write(const std::string &relative, const std::string &content) const;
+  void MakeDirectory(const std::string &relative) const;
   // The Windows form of the scratch directory, as GetFullPathNameA gives it.
   std::string WindowsDir() const;
 
@@ -47,4 +47,4 @@ class SetupTest : public ::testing::Test {
   std::string dir_;
 };
 
-}  // namespace setuptest
+} // namespace setuptest

@@ -9,7 +9,7 @@
 #include "setup_state.h"
 #include "text_file_check.h"
 
-extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR* args, LPSTR* textOut);
+extern "C" BOOL WINAPI DoDialog(DWORD count, LPSTR *args, LPSTR *textOut);
 
 namespace {
 
@@ -18,13 +18,13 @@ class TextFileCheck : public setuptest::SetupTest {
   // DoDialog with the given arguments; the result text.
   static std::string Call(std::vector<std::string> arguments) {
     std::vector<LPSTR> args;
-    for (std::string& a : arguments) args.push_back(a.data());
+    for (std::string &a : arguments) args.push_back(a.data());
     LPSTR text = nullptr;
     EXPECT_EQ(DoDialog(static_cast<DWORD>(args.size()), args.data(), &text), TRUE);
     EXPECT_EQ(text, ResultText);
     return text ? text : "";
   }
-  static BOOL Check(const std::string& path) { return CheckDriverLine(path.c_str()); }
+  static BOOL Check(const std::string &path) { return CheckDriverLine(path.c_str()); }
 };
 
 TEST_F(TextFileCheck, ALineBeginningWithTheDriverNameInAnyCase) {
@@ -32,7 +32,7 @@ TEST_F(TextFileCheck, ALineBeginningWithTheDriverNameInAnyCase) {
   EXPECT_EQ(Check(Path("oemsetup.inf")), 1);
   EXPECT_EQ(Call({"1", Path("oemsetup.inf")}), "2");
   Write("upper.txt", "CVLAN");
-  EXPECT_EQ(Check(Path("upper.txt")), 1);  // no line end needed
+  EXPECT_EQ(Check(Path("upper.txt")), 1); // no line end needed
   Write("mixed.txt", "x\r\ncVlAn\r\n");
   EXPECT_EQ(Check(Path("mixed.txt")), 1);
 }
@@ -57,7 +57,7 @@ TEST_F(TextFileCheck, NothingToReadIsNoMatch) {
   MakeDirectory("nothing");
   EXPECT_EQ(Check(Path("nothing")), 0);
   EXPECT_EQ(CheckDriverLine(nullptr), 0);
-  EXPECT_EQ(Call({"1"}), "0");  // no path at all
+  EXPECT_EQ(Call({"1"}), "0"); // no path at all
 }
 
 TEST_F(TextFileCheck, ADirectoryIsJudgedByItsFirstFileAlone) {
@@ -67,7 +67,7 @@ TEST_F(TextFileCheck, ADirectoryIsJudgedByItsFirstFileAlone) {
   Write("d2/a.txt", "CVLAN1\n");
   Write("d2/b.txt", "nothing here\n");
   EXPECT_EQ(Check(Path("d2")), 1);
-  Write("d3/sub/a.txt", "CVLAN1\n");  // no files of its own: the walk goes down
+  Write("d3/sub/a.txt", "CVLAN1\n"); // no files of its own: the walk goes down
   EXPECT_EQ(Check(Path("d3")), 1);
 }
 
@@ -94,7 +94,7 @@ TEST_F(TextFileCheck, PathsInWindowsFormAndAnyCase) {
 
 TEST_F(TextFileCheck, EveryCallGivesBackTheMemoryItTook) {
   Write("f.txt", "a\nb\nCVLAN\n");
-  Check(Path("f.txt"));  // the scan pool's first block stays current between checks
+  Check(Path("f.txt")); // the scan pool's first block stays current between checks
   size_t blocks = winapi::LiveMemoryBlocks();
   LONG units = FreeUnitsOfHeap();
   for (int i = 0; i < 50; ++i) Check(Path("f.txt"));
@@ -116,14 +116,14 @@ TEST_F(TextFileCheck, ModesAreComparedExactly) {
 
 TEST_F(TextFileCheck, EachCallStartsAfresh) {
   Write("no.txt", "nothing\n");
-  std::strcpy(ResultText, "0,0,5,992,832,851968,257,0,1,0,");  // as a dialog call leaves it
+  std::strcpy(ResultText, "0,0,5,992,832,851968,257,0,1,0,"); // as a dialog call leaves it
   SetupStatus = 2;
   InstallMode = 1;
   EXPECT_EQ(Call({"1", Path("no.txt")}), "0");
   EXPECT_EQ(InstallMode, 0u);
   HGLOBAL before = LibraryHeap;
   Call({"1", Path("no.txt")});
-  EXPECT_NE(LibraryHeap, before);  // a heap of its own for every call
+  EXPECT_NE(LibraryHeap, before); // a heap of its own for every call
 }
 
-}  // namespace
+} // namespace

@@ -13,18 +13,18 @@ using winapi::automation::Click;
 using winapi::automation::PressKey;
 using winapi::automation::Session;
 
-const char* const kInterrupt = "ERROR - Interrupt Number is invalid. Click on HELP for valid values.";
-const char* const kNetId = "ERROR - Net_ID is invalid. Click on HELP for valid values.";
-const char* const kCardType = "ERROR - Card Type is invalid. Value must be PCMCIA or WPOS/ISA.";
-const char* const kIoPort = "ERROR - IO Port Address is invalid. Click on HELP for valid values.";
-const char* const kBeaconDelay = "ERROR - Beacon Delay is invalid. Click on HELP for valid values.";
-const char* const kHopSequence = "ERROR - Hopping Sequence is invalid. Click on HELP for valid values.";
-const char* const kApId = "ERROR - Access Point Id is invalid. Click on HELP for valid values.";
+const char *const kInterrupt = "ERROR - Interrupt Number is invalid. Click on HELP for valid values.";
+const char *const kNetId = "ERROR - Net_ID is invalid. Click on HELP for valid values.";
+const char *const kCardType = "ERROR - Card Type is invalid. Value must be PCMCIA or WPOS/ISA.";
+const char *const kIoPort = "ERROR - IO Port Address is invalid. Click on HELP for valid values.";
+const char *const kBeaconDelay = "ERROR - Beacon Delay is invalid. Click on HELP for valid values.";
+const char *const kHopSequence = "ERROR - Hopping Sequence is invalid. Click on HELP for valid values.";
+const char *const kApId = "ERROR - Access Point Id is invalid. Click on HELP for valid values.";
 
 class Validation : public ::testing::Test {
  protected:
   // Presses OK and, in the next step, expects the dialog still open with message.
-  void RefusedWith(const char* message) {
+  void RefusedWith(const char *message) {
     session.Then([] { PressKey(VK_RETURN); });
     session.Then([this, message] {
       ASSERT_NE(Dialog(), nullptr);
@@ -79,7 +79,7 @@ TEST_F(Validation, TheOldestMessageIsShownBeforeANewerOneOfAnEarlierField) {
   session.Then([] { TypeInto(345, "0x200"); });
   RefusedWith(kNetId);
   session.Then([] { TypeInto(305, "ISA"); });
-  RefusedWith(kNetId);  // the Net_ID message is older than the card type message
+  RefusedWith(kNetId); // the Net_ID message is older than the card type message
   session.Then([] { TypeInto(345, "0x2"); });
   RefusedWith(kCardType);
   session.Then([] { TypeInto(305, "wpos/isa"); });
@@ -97,9 +97,7 @@ TEST_F(Validation, CellApFieldsAreCheckedOnlyWhileCellApIsOn) {
 }
 
 TEST_F(Validation, TheExtraItemsAreValidAndTheirNeighboursOutsideTheRangesAreNot) {
-  session.Then([] {
-    Click(Item(360));
-  });
+  session.Then([] { Click(Item(360)); });
   session.Then([] {
     TypeInto(380, "23");
     TypeInto(395, "0x80");
@@ -116,7 +114,7 @@ TEST_F(Validation, TheExtraItemsAreValidAndTheirNeighboursOutsideTheRangesAreNot
 }
 
 TEST_F(Validation, TextsCompareWholeAndWithoutRegardToCaseOnly) {
-  for (const char* bad : {"0x03F0", "768", "0x3F8", " 0x3F0", "0x3F0 ", "0x"}) {
+  for (const char *bad : {"0x03F0", "768", "0x3F8", " 0x3F0", "0x3F0 ", "0x"}) {
     session.Then([bad] { TypeInto(325, bad); });
     RefusedWith(kIoPort);
   }
@@ -148,4 +146,4 @@ TEST_F(Validation, ANewDialogStartsWithoutTheMessagesOfAnEarlierOne) {
   EXPECT_EQ(RunDoDialog("0"), "2,");
 }
 
-}  // namespace
+} // namespace

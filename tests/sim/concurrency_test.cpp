@@ -29,26 +29,26 @@ std::string AclAddress(int i) {
   return text;
 }
 
-std::set<std::string> AclLines(const std::string& out) {
+std::set<std::string> AclLines(const std::string &out) {
   std::set<std::string> lines;
   std::istringstream in(out);
   for (std::string line; std::getline(in, line);) lines.insert(line);
   return lines;
 }
 
-std::string Spaced(const std::string& hex) {
+std::string Spaced(const std::string &hex) {
   std::string text;
   for (size_t i = 0; i < hex.size(); i += 2) text += (i ? " " : "") + hex.substr(i, 2);
   return text;
 }
 
 // Runs `program` with each argument list at once, one process each.
-void RunAllAtOnce(const std::string& program, const std::vector<std::vector<std::string>>& runs) {
+void RunAllAtOnce(const std::string &program, const std::vector<std::vector<std::string>> &runs) {
   std::vector<std::thread> threads;
   std::vector<int> statuses(runs.size(), -1);
   for (size_t i = 0; i < runs.size(); ++i)
     threads.emplace_back([&, i] { statuses[i] = cvtest::RunProgram(program, runs[i]).status; });
-  for (std::thread& t : threads) t.join();
+  for (std::thread &t : threads) t.join();
   for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(statuses[i], 0) << testing::PrintToString(runs[i]);
 }
 
@@ -84,7 +84,7 @@ TEST(Concurrency, ParallelUtilityAclAddsAllLand) {
 
 // The model keeps TxHost = TxDirUni + TxNonDirUni (and the same for receive) at
 // every step; a reader that saw half of one step would see the sum broken.
-void ExpectConsistent(const uint8_t* block, const std::string& who) {
+void ExpectConsistent(const uint8_t *block, const std::string &who) {
   uint16_t txHost = Load16(block + kSbTxHost), rxHost = Load16(block + kSbRxHost);
   EXPECT_EQ(txHost, static_cast<uint16_t>(Load16(block + kSbTxDirUni) + Load16(block + kSbTxNonDirUni))) << who;
   EXPECT_EQ(rxHost, static_cast<uint16_t>(Load16(block + kSbRxDirUni) + Load16(block + kSbRxNonDirUni))) << who;
@@ -119,8 +119,8 @@ TEST(Concurrency, ReadersNeverSeeATornStatusBlock) {
       unsigned host = 0, dir = 0, nonDir = 0, poll = 0;
       size_t at = r.out.find("Host Transmit ");
       ASSERT_NE(at, std::string::npos) << r.out;
-      ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Host Transmit %u, Dir_Uni %u, Non_Dir_Uni %u, Tx_Poll %u", &host,
-                            &dir, &nonDir, &poll),
+      ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Host Transmit %u, Dir_Uni %u, Non_Dir_Uni %u, Tx_Poll %u", &host, &dir,
+                            &nonDir, &poll),
                 4);
       EXPECT_EQ(host, (dir + nonDir) % 65536) << r.out;
     }
@@ -149,7 +149,7 @@ TEST(Concurrency, AKilledProcessLeavesTheMachineUsable) {
   for (int round = 0; round < 30; ++round) {
     pid_t pid = fork();
     if (pid == 0) {
-      execl(cvsim.c_str(), "cvsim", "advance", "3600000", static_cast<char*>(nullptr));
+      execl(cvsim.c_str(), "cvsim", "advance", "3600000", static_cast<char *>(nullptr));
       _exit(127);
     }
     std::this_thread::sleep_for(std::chrono::microseconds(1500 * round));
@@ -161,4 +161,4 @@ TEST(Concurrency, AKilledProcessLeavesTheMachineUsable) {
   EXPECT_EQ(ListDevices(machine.root()), std::vector<std::string>{"cvlan1"});
 }
 
-}  // namespace
+} // namespace

@@ -42,7 +42,7 @@ TEST(CoreRequests, ConfigurationCarriesVersionAndSettings) {
 
 TEST(CoreRequests, MalformedBlocksFailWithTheirStatus) {
   auto s = NewAdapter();
-  simtest::Exchange e = Send(*s, kOidConfig, kOpQuery, 20);  // too short for the configuration
+  simtest::Exchange e = Send(*s, kOidConfig, kOpQuery, 20); // too short for the configuration
   EXPECT_FALSE(e.reply.ok);
   EXPECT_EQ(e.reply.status, kStatusBadLength);
   EXPECT_EQ(e.status(), kStatusBadLength);
@@ -51,7 +51,7 @@ TEST(CoreRequests, MalformedBlocksFailWithTheirStatus) {
   EXPECT_EQ(e.reply.status, kStatusNotSupported);
   EXPECT_EQ(e.status(), kStatusNotSupported);
 
-  e = Send(*s, kOidNetId, kOpQuery, 2);  // a set-only identifier
+  e = Send(*s, kOidNetId, kOpQuery, 2); // a set-only identifier
   EXPECT_EQ(e.reply.status, kStatusBadOperation);
   e = Send(*s, kOidNetId, 9, 2, Words({5}));
   EXPECT_EQ(e.reply.status, kStatusBadOperation);
@@ -83,17 +83,17 @@ TEST(CoreRequests, FirmwareTextsStandWhereThePositionSays) {
   simtest::Exchange e = Send(*s, kOidFirmware, kOpQuery, 96, data);
   ASSERT_TRUE(e.reply.ok);
   uint32_t position = Load32(e.data() + 20);
-  const char* text = reinterpret_cast<const char*>(e.data() + 16 + position);
+  const char *text = reinterpret_cast<const char *>(e.data() + 16 + position);
   EXPECT_NE(position, 16u) << "the texts should not sit where a careless reader would look";
   EXPECT_EQ(std::string(text, 6), "V4.37A");
   EXPECT_EQ(std::string(text + 6, 6), "070296");
 
   SetFirmwareVersion(*s, "V5.00B");
   e = Send(*s, kOidFirmware, kOpQuery, 96, data);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.data() + 16 + Load32(e.data() + 20)), 6), "V5.00B");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(StatusBlock(*s)), 10), "V5.00B STA");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(e.data() + 16 + Load32(e.data() + 20)), 6), "V5.00B");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(StatusBlock(*s)), 10), "V5.00B STA");
 
-  Store16(data.data() + 16, 4);  // a text area too small for the texts
+  Store16(data.data() + 16, 4); // a text area too small for the texts
   EXPECT_EQ(Send(*s, kOidFirmware, kOpQuery, 96, data).reply.status, kStatusBadLength);
 }
 
@@ -127,7 +127,7 @@ TEST(CoreRequests, StatusBlockIsTheMemoryAt500) {
   ASSERT_TRUE(e.reply.ok);
   EXPECT_EQ(e.length(), 62u);
   EXPECT_EQ(0, std::memcmp(e.data(), s->memory + 0x500, 50));
-  std::vector<uint8_t> roomy(300, 0xCC);  // a buffer larger than Length: nothing past Length is touched
+  std::vector<uint8_t> roomy(300, 0xCC); // a buffer larger than Length: nothing past Length is touched
   Store32(roomy.data(), 62);
   Store16(roomy.data() + 4, kOpQuery);
   ASSERT_TRUE(AnswerRequest(*s, kOidStatusBlock, roomy.data(), 300).ok);
@@ -215,7 +215,7 @@ TEST(CoreRequests, ApAddressOfTheAssociation) {
   EXPECT_EQ(0, std::memcmp(e.data(), s->memory + pointer + kApAddress, 6));
   EXPECT_EQ(e.data()[5], StatusBlock(*s)[kSbApId]);
 
-  e = Send(*s, kOidApAddress, kOpQuery, 4);  // a shorter area gets what fits
+  e = Send(*s, kOidApAddress, kOpQuery, 4); // a shorter area gets what fits
   EXPECT_EQ(e.length(), 16u);
 
   const uint8_t ap[6] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x01};
@@ -266,7 +266,7 @@ TEST(CoreRequests, AccessControlList) {
   e = Send(*s, kOidAcl, kOpQuery, 120);
   EXPECT_EQ(e.reply.bytesReturned, 12u + 32 * 6) << "the size of the whole list";
   EXPECT_EQ(e.block.size(), 132u) << "of which only what fits was written";
-  EXPECT_EQ(e.data()[119], 27);  // entry 20 of the list: 1, 3, then 10 on
+  EXPECT_EQ(e.data()[119], 27); // entry 20 of the list: 1, 3, then 10 on
   EXPECT_EQ(Send(*s, kOidAcl, kOpQuery, 200).reply.bytesReturned, 12u + 32 * 6);
   EXPECT_EQ(Send(*s, kOidAcl, kOpAdd, 5, address(0xFE)).reply.status, kStatusBadLength);
 
@@ -282,17 +282,25 @@ TEST(CoreRequests, EveryIdentifierAnswersItsOperations) {
     std::vector<uint8_t> data;
   };
   const Case cases[] = {
-      {kOidDiversity, kOpSet, 2, Words({1})},         {kOidTxDisable, kOpSet, 2, Words({1})},
-      {kOidRegulatoryTable, kOpSet, 2, Words({3})},   {kOidCellApParams, kOpSet, 4, Words({10, 20})},
-      {kOidSetAddress, kOpSet, 6, {2, 0, 0, 0, 0, 1}}, {kOidRoamingParams, kOpSet, 8, Words({1, 2, 10})},
-      {kOidCurrentApEntry, kOpQuery, 50, {}},         {kOidPowerMode, kOpSet, 2, Words({1})},
-      {kOidBeaconAlgorithm, kOpSet, 2, Words({3})},   {kOidRadioInfo, kOpQuery, 14, {}},
-      {kOidAclEnforce, kOpSet, 2, Words({1})},        {kOidRescan, kOpCommand, 0, {}},
-      {kOidMemorySize, kOpQuery, 4, {}},              {kOidMemoryWindow, kOpSet, 2, Words({0xD000})},
-      {kOidSignal, kOpQuery, 2, {}},                  {kOidFactoryAddress, kOpQuery, 6, {}},
+      {kOidDiversity, kOpSet, 2, Words({1})},
+      {kOidTxDisable, kOpSet, 2, Words({1})},
+      {kOidRegulatoryTable, kOpSet, 2, Words({3})},
+      {kOidCellApParams, kOpSet, 4, Words({10, 20})},
+      {kOidSetAddress, kOpSet, 6, {2, 0, 0, 0, 0, 1}},
+      {kOidRoamingParams, kOpSet, 8, Words({1, 2, 10})},
+      {kOidCurrentApEntry, kOpQuery, 50, {}},
+      {kOidPowerMode, kOpSet, 2, Words({1})},
+      {kOidBeaconAlgorithm, kOpSet, 2, Words({3})},
+      {kOidRadioInfo, kOpQuery, 14, {}},
+      {kOidAclEnforce, kOpSet, 2, Words({1})},
+      {kOidRescan, kOpCommand, 0, {}},
+      {kOidMemorySize, kOpQuery, 4, {}},
+      {kOidMemoryWindow, kOpSet, 2, Words({0xD000})},
+      {kOidSignal, kOpQuery, 2, {}},
+      {kOidFactoryAddress, kOpQuery, 6, {}},
   };
   auto s = NewAdapter();
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     simtest::Exchange e = Send(*s, c.oid, c.op, c.size, c.data);
     EXPECT_TRUE(e.reply.ok) << std::hex << c.oid << " status " << e.reply.status;
     EXPECT_EQ(e.status(), 0u);
@@ -304,7 +312,7 @@ TEST(CoreRequests, EveryIdentifierAnswersItsOperations) {
   EXPECT_EQ(StatusBlock(*s)[kSbBeaconAlgorithm], 3);
   EXPECT_EQ(s->config.memoryAddress, 0xD0000u);
   EXPECT_EQ(s->stationAddress[5], 1);
-  EXPECT_EQ(Send(*s, kOidMemorySize, kOpQuery, 4).word(0), 0);  // 0x10000: low word 0
+  EXPECT_EQ(Send(*s, kOidMemorySize, kOpQuery, 4).word(0), 0); // 0x10000: low word 0
   EXPECT_EQ(Load32(Send(*s, kOidMemorySize, kOpQuery, 4).data()), 0x10000u);
 
   // Values out of range.
@@ -336,7 +344,7 @@ TEST(CoreRequests, CellApAnswers) {
 
 TEST(CoreRequests, EnforcedListSendsOtherStationsAway) {
   auto s = NewAdapter(true);
-  const uint8_t* first = s->memory + kMemAssocTable + kAsAddress;
+  const uint8_t *first = s->memory + kMemAssocTable + kAsAddress;
   uint32_t slot = 0;
   while (s->memory[kMemAssocTable + slot * 32] == 0) ++slot;
   std::vector<uint8_t> kept(first + slot * 32, first + slot * 32 + 6);
@@ -345,7 +353,7 @@ TEST(CoreRequests, EnforcedListSendsOtherStationsAway) {
   EXPECT_EQ(Load16(s->memory + kMemAssocCount), 1);
   AdvanceTime(*s, 30 * 60 * 1000);
   for (uint32_t i = 0; i < kAssocTableSlots; ++i) {
-    const uint8_t* entry = s->memory + kMemAssocTable + i * 32;
+    const uint8_t *entry = s->memory + kMemAssocTable + i * 32;
     if (entry[0]) {
       EXPECT_EQ(0, std::memcmp(entry + 1, kept.data(), 6));
     }
@@ -386,7 +394,7 @@ TEST(CoreLog, RecordsEveryRequestAsSent) {
   Send(*s, kOidPreferredAp, kOpSet, 8, Words({0x1A, 5, 4, 1}));
   uint8_t address[6];
   AnswerRequest(*s, kOidCurrentAddress, address, 6);
-  Send(*s, 0x12345678, kOpQuery, 2, {0xAB, 0xCD});  // failed requests are logged too
+  Send(*s, 0x12345678, kOpQuery, 2, {0xAB, 0xCD}); // failed requests are logged too
 
   uint32_t cursor = 0;
   LogRecord r{};
@@ -437,4 +445,4 @@ TEST(CoreLog, OldestRecordsGiveWayWhenFull) {
   EXPECT_GE(records, 1u);
 }
 
-}  // namespace
+} // namespace

@@ -29,21 +29,21 @@ TEST(CoreStateCheck, StatesTheCoreMakesAreSound) {
 TEST(CoreStateCheck, CountsAndIndexesBeyondTheirArraysAreRefused) {
   auto sound = NewAdapter();
   for (int i = 0; i < 3; ++i) Send(*sound, kOidConfig, kOpQuery, 60);
-  auto check = [&](const char* what, auto&& spoil) {
+  auto check = [&](const char *what, auto &&spoil) {
     auto s = std::make_unique<AdapterState>(*sound);
     spoil(*s);
     EXPECT_FALSE(IsSoundAdapterState(*s)) << what;
   };
-  check("magic", [](AdapterState& s) { s.magic ^= 1; });
-  check("acl count", [](AdapterState& s) { s.acl.count = kAclCapacity + 1; });
-  check("fault count", [](AdapterState& s) { s.faults.count = kFaultCapacity + 1; });
-  check("current access point", [](AdapterState& s) { s.net.currentAp = kApTableSlots; });
-  check("log head", [](AdapterState& s) { s.log.head = kLogCapacity; });
-  check("log used", [](AdapterState& s) { s.log.used = kLogCapacity + 1; });
-  check("record count", [](AdapterState& s) { s.log.records += 1; });
+  check("magic", [](AdapterState &s) { s.magic ^= 1; });
+  check("acl count", [](AdapterState &s) { s.acl.count = kAclCapacity + 1; });
+  check("fault count", [](AdapterState &s) { s.faults.count = kFaultCapacity + 1; });
+  check("current access point", [](AdapterState &s) { s.net.currentAp = kApTableSlots; });
+  check("log head", [](AdapterState &s) { s.log.head = kLogCapacity; });
+  check("log used", [](AdapterState &s) { s.log.used = kLogCapacity + 1; });
+  check("record count", [](AdapterState &s) { s.log.records += 1; });
   // A record of size 0 would make the ring's walk stand still for ever.
-  check("empty record", [](AdapterState& s) { Store32(s.log.ring + s.log.head, 0); });
-  check("record beyond the used part", [](AdapterState& s) { Store32(s.log.ring + s.log.head, s.log.used + 1); });
+  check("empty record", [](AdapterState &s) { Store32(s.log.ring + s.log.head, 0); });
+  check("record beyond the used part", [](AdapterState &s) { Store32(s.log.ring + s.log.head, s.log.used + 1); });
 }
 
-}  // namespace
+} // namespace

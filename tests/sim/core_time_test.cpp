@@ -54,8 +54,9 @@ TEST(CoreTime, SignalsDriftAndTheStationRoams) {
   std::set<uint8_t> apIds;
   std::set<uint8_t> frequencies;
   uint16_t roams = 0;
-  for (uint32_t f : {kSbRoamApNoTx, kSbRoamApRssi, kSbRoamApDrop, kSbRoamTxRxQuality, kSbRoamApLoad}) roams += StatusWord(*s, f);
-  for (int i = 0; i < 600; ++i) {  // an hour in steps of six seconds
+  for (uint32_t f : {kSbRoamApNoTx, kSbRoamApRssi, kSbRoamApDrop, kSbRoamTxRxQuality, kSbRoamApLoad})
+    roams += StatusWord(*s, f);
+  for (int i = 0; i < 600; ++i) { // an hour in steps of six seconds
     AdvanceTime(*s, 6000);
     rssi.insert(Load16(s->memory + kMemApTable + kApRssi));
     apIds.insert(StatusBlock(*s)[kSbApId]);
@@ -65,11 +66,13 @@ TEST(CoreTime, SignalsDriftAndTheStationRoams) {
     EXPECT_EQ(s->memory[pointer + kApId], StatusBlock(*s)[kSbApId]) << "the pointer names the access point in use";
     EXPECT_EQ(s->memory[pointer + kApStatus], 0x83);
     uint16_t heard = 0;
-    for (uint32_t slot = 0; slot < kApTableSlots; ++slot) heard += s->memory[kMemApTable + slot * kApEntrySize + kApStatus] != 0;
+    for (uint32_t slot = 0; slot < kApTableSlots; ++slot)
+      heard += s->memory[kMemApTable + slot * kApEntrySize + kApStatus] != 0;
     EXPECT_EQ(StatusWord(*s, kSbApCount), heard);
   }
   uint16_t roamsAfter = 0;
-  for (uint32_t f : {kSbRoamApNoTx, kSbRoamApRssi, kSbRoamApDrop, kSbRoamTxRxQuality, kSbRoamApLoad}) roamsAfter += StatusWord(*s, f);
+  for (uint32_t f : {kSbRoamApNoTx, kSbRoamApRssi, kSbRoamApDrop, kSbRoamTxRxQuality, kSbRoamApLoad})
+    roamsAfter += StatusWord(*s, f);
   EXPECT_GT(rssi.size(), 20u);
   EXPECT_GE(apIds.size(), 2u);
   EXPECT_GT(roamsAfter, roams);
@@ -78,7 +81,7 @@ TEST(CoreTime, SignalsDriftAndTheStationRoams) {
 }
 
 TEST(CoreTime, FrozenTimeStandsStillAndThawSkipsIt) {
-  auto s = NewAdapter();  // frozen
+  auto s = NewAdapter(); // frozen
   std::vector<uint8_t> before(StatusBlock(*s), StatusBlock(*s) + kStatusBlockSize);
   SyncClock(*s, 1000000);
   SyncClock(*s, 1060000);
@@ -89,7 +92,7 @@ TEST(CoreTime, FrozenTimeStandsStillAndThawSkipsIt) {
   SyncClock(*s, 2001000);
   EXPECT_NE(0, std::memcmp(before.data(), StatusBlock(*s), kStatusBlockSize));
   uint64_t now = s->clock.nowMs;
-  SyncClock(*s, 1500000);  // the host clock went back
+  SyncClock(*s, 1500000); // the host clock went back
   EXPECT_EQ(s->clock.nowMs, now);
   SyncClock(*s, 1500500);
   EXPECT_EQ(s->clock.nowMs, now + 500);
@@ -114,12 +117,12 @@ TEST(CoreTime, CellApStationsComeAndGo) {
   auto s = NewAdapter(true);
   std::set<uint16_t> counts;
   std::set<uint32_t> addresses;
-  for (int i = 0; i < 360; ++i) {  // an hour in steps of ten seconds
+  for (int i = 0; i < 360; ++i) { // an hour in steps of ten seconds
     AdvanceTime(*s, 10000);
     uint16_t count = Load16(s->memory + kMemAssocCount);
     uint16_t filled = 0;
     for (uint32_t slot = 0; slot < kAssocTableSlots; ++slot) {
-      const uint8_t* entry = s->memory + kMemAssocTable + slot * kAssocEntrySize;
+      const uint8_t *entry = s->memory + kMemAssocTable + slot * kAssocEntrySize;
       if (!entry[kAsStatus]) continue;
       ++filled;
       addresses.insert(Load32(entry + kAsAddress + 2));
@@ -139,7 +142,7 @@ TEST(CoreTime, ModeChangeRebuildsTheTables) {
   EXPECT_EQ(s->memory[kMemMode], kModeCellAp);
   EXPECT_EQ(Load16(s->memory + kMemAssocTablePtr), kMemAssocTable);
   EXPECT_GT(Load16(s->memory + kMemAssocCount), 0);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(StatusBlock(*s)), 10), "V4.37A CAP");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(StatusBlock(*s)), 10), "V4.37A CAP");
   SetMode(*s, false);
   EXPECT_EQ(s->memory[kMemMode], kModeStation);
   EXPECT_EQ(Load16(s->memory + kMemAssocTablePtr), 0);
@@ -147,4 +150,4 @@ TEST(CoreTime, ModeChangeRebuildsTheTables) {
   EXPECT_TRUE(StatusBlock(*s)[kSbAssocStatus] & 0x80);
 }
 
-}  // namespace
+} // namespace

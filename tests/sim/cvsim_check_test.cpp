@@ -20,7 +20,7 @@ struct CheckResult {
   std::string out;
 };
 
-CheckResult Check(const std::vector<std::string>& before = {}) {
+CheckResult Check(const std::vector<std::string> &before = {}) {
   std::vector<std::string> args = before;
   args.push_back("check");
   cvtest::ProgramResult r = cvtest::RunProgram("cvsim", args);
@@ -28,15 +28,14 @@ CheckResult Check(const std::vector<std::string>& before = {}) {
   return {r.status, r.out};
 }
 
-bool Has(const CheckResult& r, const std::string& line) { return r.out.find(line + "\n") != std::string::npos; }
+bool Has(const CheckResult &r, const std::string &line) { return r.out.find(line + "\n") != std::string::npos; }
 
 TEST(CvsimCheck, AWorkingMachineShowsEveryStepAndItsDosNames) {
   cvtest::TempMachine machine;
   Cvsim({"init"});
   CheckResult r = Check();
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(r.out, "machine: " + machine.root() + "\n" +
-                       "registry: " + machine.root() + "/registry.reg parses\n" +
+  EXPECT_EQ(r.out, "machine: " + machine.root() + "\n" + "registry: " + machine.root() + "/registry.reg parses\n" +
                        "instance: cvlan1 (HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1)\n"
                        "device: \\Device\\cvlan1\n"
                        "driver version: 2.10, accepted\n"
@@ -74,13 +73,17 @@ TEST(CvsimCheck, EachCauseOfANotInstalledAdapter) {
       {{"--driver-version", "2.00"}, "driver version: 2.00, accepted", 0},
       {{"--driver-version", "0.04"}, "driver version: 0.04, accepted", 0},
       {{"--no-device"}, "device: \\Device\\cvlan1 does not exist", 1},
-      {{"--no-instance"}, "instance: no key cvlan1 to cvlan4 under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
+      {{"--no-instance"},
+       "instance: no key cvlan1 to cvlan4 under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
        1},
-      {{"--instance", "CVLAN3"}, "instance: CVLAN3 (HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\CVLAN3)", 0},
-      {{"--instance", "cvlan5"}, "instance: no key cvlan1 to cvlan4 under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
+      {{"--instance", "CVLAN3"},
+       "instance: CVLAN3 (HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\CVLAN3)",
+       0},
+      {{"--instance", "cvlan5"},
+       "instance: no key cvlan1 to cvlan4 under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
        1},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     std::vector<std::string> init{"init"};
     init.insert(init.end(), c.init.begin(), c.init.end());
     Cvsim(init);
@@ -114,7 +117,7 @@ TEST(CvsimCheck, RootsWithoutAMachineAreLeftAsTheyAre) {
   EXPECT_TRUE(Has(r, "no machine there yet: the first program run makes the default machine, with its adapter"));
   EXPECT_FALSE(std::filesystem::exists(missing));
 
-  r = Check();  // the temporary root: empty
+  r = Check(); // the temporary root: empty
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(std::filesystem::is_empty(machine.root()));
 
@@ -141,14 +144,14 @@ TEST(CvsimArguments, AddressesInEveryFormCvsimPrints) {
   std::string first = Cvsim({"acl"}).substr(0, 17);
   Cvsim({"set", "ap-address", first});
   Cvsim({"set", "address", "00", "A0", "C9", "11", "22", "33"});
-  EXPECT_EQ(Cvsim({"peek", "0", "1"}).size(), 3u);  // the machine still answers
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"acl", "add", "02:0E:5A:01:02"},
-           {"acl", "add", "02:0E-5A:01:02:03"},
-           {"acl", "add", "02", "0E", "5A", "01", "02"},
-           {"acl", "add", "02", "0E", "5A", "01", "02", "3"},
-           {"acl", "add", "02", "0E", "5A", "01", "02", "03", "04"},
-           {"set", "address", "02:0E:5A:01:02:0G"}}) {
+  EXPECT_EQ(Cvsim({"peek", "0", "1"}).size(), 3u); // the machine still answers
+  for (const std::vector<std::string> &bad :
+       std::vector<std::vector<std::string>>{{"acl", "add", "02:0E:5A:01:02"},
+                                             {"acl", "add", "02:0E-5A:01:02:03"},
+                                             {"acl", "add", "02", "0E", "5A", "01", "02"},
+                                             {"acl", "add", "02", "0E", "5A", "01", "02", "3"},
+                                             {"acl", "add", "02", "0E", "5A", "01", "02", "03", "04"},
+                                             {"set", "address", "02:0E:5A:01:02:0G"}}) {
     cvtest::ProgramResult r = cvtest::RunProgram("cvsim", bad);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(bad);
   }
@@ -183,7 +186,7 @@ TEST(CvsimArguments, EachUsageErrorNamesTheArgumentAtFault) {
       {{"check", "now"}, "(unexpected 'now')"},
       {{"--version", "now"}, "(unexpected 'now')"},
   };
-  for (const auto& [args, fault] : cases) {
+  for (const auto &[args, fault] : cases) {
     cvtest::ProgramResult r = cvtest::RunProgram("cvsim", args);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
     EXPECT_NE(r.err.find(fault), std::string::npos) << testing::PrintToString(args) << "\n" << r.err;
@@ -204,4 +207,4 @@ TEST(CvsimArguments, HelpAndVersionOnStandardOutput) {
   EXPECT_TRUE(std::filesystem::is_empty(machine.root())) << "neither makes a machine";
 }
 
-}  // namespace
+} // namespace

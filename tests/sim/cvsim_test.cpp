@@ -67,10 +67,16 @@ TEST(Cvsim, PeekAndPokeAdapterMemory) {
 TEST(Cvsim, SetChangesWhatTheDriverAnswers) {
   cvtest::TempMachine machine;
   Cvsim({"init"});
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"irq", "65546"}, {"io", "300"}, {"membase", "C8000"}, {"access-mode", "1"}, {"netid", "BEEF"},
-           {"address", "00A0C9112233"}, {"ap-address", "020E5A99AABB"}, {"firmware-version", "V9.99Z"},
-           {"firmware-date", "123199"}, {"driver-version", "3.07"}}) {
+  for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{{"irq", "65546"},
+                                                                                    {"io", "300"},
+                                                                                    {"membase", "C8000"},
+                                                                                    {"access-mode", "1"},
+                                                                                    {"netid", "BEEF"},
+                                                                                    {"address", "00A0C9112233"},
+                                                                                    {"ap-address", "020E5A99AABB"},
+                                                                                    {"firmware-version", "V9.99Z"},
+                                                                                    {"firmware-date", "123199"},
+                                                                                    {"driver-version", "3.07"}}) {
     std::vector<std::string> command{"set"};
     command.insert(command.end(), args.begin(), args.end());
     Cvsim(command);
@@ -99,7 +105,7 @@ TEST(Cvsim, SetChangesWhatTheDriverAnswers) {
   std::vector<uint8_t> firmware(32, 0);
   firmware[16] = 64;
   e = DeviceSend(*driver, kOidFirmware, kOpQuery, 96, firmware);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.data() + 16 + Load32(e.data() + 20)), 12), "V9.99Z123199");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(e.data() + 16 + Load32(e.data() + 20)), 12), "V9.99Z123199");
 
   Cvsim({"set", "mode", "cellap"});
   EXPECT_EQ(Cvsim({"peek", "386", "1"}), "04\n");
@@ -268,7 +274,7 @@ TEST(Cvsim, BadCommandLinesChangeNothing) {
   };
   std::string state = machine.ReadFile("devices/cvlan1");
   std::string registry = machine.ReadFile("registry.reg");
-  for (const std::vector<std::string>& args : bad) {
+  for (const std::vector<std::string> &args : bad) {
     cvtest::ProgramResult r = cvtest::RunProgram("cvsim", args);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
     EXPECT_EQ(r.err.rfind("usage: cvsim [--root DIR] ", 0), 0u) << testing::PrintToString(args) << r.err;
@@ -280,4 +286,4 @@ TEST(Cvsim, BadCommandLinesChangeNothing) {
   EXPECT_TRUE(std::filesystem::exists(machine.path("dosdevices/.fail-removal")));
 }
 
-}  // namespace
+} // namespace

@@ -19,11 +19,11 @@ struct DeviceExchange {
   DWORD bytesReturned = 0xFFFFFFFF;
   std::vector<uint8_t> block;
   uint32_t status() const { return cvsim::Load32(block.data() + 8); }
-  const uint8_t* data() const { return block.data() + 12; }
+  const uint8_t *data() const { return block.data() + 12; }
   uint16_t word(uint32_t at) const { return cvsim::Load16(data() + at); }
 };
 
-inline DeviceExchange DeviceSend(winapi::DeviceDriver& driver, uint32_t oid, uint16_t op, uint32_t dataSize,
+inline DeviceExchange DeviceSend(winapi::DeviceDriver &driver, uint32_t oid, uint16_t op, uint32_t dataSize,
                                  std::vector<uint8_t> data = {}) {
   DeviceExchange e;
   e.block.assign(12 + dataSize, 0);
@@ -36,15 +36,15 @@ inline DeviceExchange DeviceSend(winapi::DeviceDriver& driver, uint32_t oid, uin
   return e;
 }
 
-inline std::shared_ptr<winapi::DeviceDriver> Device(const std::string& root, const char* name = "\\Device\\cvlan1") {
+inline std::shared_ptr<winapi::DeviceDriver> Device(const std::string &root, const char *name = "\\Device\\cvlan1") {
   return cvsim::OpenMachineDevice(root, name);
 }
 
 // cvsim with the arguments; expects success unless told otherwise.
-inline std::string Cvsim(const std::vector<std::string>& args, int expected = 0) {
+inline std::string Cvsim(const std::vector<std::string> &args, int expected = 0) {
   cvtest::ProgramResult r = cvtest::RunProgram("cvsim", args);
   EXPECT_EQ(r.status, expected) << "cvsim " << testing::PrintToString(args) << "\n" << r.err;
   return r.out;
 }
 
-}  // namespace simtest
+} // namespace simtest

@@ -17,7 +17,7 @@ using simtest::DeviceSend;
 
 namespace {
 
-bool BuildLocked(const std::string& root, const MachineOptions& options) {
+bool BuildLocked(const std::string &root, const MachineOptions &options) {
   winapi::MachineLock lock(root);
   return BuildMachine(root, options);
 }
@@ -27,7 +27,7 @@ TEST(Machine, DefaultMachineHasTheInstanceKeyAndALiveDevice) {
   CreateDefaultMachine(machine.root());
   std::string reg = machine.ReadFile("registry.reg");
   EXPECT_EQ(reg.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
-  const char* parameters =
+  const char *parameters =
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters]\n"
       "\"CardType\"=dword:00000000\n"
       "\"Diversity\"=dword:00000000\n"
@@ -65,7 +65,7 @@ TEST(Machine, OptionsShapeTheMachine) {
   EXPECT_NE(reg.find("Services\\CVLAN2\\Parameters]"), std::string::npos);
   EXPECT_NE(reg.find("\"CellAP\"=dword:00000001"), std::string::npos);
   EXPECT_EQ(reg.find("Services\\cvlan1"), std::string::npos);
-  auto driver = Device(machine.root(), "\\Device\\cvlan2");  // names compare without regard to case
+  auto driver = Device(machine.root(), "\\Device\\cvlan2"); // names compare without regard to case
   ASSERT_TRUE(driver);
   EXPECT_EQ(DeviceSend(*driver, kOidMemory, kOpQuery, 5, {0x86, 0x03, 1, 0}).data()[4], kModeCellAp);
 
@@ -100,7 +100,8 @@ TEST(Machine, DriverChecksTheControlCodeAndBuffers) {
   uint8_t block[72] = {72, 0, 0, 0, 1, 0};
   DWORD returned = 77;
   EXPECT_EQ(driver->IoControl(0x00170006, in, 4, block, 72, &returned), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
-  EXPECT_EQ(driver->IoControl(0x00170002, nullptr, 0, block, 72, &returned), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(driver->IoControl(0x00170002, nullptr, 0, block, 72, &returned),
+            static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(driver->IoControl(0x00170002, in, 2, block, 72, &returned), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(driver->IoControl(0x00170002, in, 4, nullptr, 72, &returned), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(returned, 77u);
@@ -142,4 +143,4 @@ TEST(Machine, SimulatedTimeFollowsTheHostClock) {
   EXPECT_NE(before, after);
 }
 
-}  // namespace
+} // namespace

@@ -12,18 +12,18 @@ namespace simtest {
 
 struct Exchange {
   cvsim::DriverReply reply;
-  std::vector<uint8_t> block;  // the whole block after the reply
+  std::vector<uint8_t> block; // the whole block after the reply
   uint32_t length() const { return cvsim::Load32(block.data()); }
   uint32_t status() const { return cvsim::Load32(block.data() + 8); }
-  const uint8_t* data() const { return block.data() + 12; }
+  const uint8_t *data() const { return block.data() + 12; }
   uint16_t word(uint32_t at) const { return cvsim::Load16(data() + at); }
 };
 
 // A block of Length 12 + dataSize carrying `op` and the given leading data bytes.
-inline Exchange Send(cvsim::AdapterState& state, uint32_t oid, uint16_t op, uint32_t dataSize,
+inline Exchange Send(cvsim::AdapterState &state, uint32_t oid, uint16_t op, uint32_t dataSize,
                      std::vector<uint8_t> data = {}) {
   Exchange e;
-  e.block.assign(12 + dataSize, 0xCC);  // stale bytes, as a reused block holds
+  e.block.assign(12 + dataSize, 0xCC); // stale bytes, as a reused block holds
   cvsim::Store32(e.block.data(), 12 + dataSize);
   cvsim::Store16(e.block.data() + 4, op);
   cvsim::Store16(e.block.data() + 6, 0);
@@ -51,8 +51,8 @@ inline std::unique_ptr<cvsim::AdapterState> NewAdapter(bool cellAp = false) {
   return state;
 }
 
-inline uint16_t StatusWord(const cvsim::AdapterState& s, uint32_t field) {
+inline uint16_t StatusWord(const cvsim::AdapterState &s, uint32_t field) {
   return cvsim::Load16(cvsim::StatusBlock(s) + field);
 }
 
-}  // namespace simtest
+} // namespace simtest

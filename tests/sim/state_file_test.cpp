@@ -21,13 +21,13 @@ using namespace cvsim;
 namespace {
 
 constexpr uint32_t kOids[] = {
-    kOidCurrentAddress, kOidFirmware,   kOidDiversity,      kOidTxDisable,       kOidNetId,     kOidConfig,
-    kOidRegulatoryTable, kOidCellApParams, kOidPreferredAp, kOidCellApId,        kOidSetAddress, kOidRoamingParams,
-    kOidCurrentApEntry, kOidPowerMode,  kOidBeaconAlgorithm, kOidRadioInfo,      kOidAcl,       kOidAclEnforce,
-    kOidRescan,         kOidApAddress,  kOidMemory,         kOidMemorySize,      kOidMemoryWindow, kOidSignal,
-    kOidFactoryAddress, kOidCounters,   kOidStatusBlock,    0xFF0101FF /* unknown */};
+    kOidCurrentAddress,  kOidFirmware,     kOidDiversity,       kOidTxDisable,  kOidNetId,        kOidConfig,
+    kOidRegulatoryTable, kOidCellApParams, kOidPreferredAp,     kOidCellApId,   kOidSetAddress,   kOidRoamingParams,
+    kOidCurrentApEntry,  kOidPowerMode,    kOidBeaconAlgorithm, kOidRadioInfo,  kOidAcl,          kOidAclEnforce,
+    kOidRescan,          kOidApAddress,    kOidMemory,          kOidMemorySize, kOidMemoryWindow, kOidSignal,
+    kOidFactoryAddress,  kOidCounters,     kOidStatusBlock,     0xFF0101FF /* unknown */};
 
-bool Covered(const UndoPlan& plan, size_t offset) {
+bool Covered(const UndoPlan &plan, size_t offset) {
   for (int i = 0; i < plan.count; ++i)
     if (offset >= plan.ranges[i].offset && offset - plan.ranges[i].offset < plan.ranges[i].size) return true;
   return false;
@@ -50,7 +50,7 @@ TEST(StateFile, EveryByteARequestChangesIsKeptForUndo) {
       uint32_t oid = kOids[random() % std::size(kOids)];
       uint32_t size = random() % 4 == 0 ? 12 + random() % 64 : (random() % 3 == 0 ? 32784 : 12 + 191);
       buffer.assign(size, 0);
-      for (auto& b : buffer) b = static_cast<uint8_t>(random());
+      for (auto &b : buffer) b = static_cast<uint8_t>(random());
       Store32(buffer.data(), random() % 5 == 0 ? static_cast<uint32_t>(random()) : size - random() % 8);
       Store16(buffer.data() + 4, static_cast<uint16_t>(1 + random() % 5));
       if (oid == kOidMemory || oid == kOidMemoryWindow) {
@@ -62,8 +62,8 @@ TEST(StateFile, EveryByteARequestChangesIsKeptForUndo) {
       now += random() % 3000;
       SyncClock(*state, now);
       AnswerRequest(*state, oid, buffer.data(), size);
-      const auto* a = reinterpret_cast<const uint8_t*>(before.get());
-      const auto* b = reinterpret_cast<const uint8_t*>(state.get());
+      const auto *a = reinterpret_cast<const uint8_t *>(before.get());
+      const auto *b = reinterpret_cast<const uint8_t *>(state.get());
       for (size_t at = 0; at < sizeof(AdapterState); ++at)
         if (a[at] != b[at]) {
           ASSERT_TRUE(Covered(plan, at)) << "request " << std::hex << oid << " changed byte " << at;
@@ -80,16 +80,19 @@ TEST(StateFile, AStepCutShortIsUndoneByTheNext) {
   options.frozen = true;
   ASSERT_TRUE(BuildMachine(machine.root(), options));
   std::vector<uint8_t> acl;
-  auto aclOf = [&](AdapterState& s) { acl.assign(s.memory, s.memory + 0x2000); acl.push_back(static_cast<uint8_t>(s.acl.count)); };
+  auto aclOf = [&](AdapterState &s) {
+    acl.assign(s.memory, s.memory + 0x2000);
+    acl.push_back(static_cast<uint8_t>(s.acl.count));
+  };
   ASSERT_EQ(WithAdapter(machine.root(), "cvlan1", aclOf), AdapterAccess::kDone);
   std::vector<uint8_t> first = acl;
 
   pid_t child = fork();
   if (child == 0) {
-    WithAdapter(machine.root(), "cvlan1", [](AdapterState& s) {
+    WithAdapter(machine.root(), "cvlan1", [](AdapterState &s) {
       std::memset(s.memory, 0xEE, sizeof s.memory);
-      s.acl.count = 999;  // no longer a sound state
-      _exit(0);           // dies holding the step
+      s.acl.count = 999; // no longer a sound state
+      _exit(0);          // dies holding the step
     });
     _exit(1);
   }
@@ -112,10 +115,9 @@ TEST(StateFile, AnOlderOrDamagedFileAsksForInit) {
   std::string good = machine.ReadFile("devices/cvlan1");
   auto bare = NewAdapterState(AdapterSetup{});
   std::string header = good;
-  header[9] ^= 1;  // the layout version
-  for (const std::string& content :
-       {std::string(reinterpret_cast<const char*>(bare.get()), sizeof(AdapterState)), good.substr(0, good.size() / 2),
-        header}) {
+  header[9] ^= 1; // the layout version
+  for (const std::string &content : {std::string(reinterpret_cast<const char *>(bare.get()), sizeof(AdapterState)),
+                                     good.substr(0, good.size() / 2), header}) {
     machine.WriteFile("devices/cvlan1", content);
     auto driver = simtest::Device(machine.root());
     simtest::DeviceExchange e = simtest::DeviceSend(*driver, kOidStatusBlock, kOpQuery, 191);
@@ -131,4 +133,4 @@ TEST(StateFile, AnOlderOrDamagedFileAsksForInit) {
   EXPECT_EQ(simtest::DeviceSend(*driver, kOidStatusBlock, kOpQuery, 191).error, ERROR_SUCCESS);
 }
 
-}  // namespace
+} // namespace

@@ -14,7 +14,7 @@
 namespace cvtest {
 
 std::string BinDirectory() {
-  const char* dir = std::getenv("CV_BIN_DIR");
+  const char *dir = std::getenv("CV_BIN_DIR");
   if (dir && *dir) return dir;
   // The test programs are built into the programs' own folder.
   char self[4096];
@@ -24,7 +24,7 @@ std::string BinDirectory() {
   return path.substr(0, path.rfind('/'));
 }
 
-std::string BinPath(const std::string& name) { return BinDirectory() + "/" + name; }
+std::string BinPath(const std::string &name) { return BinDirectory() + "/" + name; }
 
 namespace {
 
@@ -34,9 +34,9 @@ double Now() {
   return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-}  // namespace
+} // namespace
 
-ProgramResult RunProgram(const std::string& name, const std::vector<std::string>& args, const std::string& input,
+ProgramResult RunProgram(const std::string &name, const std::vector<std::string> &args, const std::string &input,
                          int timeoutSeconds) {
   std::string path = BinPath(name);
   int inPipe[2], outPipe[2], errPipe[2];
@@ -48,10 +48,10 @@ ProgramResult RunProgram(const std::string& name, const std::vector<std::string>
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
-    setsid();  // no controlling terminal: the program runs as from a script
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    setsid(); // no controlling terminal: the program runs as from a script
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(path.c_str()));
+    for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
     execv(path.c_str(), argv.data());
     _exit(127);
@@ -72,9 +72,18 @@ ProgramResult RunProgram(const std::string& name, const std::vector<std::string>
     pollfd fds[3];
     int n = 0;
     int outIndex = -1, errIndex = -1, inIndex = -1;
-    if (outOpen) { fds[n] = {outPipe[0], POLLIN, 0}; outIndex = n++; }
-    if (errOpen) { fds[n] = {errPipe[0], POLLIN, 0}; errIndex = n++; }
-    if (inPipe[1] >= 0) { fds[n] = {inPipe[1], POLLOUT, 0}; inIndex = n++; }
+    if (outOpen) {
+      fds[n] = {outPipe[0], POLLIN, 0};
+      outIndex = n++;
+    }
+    if (errOpen) {
+      fds[n] = {errPipe[0], POLLIN, 0};
+      errIndex = n++;
+    }
+    if (inPipe[1] >= 0) {
+      fds[n] = {inPipe[1], POLLOUT, 0};
+      inIndex = n++;
+    }
     int waitMs = static_cast<int>((deadline - Now()) * 1000);
     if (waitMs <= 0) {
       kill(pid, SIGKILL);
@@ -85,11 +94,17 @@ ProgramResult RunProgram(const std::string& name, const std::vector<std::string>
     char buffer[4096];
     if (outIndex >= 0 && fds[outIndex].revents) {
       ssize_t got = read(outPipe[0], buffer, sizeof buffer);
-      if (got > 0) result.out.append(buffer, got); else outOpen = false;
+      if (got > 0)
+        result.out.append(buffer, got);
+      else
+        outOpen = false;
     }
     if (errIndex >= 0 && fds[errIndex].revents) {
       ssize_t got = read(errPipe[0], buffer, sizeof buffer);
-      if (got > 0) result.err.append(buffer, got); else errOpen = false;
+      if (got > 0)
+        result.err.append(buffer, got);
+      else
+        errOpen = false;
     }
     if (inIndex >= 0 && fds[inIndex].revents) {
       ssize_t sent = write(inPipe[1], input.data() + inputSent, input.size() - inputSent);
@@ -104,10 +119,9 @@ ProgramResult RunProgram(const std::string& name, const std::vector<std::string>
   close(outPipe[0]);
   close(errPipe[0]);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 
-}  // namespace cvtest
+} // namespace cvtest

@@ -8,26 +8,26 @@ namespace cvtest {
 
 namespace {
 
-constexpr DWORD kConfigOid = 0xFF010133;  // its reply begins with the driver version
+constexpr DWORD kConfigOid = 0xFF010133; // its reply begins with the driver version
 constexpr size_t kHeader = 12;
 
-DWORD ReadDword(const Bytes& bytes, size_t at) {
+DWORD ReadDword(const Bytes &bytes, size_t at) {
   if (bytes.size() < at + 4) return 0;
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<DWORD>(bytes[at + 3]) << 24;
 }
 
-WORD ReadWord(const Bytes& bytes, size_t at) {
+WORD ReadWord(const Bytes &bytes, size_t at) {
   if (bytes.size() < at + 2) return 0;
   return static_cast<WORD>(bytes[at] | bytes[at + 1] << 8);
 }
 
-void WriteBytes(void* out, DWORD outSize, size_t offset, const Bytes& bytes) {
+void WriteBytes(void *out, DWORD outSize, size_t offset, const Bytes &bytes) {
   if (offset >= outSize) return;
   size_t count = std::min(bytes.size(), outSize - offset);
-  std::memcpy(static_cast<uint8_t*>(out) + offset, bytes.data(), count);
+  std::memcpy(static_cast<uint8_t *>(out) + offset, bytes.data(), count);
 }
 
-}  // namespace
+} // namespace
 
 DWORD Request::Length() const { return ReadDword(block, 0); }
 WORD Request::Operation() const { return ReadWord(block, 4); }
@@ -47,9 +47,9 @@ Bytes Request::DataAt(size_t offset, size_t count) const {
 
 Reply Reply::Ok() { return Reply(); }
 
-Reply Reply::Data(size_t offset, const Bytes& bytes) { return Reply().AndData(offset, bytes); }
+Reply Reply::Data(size_t offset, const Bytes &bytes) { return Reply().AndData(offset, bytes); }
 
-Reply Reply::Raw(size_t offset, const Bytes& bytes) { return Reply().AndRaw(offset, bytes); }
+Reply Reply::Raw(size_t offset, const Bytes &bytes) { return Reply().AndRaw(offset, bytes); }
 
 Reply Reply::Fail(DWORD status) {
   Reply reply;
@@ -64,31 +64,31 @@ Reply Reply::FailWithoutStatus() {
   return reply;
 }
 
-Reply& Reply::AndData(size_t offset, const Bytes& bytes) { return AndRaw(kHeader + offset, bytes); }
+Reply &Reply::AndData(size_t offset, const Bytes &bytes) { return AndRaw(kHeader + offset, bytes); }
 
-Reply& Reply::AndRaw(size_t offset, const Bytes& bytes) {
+Reply &Reply::AndRaw(size_t offset, const Bytes &bytes) {
   patches.push_back({offset, bytes});
   return *this;
 }
 
-Reply& Reply::Length(DWORD value) {
+Reply &Reply::Length(DWORD value) {
   length = value;
   return *this;
 }
 
-Reply& Reply::BytesReturned(DWORD count) {
+Reply &Reply::BytesReturned(DWORD count) {
   bytesReturned = count;
   return *this;
 }
 
 ScriptedDriver::ScriptedDriver() { SetVersion(2, 0); }
 
-void ScriptedDriver::Answer(DWORD oid, const Reply& reply) {
+void ScriptedDriver::Answer(DWORD oid, const Reply &reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   queued_[oid].push_back(reply);
 }
 
-void ScriptedDriver::AnswerAlways(DWORD oid, const Reply& reply) {
+void ScriptedDriver::AnswerAlways(DWORD oid, const Reply &reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   standing_[oid] = reply;
 }
@@ -105,7 +105,7 @@ std::vector<Request> ScriptedDriver::requests() const {
 std::vector<Request> ScriptedDriver::requestsFor(DWORD oid) const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Request> matching;
-  for (const Request& request : requests_)
+  for (const Request &request : requests_)
     if (request.oid == oid) matching.push_back(request);
   return matching;
 }
@@ -120,8 +120,8 @@ void ScriptedDriver::ClearRequests() {
   requests_.clear();
 }
 
-DWORD ScriptedDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                                DWORD* bytesReturned) {
+DWORD ScriptedDriver::IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize,
+                                DWORD *bytesReturned) {
   std::lock_guard<std::mutex> lock(mutex_);
   Request request;
   request.controlCode = code;
@@ -129,7 +129,7 @@ DWORD ScriptedDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
   request.outSize = outSize;
   if (in && inSize == 4) std::memcpy(&request.oid, in, 4);
   if (out && outSize) {
-    const uint8_t* bytes = static_cast<const uint8_t*>(out);
+    const uint8_t *bytes = static_cast<const uint8_t *>(out);
     request.block.assign(bytes, bytes + outSize);
   }
   requests_.push_back(request);
@@ -142,7 +142,7 @@ DWORD ScriptedDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
     reply = standing->second;
   }
   if (out) {
-    for (const Reply::Patch& patch : reply.patches) WriteBytes(out, outSize, patch.offset, patch.bytes);
+    for (const Reply::Patch &patch : reply.patches) WriteBytes(out, outSize, patch.offset, patch.bytes);
     if (reply.length) WriteBytes(out, outSize, 0, Dword(*reply.length));
     if (reply.status) WriteBytes(out, outSize, 8, Dword(*reply.status));
   }
@@ -151,19 +151,19 @@ DWORD ScriptedDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
   return ERROR_SUCCESS;
 }
 
-void WriteServices(const TempMachine& machine, const std::vector<std::string>& subkeys) {
+void WriteServices(const TempMachine &machine, const std::vector<std::string> &subkeys) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
   const std::string services = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
   text += services + "]\r\n\r\n";
   text += services + "\\Serial]\r\n\"Start\"=dword:00000001\r\n\r\n";
-  for (const std::string& subkey : subkeys) {
+  for (const std::string &subkey : subkeys) {
     text += services + "\\" + subkey + "]\r\n\"Start\"=dword:00000003\r\n\r\n";
   }
   machine.WriteFile("registry.reg", text);
 }
 
-ScriptedAdapter::ScriptedAdapter(const TempMachine& machine, const std::vector<std::string>& subkeys,
-                                 const std::string& device)
+ScriptedAdapter::ScriptedAdapter(const TempMachine &machine, const std::vector<std::string> &subkeys,
+                                 const std::string &device)
     : driver_(std::make_shared<ScriptedDriver>()) {
   WriteServices(machine, subkeys);
   std::string name = !device.empty() ? device : subkeys.empty() ? "cvlan1" : subkeys.front();
@@ -182,11 +182,11 @@ Bytes Dword(uint32_t value) {
 
 Bytes Join(std::initializer_list<Bytes> pieces) {
   Bytes joined;
-  for (const Bytes& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+  for (const Bytes &piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
   return joined;
 }
 
-Bytes Hex(const std::string& text) {
+Bytes Hex(const std::string &text) {
   Bytes bytes;
   std::string digits;
   for (char c : text)
@@ -197,7 +197,7 @@ Bytes Hex(const std::string& text) {
   return bytes;
 }
 
-std::string ToHex(const Bytes& bytes) {
+std::string ToHex(const Bytes &bytes) {
   static const char digits[] = "0123456789ABCDEF";
   std::string text;
   for (uint8_t b : bytes) {
@@ -207,4 +207,4 @@ std::string ToHex(const Bytes& bytes) {
   return text;
 }
 
-}  // namespace cvtest
+} // namespace cvtest

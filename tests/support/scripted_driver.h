@@ -37,10 +37,10 @@ using Bytes = std::vector<uint8_t>;
 // One request as the driver received it.
 struct Request {
   DWORD controlCode = 0;
-  DWORD oid = 0;       // the 4-byte input, 0 when the input was not 4 bytes
+  DWORD oid = 0; // the 4-byte input, 0 when the input was not 4 bytes
   DWORD inSize = 0;
-  DWORD outSize = 0;   // the output length
-  Bytes block;         // the output buffer's bytes on arrival (outSize of them)
+  DWORD outSize = 0; // the output length
+  Bytes block;       // the output buffer's bytes on arrival (outSize of them)
 
   // Fields of a request block (zero when the block is too short to hold them).
   DWORD Length() const;
@@ -56,10 +56,10 @@ struct Request {
 class Reply {
  public:
   // Success, writing `bytes` at data offset `offset` (block byte 12 + offset).
-  static Reply Data(size_t offset, const Bytes& bytes);
+  static Reply Data(size_t offset, const Bytes &bytes);
   // Success, writing `bytes` at byte `offset` of the plain output buffer (for
   // requests whose output is no request block, as the station address).
-  static Reply Raw(size_t offset, const Bytes& bytes);
+  static Reply Raw(size_t offset, const Bytes &bytes);
   // Success with nothing written.
   static Reply Ok();
   // Failure: the I/O control fails with ERROR_GEN_FAILURE after the driver
@@ -69,15 +69,15 @@ class Reply {
   static Reply FailWithoutStatus();
 
   // Further writes on the same reply.
-  Reply& AndData(size_t offset, const Bytes& bytes);
-  Reply& AndRaw(size_t offset, const Bytes& bytes);
+  Reply &AndData(size_t offset, const Bytes &bytes);
+  Reply &AndRaw(size_t offset, const Bytes &bytes);
   // Leaves this value in the block's Length field.
-  Reply& Length(DWORD length);
+  Reply &Length(DWORD length);
   // Reports this count as bytes returned (default: the output length).
-  Reply& BytesReturned(DWORD count);
+  Reply &BytesReturned(DWORD count);
 
   struct Patch {
-    size_t offset;  // from the start of the output buffer
+    size_t offset; // from the start of the output buffer
     Bytes bytes;
   };
   bool succeed = true;
@@ -92,9 +92,9 @@ class ScriptedDriver : public winapi::DeviceDriver {
   ScriptedDriver();
 
   // The next request with this object identifier gets this reply (queued in order).
-  void Answer(DWORD oid, const Reply& reply);
+  void Answer(DWORD oid, const Reply &reply);
   // Every request with this object identifier gets this reply once the queue is empty.
-  void AnswerAlways(DWORD oid, const Reply& reply);
+  void AnswerAlways(DWORD oid, const Reply &reply);
   // Version 2.00 unless a test sets another: the standing configuration answer.
   void SetVersion(WORD major, WORD minor);
 
@@ -105,8 +105,7 @@ class ScriptedDriver : public winapi::DeviceDriver {
   size_t requestCount() const;
   void ClearRequests();
 
-  DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                  DWORD* bytesReturned) override;
+  DWORD IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *bytesReturned) override;
 
  private:
   mutable std::mutex mutex_;
@@ -117,22 +116,21 @@ class ScriptedDriver : public winapi::DeviceDriver {
 
 // Writes registry.reg in the machine with a services key holding these subkeys
 // (in file order; the registry lists them sorted), and an unrelated service.
-void WriteServices(const TempMachine& machine, const std::vector<std::string>& subkeys);
+void WriteServices(const TempMachine &machine, const std::vector<std::string> &subkeys);
 
 // A scripted adapter for the lifetime of the object: registry.reg with these
 // services subkeys, and a ScriptedDriver installed behind "\Device\<device>"
 // (by default the first subkey), removed again on destruction.
 class ScriptedAdapter {
  public:
-  ScriptedAdapter(const TempMachine& machine, const std::vector<std::string>& subkeys,
-                  const std::string& device = "");
+  ScriptedAdapter(const TempMachine &machine, const std::vector<std::string> &subkeys, const std::string &device = "");
   ~ScriptedAdapter();
-  ScriptedAdapter(const ScriptedAdapter&) = delete;
-  ScriptedAdapter& operator=(const ScriptedAdapter&) = delete;
+  ScriptedAdapter(const ScriptedAdapter &) = delete;
+  ScriptedAdapter &operator=(const ScriptedAdapter &) = delete;
 
-  ScriptedDriver& driver() { return *driver_; }
-  ScriptedDriver* operator->() { return driver_.get(); }
-  const std::string& kernelDevice() const { return kernelDevice_; }
+  ScriptedDriver &driver() { return *driver_; }
+  ScriptedDriver *operator->() { return driver_.get(); }
+  const std::string &kernelDevice() const { return kernelDevice_; }
 
  private:
   std::shared_ptr<ScriptedDriver> driver_;
@@ -145,7 +143,7 @@ Bytes Dword(uint32_t value);
 // The pieces one after the other: Join({Word(1), Word(4)}).
 Bytes Join(std::initializer_list<Bytes> pieces);
 // "1A00 0500" -> {0x1A, 0x00, 0x05, 0x00}; blanks are ignored.
-Bytes Hex(const std::string& text);
-std::string ToHex(const Bytes& bytes);
+Bytes Hex(const std::string &text);
+std::string ToHex(const Bytes &bytes);
 
-}  // namespace cvtest
+} // namespace cvtest

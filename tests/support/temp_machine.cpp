@@ -12,7 +12,7 @@ TempMachine::TempMachine() {
   std::string pattern = (std::filesystem::temp_directory_path() / "cvlan-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
-  if (const char* previous = std::getenv("CVLAN_SYSROOT")) {
+  if (const char *previous = std::getenv("CVLAN_SYSROOT")) {
     hadPrevious_ = true;
     previous_ = previous;
   }
@@ -29,7 +29,7 @@ TempMachine::~TempMachine() {
   std::filesystem::remove_all(root_, ignored);
 }
 
-void TempMachine::WriteFile(const std::string& relative, const std::string& content) const {
+void TempMachine::WriteFile(const std::string &relative, const std::string &content) const {
   std::filesystem::path file = path(relative);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -37,11 +37,11 @@ void TempMachine::WriteFile(const std::string& relative, const std::string& cont
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string TempMachine::ReadFile(const std::string& relative) const {
+std::string TempMachine::ReadFile(const std::string &relative) const {
   std::ifstream in(path(relative), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
 
-}  // namespace cvtest
+} // namespace cvtest

@@ -11,13 +11,13 @@ class TempMachine {
   // The root exists but is empty: no machine is made in it unless a test writes one.
   TempMachine();
   ~TempMachine();
-  TempMachine(const TempMachine&) = delete;
-  TempMachine& operator=(const TempMachine&) = delete;
+  TempMachine(const TempMachine &) = delete;
+  TempMachine &operator=(const TempMachine &) = delete;
 
-  const std::string& root() const { return root_; }
-  std::string path(const std::string& relative) const { return root_ + "/" + relative; }
-  void WriteFile(const std::string& relative, const std::string& content) const;
-  std::string ReadFile(const std::string& relative) const;
+  const std::string &root() const { return root_; }
+  std::string path(const std::string &relative) const { return root_ + "/" + relative; }
+  void WriteFile(const std::string &relative, const std::string &content) const;
+  std::string ReadFile(const std::string &relative) const;
 
  private:
   std::string root_;
@@ -25,4 +25,4 @@ class TempMachine {
   bool hadPrevious_ = false;
 };
 
-}  // namespace cvtest
+} // namespace cvtest

@@ -9,14 +9,14 @@ namespace cvtest {
 
 namespace {
 
-std::string Quote(const std::string& text) {
+std::string Quote(const std::string &text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
 // Characters of a UTF-8 string, each as its bytes.
-std::vector<std::string> Characters(const std::string& line) {
+std::vector<std::string> Characters(const std::string &line) {
   std::vector<std::string> out;
   for (size_t i = 0; i < line.size();) {
     unsigned char b = static_cast<unsigned char>(line[i]);
@@ -27,7 +27,7 @@ std::vector<std::string> Characters(const std::string& line) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 TmuxSession::TmuxSession() : socket_("cvmon-e2e-" + std::to_string(getpid())) {}
 
@@ -42,9 +42,9 @@ void TmuxSession::Stop() {
 
 bool TmuxSession::Available() { return system("command -v tmux >/dev/null 2>&1") == 0; }
 
-std::string TmuxSession::Tmux(const std::string& arguments) {
+std::string TmuxSession::Tmux(const std::string &arguments) {
   std::string command = "tmux -L " + socket_ + " -f /dev/null " + arguments;
-  FILE* pipe = popen(command.c_str(), "r");
+  FILE *pipe = popen(command.c_str(), "r");
   if (!pipe) throw std::runtime_error("cannot run tmux");
   std::string out;
   char buffer[4096];
@@ -54,14 +54,14 @@ std::string TmuxSession::Tmux(const std::string& arguments) {
   return out;
 }
 
-void TmuxSession::Start(const std::string& command) {
+void TmuxSession::Start(const std::string &command) {
   // The programs draw by the locale's character set: the screens compared are
   // those of a UTF-8 terminal unless the command names another locale itself.
   Tmux("new-session -d -s mon -x 80 -y 25 " + Quote("LC_ALL=C.UTF-8; export LC_ALL; " + command));
   Tmux("set-option -t mon remain-on-exit on");
 }
 
-void TmuxSession::Keys(const std::string& keys) { Tmux("send-keys -t mon " + keys); }
+void TmuxSession::Keys(const std::string &keys) { Tmux("send-keys -t mon " + keys); }
 
 std::vector<std::string> TmuxSession::Screen() {
   std::string text = Tmux("capture-pane -p -N -t mon");
@@ -105,4 +105,4 @@ bool TmuxSession::Sleep100() {
   return true;
 }
 
-}  // namespace cvtest
+} // namespace cvtest

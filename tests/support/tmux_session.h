@@ -11,14 +11,14 @@ class TmuxSession {
  public:
   TmuxSession();
   ~TmuxSession();
-  TmuxSession(const TmuxSession&) = delete;
-  TmuxSession& operator=(const TmuxSession&) = delete;
+  TmuxSession(const TmuxSession &) = delete;
+  TmuxSession &operator=(const TmuxSession &) = delete;
 
   static bool Available();
   // Runs the shell command in the session's one pane.
-  void Start(const std::string& command);
+  void Start(const std::string &command);
   // tmux key names: "NPage", "Escape", "q", "Right", "F1".
-  void Keys(const std::string& keys);
+  void Keys(const std::string &keys);
   // The 25 rows, each 80 characters (UTF-8), blanks kept.
   std::vector<std::string> Screen();
   // The rows as tmux keeps them, with the escape sequences of their attributes.
@@ -36,7 +36,7 @@ class TmuxSession {
   bool WaitFor(Check check, int timeoutMs = 5000);
 
  private:
-  std::string Tmux(const std::string& arguments);
+  std::string Tmux(const std::string &arguments);
   bool Sleep100();
   std::string socket_;
 };
@@ -50,4 +50,4 @@ bool TmuxSession::WaitFor(Check check, int timeoutMs) {
   return false;
 }
 
-}  // namespace cvtest
+} // namespace cvtest

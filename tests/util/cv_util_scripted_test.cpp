@@ -17,10 +17,10 @@ using cvtest::Reply;
 class CvUtilScriptedTest : public ::testing::Test {
  protected:
   // Runs the program's main with these arguments after the program name.
-  std::string Run(std::vector<std::string> args, int* status = nullptr) {
+  std::string Run(std::vector<std::string> args, int *status = nullptr) {
     args.insert(args.begin(), "CV_UTIL");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    std::vector<char *> argv;
+    for (std::string &arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     testing::internal::CaptureStdout();
     int result = CvUtilMain(static_cast<int>(args.size()), argv.data());
@@ -56,4 +56,4 @@ TEST_F(CvUtilScriptedTest, FirmwareTextsOutsideTheirAreaLeaveOutTheFirmwareLine)
   EXPECT_NE(out.find("IEEE Table: France\nIEEE Address: 01 02 03 04 05 06\n"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

@@ -7,7 +7,7 @@
 
 namespace {
 
-DWORD Parse(const char* text) {
+DWORD Parse(const char *text) {
   DWORD value = 0xDEADBEEF;
   EXPECT_TRUE(ParseHex(text, &value)) << text;
   return value;
@@ -18,10 +18,10 @@ TEST(ParseHexTest, ReadsLikePercentX) {
   EXPECT_EQ(Parse("  \t1a"), 0x1Au);
   EXPECT_EQ(Parse("0x1A"), 0x1Au);
   EXPECT_EQ(Parse("0X1a"), 0x1Au);
-  EXPECT_EQ(Parse("1FFg"), 0x1FFu);  // stops at the first other character
+  EXPECT_EQ(Parse("1FFg"), 0x1FFu); // stops at the first other character
   EXPECT_EQ(Parse("+7"), 7u);
   EXPECT_EQ(Parse("-1"), 0xFFFFFFFFu);
-  EXPECT_EQ(Parse("0xg"), 0u);       // the 0 is the number; "x" ends it
+  EXPECT_EQ(Parse("0xg"), 0u); // the 0 is the number; "x" ends it
   EXPECT_EQ(Parse("0"), 0u);
 }
 
@@ -32,11 +32,11 @@ TEST(ParseHexTest, LongNumbersKeepTheirLow32Bits) {
 }
 
 TEST(ParseHexTest, TextThatDoesNotBeginWithANumberIsRefusedAndLeavesTheValue) {
-  for (const char* text : {"", " ", "zz", "G1", "x1", "-", "+", "-x", "\n"}) {
+  for (const char *text : {"", " ", "zz", "G1", "x1", "-", "+", "-x", "\n"}) {
     DWORD value = 0x1234;
     EXPECT_FALSE(ParseHex(text, &value)) << '"' << text << '"';
     EXPECT_EQ(value, 0x1234u) << '"' << text << '"';
   }
 }
 
-}  // namespace
+} // namespace

@@ -24,7 +24,7 @@ TEST(WriteFileAtomically, ThreadsWritingOnePathEachLeaveAWholeFile) {
       for (int i = 0; i < 20; ++i)
         if (!winapi::WriteFileAtomically(path, content)) ++failures;
     });
-  for (std::thread& writer : writers) writer.join();
+  for (std::thread &writer : writers) writer.join();
   EXPECT_EQ(failures.load(), 0);
   std::string content = machine.ReadFile("shared.txt");
   ASSERT_EQ(content.size(), 64u * 1024);
@@ -37,9 +37,9 @@ TEST(WriteFileAtomically, RemovesWhatKilledWritersOfThePathLeft) {
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);
   const std::string left = "state.tmp." + std::to_string(gone) + ".3";
-  const std::string running = "state.tmp." + std::to_string(getppid()) + ".0";  // its writer still runs
-  const std::string other = "other.tmp." + std::to_string(gone) + ".0";         // another path's
-  for (const std::string& name : {left, running, other}) machine.WriteFile(name, "half");
+  const std::string running = "state.tmp." + std::to_string(getppid()) + ".0"; // its writer still runs
+  const std::string other = "other.tmp." + std::to_string(gone) + ".0";        // another path's
+  for (const std::string &name : {left, running, other}) machine.WriteFile(name, "half");
   ASSERT_TRUE(winapi::WriteFileAtomically(machine.path("state"), "whole"));
   EXPECT_EQ(machine.ReadFile("state"), "whole");
   EXPECT_FALSE(std::filesystem::exists(machine.path(left)));

@@ -19,8 +19,10 @@ class ComboTest : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(dialog); }
 
-  LRESULT Add(HWND combo, const char* text) { return SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)); }
-  LRESULT Find(HWND combo, int start, const char* text) {
+  LRESULT Add(HWND combo, const char *text) {
+    return SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  }
+  LRESULT Find(HWND combo, int start, const char *text) {
     return SendMessageA(combo, CB_FINDSTRING, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text));
   }
   std::string Item(HWND combo, int index) {
@@ -46,29 +48,29 @@ TEST_F(ComboTest, SortedListOrdersByTextAndAddReturnsTheSortedPosition) {
   EXPECT_EQ(Add(sorted, "0x101"), 2);
   EXPECT_EQ(Add(sorted, "0x100"), 2);
   EXPECT_EQ(Add(sorted, "WPOS/ISA"), 5);
-  EXPECT_EQ(Add(sorted, "pcmcia"), 5);  // case plays no part in the order
-  const char* expected[] = {"0x1", "0x10", "0x100", "0x101", "0x2", "pcmcia", "WPOS/ISA"};
+  EXPECT_EQ(Add(sorted, "pcmcia"), 5); // case plays no part in the order
+  const char *expected[] = {"0x1", "0x10", "0x100", "0x101", "0x2", "pcmcia", "WPOS/ISA"};
   ASSERT_EQ(SendMessageA(sorted, CB_GETCOUNT, 0, 0), 7);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(Item(sorted, i), expected[i]) << i;
 }
 
 TEST_F(ComboTest, UnsortedListKeepsTheOrderOfAdding) {
-  for (const char* item : {"5", "10", "11", "12", "14", "15"}) Add(plain, item);
+  for (const char *item : {"5", "10", "11", "12", "14", "15"}) Add(plain, item);
   EXPECT_EQ(Item(plain, 0), "5");
   EXPECT_EQ(Item(plain, 5), "15");
-  EXPECT_EQ(Find(plain, -1, "1"), 1);  // the first item that begins with 1 is 10
+  EXPECT_EQ(Find(plain, -1, "1"), 1); // the first item that begins with 1 is 10
   EXPECT_EQ(Find(plain, -1, "9"), CB_ERR);
 }
 
 TEST_F(ComboTest, FindStringIsACaseInsensitivePrefixSearchAfterTheStartThatWraps) {
-  for (const char* item : {"a1", "B", "A2"}) Add(plain, item);
+  for (const char *item : {"a1", "B", "A2"}) Add(plain, item);
   EXPECT_EQ(Find(plain, -1, "a"), 0);
-  EXPECT_EQ(Find(plain, 0, "a"), 2);  // starts after item 0
-  EXPECT_EQ(Find(plain, 2, "a"), 0);  // wraps round to the start
-  EXPECT_EQ(Find(plain, 1, "b"), 1);  // and comes back to the start item last
-  EXPECT_EQ(Find(plain, 7, "b"), 1);  // a start beyond the end searches from the start
+  EXPECT_EQ(Find(plain, 0, "a"), 2); // starts after item 0
+  EXPECT_EQ(Find(plain, 2, "a"), 0); // wraps round to the start
+  EXPECT_EQ(Find(plain, 1, "b"), 1); // and comes back to the start item last
+  EXPECT_EQ(Find(plain, 7, "b"), 1); // a start beyond the end searches from the start
   EXPECT_EQ(Find(plain, -1, "A1x"), CB_ERR);
-  EXPECT_EQ(Find(plain, -1, ""), CB_ERR);  // the empty text matches nothing
+  EXPECT_EQ(Find(plain, -1, ""), CB_ERR); // the empty text matches nothing
   EXPECT_EQ(SendMessageA(plain, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("a")), CB_ERR);
   EXPECT_EQ(SendMessageA(plain, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("a2")), 2);
 }
@@ -118,16 +120,16 @@ TEST_F(ComboTest, ResetContentEmptiesListSelectionAndText) {
 }
 
 TEST_F(ComboTest, TypingReplacesTheSelectedTextAndClearsTheSelectionEvenForAnItemsText) {
-  for (const char* item : {"5", "10", "11"}) Add(plain, item);
+  for (const char *item : {"5", "10", "11"}) Add(plain, item);
   SendMessageA(plain, CB_SETCURSEL, 0, 0);
   using namespace winapi::automation;
   session.Then([&] {
-    PressKey(VK_TAB);  // from 11 to 12: its text is selected
+    PressKey(VK_TAB); // from 11 to 12: its text is selected
     TypeText("10");
   });
   session.Then([&] {
     EXPECT_EQ(Text(plain), "10");
-    EXPECT_EQ(Selection(plain), CB_ERR);  // typed text is no selection, though it equals item 1
+    EXPECT_EQ(Selection(plain), CB_ERR); // typed text is no selection, though it equals item 1
     PressKey(VK_BACK);
     PressKey(VK_HOME);
     TypeText("4");
@@ -138,7 +140,7 @@ TEST_F(ComboTest, TypingReplacesTheSelectedTextAndClearsTheSelectionEvenForAnIte
 }
 
 TEST_F(ComboTest, ArrowKeysSelectItemsAndAltDownOpensTheListThatEnterAndEscapeClose) {
-  for (const char* item : {"5", "10", "11"}) Add(plain, item);
+  for (const char *item : {"5", "10", "11"}) Add(plain, item);
   SendMessageA(plain, CB_SETCURSEL, 0, 0);
   using namespace winapi::automation;
   session.Then([&] {
@@ -153,14 +155,14 @@ TEST_F(ComboTest, ArrowKeysSelectItemsAndAltDownOpensTheListThatEnterAndEscapeCl
   session.Then([&] {
     EXPECT_TRUE(SendMessageA(plain, CB_GETDROPPEDSTATE, 0, 0));
     PressKey(VK_DOWN);
-    PressKey(VK_RETURN);  // closes the list; it does not press OK
+    PressKey(VK_RETURN); // closes the list; it does not press OK
   });
   session.Then([&] {
     EXPECT_FALSE(SendMessageA(plain, CB_GETDROPPEDSTATE, 0, 0));
     EXPECT_EQ(Text(plain), "11");
     EXPECT_TRUE(IsWindow(dialog));
     PressKey(VK_F4);
-    PressKey(VK_ESCAPE);  // closes the list; it does not cancel
+    PressKey(VK_ESCAPE); // closes the list; it does not cancel
   });
   session.Then([&] {
     EXPECT_FALSE(SendMessageA(plain, CB_GETDROPPEDSTATE, 0, 0));
@@ -178,37 +180,37 @@ TEST_F(ComboTest, ArrowKeysSelectItemsAndAltDownOpensTheListThatEnterAndEscapeCl
   });
   dialogtest::RunLoop(dialog);
   std::vector<int> changes;
-  for (const dialogtest::Seen& s : dialogtest::Received()) {
+  for (const dialogtest::Seen &s : dialogtest::Received()) {
     if (s.message == WM_COMMAND && HIWORD(s.wParam) == CBN_SELCHANGE) changes.push_back(LOWORD(s.wParam));
   }
   EXPECT_EQ(changes, (std::vector<int>{12, 12, 12}));
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
 // Found where the Windows test tier compared these with Wine (tests/probes/probe_combo.cpp).
 TEST_F(ComboTest, AnItemEqualToOneListedGoesWhereTheBinarySearchMeetsIt) {
-  for (const char* item : {"0x2", "0x10", "0x1", "0x101", "0x100", "WPOS/ISA", "pcmcia"}) Add(sorted, item);
-  EXPECT_EQ(Add(sorted, "0x1"), 0);  // before the "0x1" already there, as Windows' list box puts it
-  EXPECT_EQ(Add(sorted, "PCMCIA"), 6);  // the search meets "pcmcia" at 6 and goes before it
+  for (const char *item : {"0x2", "0x10", "0x1", "0x101", "0x100", "WPOS/ISA", "pcmcia"}) Add(sorted, item);
+  EXPECT_EQ(Add(sorted, "0x1"), 0);    // before the "0x1" already there, as Windows' list box puts it
+  EXPECT_EQ(Add(sorted, "PCMCIA"), 6); // the search meets "pcmcia" at 6 and goes before it
   EXPECT_EQ(Item(sorted, 6), "PCMCIA");
   EXPECT_EQ(Item(sorted, 7), "pcmcia");
 }
 
 TEST_F(ComboTest, WithoutTheFocusASelectedTextIsNotSelectedForTyping) {
-  for (const char* item : {"5", "10"}) Add(plain, item);
+  for (const char *item : {"5", "10"}) Add(plain, item);
   SetFocus(sorted);
   SendMessageA(plain, CB_SETCURSEL, 1, 0);
   SendMessageA(plain, WM_CHAR, '5', 1);
-  EXPECT_EQ(Text(plain), "510");  // typed before the text, not over it
+  EXPECT_EQ(Text(plain), "510"); // typed before the text, not over it
   EXPECT_EQ(Selection(plain), CB_ERR);
 
   SetFocus(plain);
   SendMessageA(plain, CB_SETCURSEL, 1, 0);
   SendMessageA(plain, WM_CHAR, '5', 1);
-  EXPECT_EQ(Text(plain), "5");  // with the focus the whole text is selected and replaced
+  EXPECT_EQ(Text(plain), "5"); // with the focus the whole text is selected and replaced
 }
 
-}  // namespace
+} // namespace

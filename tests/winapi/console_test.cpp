@@ -17,8 +17,8 @@ class ConsoleTest : public testing::Test {
     winapi::test::UseTestConsole(80, 25);
     out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       OPEN_EXISTING, 0, nullptr);
-    in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, 0, nullptr);
+    in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
     ASSERT_NE(out, INVALID_HANDLE_VALUE);
     ASSERT_NE(in, INVALID_HANDLE_VALUE);
   }
@@ -27,7 +27,7 @@ class ConsoleTest : public testing::Test {
     CloseHandle(in);
     winapi::test::UseNoConsole();
   }
-  void Write(const char* text) {
+  void Write(const char *text) {
     DWORD written = 0;
     ASSERT_TRUE(WriteConsoleA(out, text, static_cast<DWORD>(strlen(text)), &written, nullptr));
     EXPECT_EQ(written, strlen(text));
@@ -160,7 +160,7 @@ TEST_F(ConsoleTest, KeepsTheModesOfEachBuffer) {
   ASSERT_TRUE(GetConsoleMode(out, &mode));
   EXPECT_EQ(mode, static_cast<DWORD>(ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT));
   ASSERT_TRUE(SetConsoleMode(out, 0));
-  Write("a\nb");  // not processed: the line feed is a character of its own
+  Write("a\nb"); // not processed: the line feed is a character of its own
   EXPECT_EQ(ConsoleText(1, 1, 3), "a\nb");
 }
 
@@ -176,4 +176,4 @@ TEST(NoConsole, ConsoleCallsFailAsWithoutAConsole) {
   EXPECT_FALSE(GetNumberOfConsoleInputEvents(GetStdHandle(STD_INPUT_HANDLE), &count));
 }
 
-}  // namespace
+} // namespace

@@ -14,12 +14,11 @@ namespace {
 // records what it was asked; fails with `failWith` after writing, when set.
 class EchoDriver : public winapi::DeviceDriver {
  public:
-  DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                  DWORD* bytesReturned) override {
+  DWORD IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *bytesReturned) override {
     lastCode = code;
-    lastInput.assign(static_cast<const char*>(in), inSize);
+    lastInput.assign(static_cast<const char *>(in), inSize);
     DWORD n = inSize < outSize ? inSize : outSize;
-    for (DWORD i = 0; i < n; ++i) static_cast<char*>(out)[i] = static_cast<char>(std::toupper(lastInput[i]));
+    for (DWORD i = 0; i < n; ++i) static_cast<char *>(out)[i] = static_cast<char>(std::toupper(lastInput[i]));
     *bytesReturned = n;
     return failWith;
   }
@@ -35,7 +34,7 @@ class DeviceIo : public ::testing::Test {
     ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "echo", "\\DEVICE\\echo1"));
   }
   void TearDown() override { winapi::RemoveTestDriver("\\device\\ECHO1"); }
-  HANDLE Open(const char* path) {
+  HANDLE Open(const char *path) {
     return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                        INVALID_HANDLE_VALUE);
   }
@@ -72,7 +71,7 @@ TEST_F(DeviceIo, AFailingRequestKeepsTheCountButNotWhatTheDriverWrote) {
   EXPECT_FALSE(DeviceIoControl(device, 1, in, 2, out, sizeof out, &returned, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
   EXPECT_EQ(returned, 77u);
-  EXPECT_STREQ(out, "ST");  // a driver's status reaches the caller's buffer
+  EXPECT_STREQ(out, "ST"); // a driver's status reaches the caller's buffer
   CloseHandle(device);
 }
 
@@ -84,8 +83,8 @@ TEST_F(DeviceIo, OverlappedAndMissingBuffersAreRefusedBeforeTheDriver) {
   EXPECT_FALSE(DeviceIoControl(device, 9, nullptr, 4, nullptr, 0, &returned, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   alignas(8) char overlapped[64] = {};
-  EXPECT_FALSE(DeviceIoControl(device, 9, nullptr, 0, nullptr, 0, &returned,
-                               reinterpret_cast<LPOVERLAPPED>(overlapped)));
+  EXPECT_FALSE(
+      DeviceIoControl(device, 9, nullptr, 0, nullptr, 0, &returned, reinterpret_cast<LPOVERLAPPED>(overlapped)));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(driver_->lastCode, 0u);
   EXPECT_EQ(returned, 5u);
@@ -108,11 +107,11 @@ TEST_F(DeviceIo, TheHandleKeepsItsDriverAfterTheNameAndDriverGo) {
 TEST_F(DeviceIo, NamesWithoutADeviceDoNotOpen) {
   ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "nodriver", "\\Device\\nodriver"));
   ASSERT_TRUE(DefineDosDeviceA(0, "dospath", "C:\\echo1"));
-  for (const char* path : {"\\\\.\\missing", "\\\\.\\nodriver", "\\\\.\\dospath", "\\\\.\\"}) {
+  for (const char *path : {"\\\\.\\missing", "\\\\.\\nodriver", "\\\\.\\dospath", "\\\\.\\"}) {
     SetLastError(0);
     EXPECT_EQ(Open(path), INVALID_HANDLE_VALUE) << path;
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << path;
   }
 }
 
-}  // namespace
+} // namespace

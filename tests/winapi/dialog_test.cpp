@@ -29,7 +29,8 @@ TEST(DialogCreation, FailsCleanlyWithoutAFrontEndOrTemplate) {
 TEST(DialogCreation, UnknownTemplateIsNotFound) {
   Session session;
   SetLastError(0);
-  EXPECT_EQ(CreateDialogParamA(nullptr, MAKEINTRESOURCE(101), GetDesktopWindow(), dialogtest::RecordingProc, 0), nullptr);
+  EXPECT_EQ(CreateDialogParamA(nullptr, MAKEINTRESOURCE(101), GetDesktopWindow(), dialogtest::RecordingProc, 0),
+            nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 }
 
@@ -52,10 +53,11 @@ TEST(DialogCreation, BuildsTheControlsOfTheTemplateInCellsAndShowsTheDialogAfter
   std::vector<ControlState> controls = Controls(dialog);
   ASSERT_EQ(controls.size(), 8u);
   EXPECT_EQ(controls[1].className, "COMBOBOX");
-  EXPECT_EQ(controls[1].style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP));
+  EXPECT_EQ(controls[1].style,
+            static_cast<DWORD>(WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP));
   EXPECT_FALSE(controls[4].enabled);
   EXPECT_FALSE(controls[7].visible);
-  EXPECT_TRUE(controls[1].focused);  // the first tab stop
+  EXPECT_TRUE(controls[1].focused); // the first tab stop
   // The name label at 5, 5 units and its field at 50, 5 share row 2 of the screen.
   EXPECT_EQ(controls[0].rect.top, controls[1].rect.top);
   EXPECT_EQ(controls[1].rect.left, 2 + 12);
@@ -68,7 +70,7 @@ TEST(DialogCreation, LoadStringCopiesWhatFitsAndReportsMissingStrings) {
   EXPECT_STREQ(buffer, "first");
   EXPECT_EQ(LoadStringA(nullptr, 2, buffer, sizeof buffer), 26);
   EXPECT_STREQ(buffer, "a \"quoted\" text\twith a tab");
-  EXPECT_EQ(LoadStringA(nullptr, 7, buffer, 6), 5);  // a 6-character buffer holds 5 and the NUL
+  EXPECT_EQ(LoadStringA(nullptr, 7, buffer, 6), 5); // a 6-character buffer holds 5 and the NUL
   EXPECT_STREQ(buffer, "01234");
   EXPECT_EQ(LoadStringA(nullptr, 3, buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "");
@@ -80,10 +82,23 @@ TEST(DialogKeyboard, TabVisitsEnabledVisibleTabStopsInOrderAndShiftTabGoesBack) 
   ASSERT_NE(dialog, nullptr);
   std::vector<int> visited;
   auto focused = [&] { visited.push_back(GetDlgCtrlID(GetFocus())); };
-  for (int i = 0; i < 5; ++i) session.Then([&] { focused(); PressKey(VK_TAB); });
-  session.Then([&] { focused(); PressKey(VK_TAB, kShift); });
-  session.Then([&] { focused(); PressKey(VK_TAB, kShift); });
-  session.Then([&] { focused(); PressKey(VK_ESCAPE); });
+  for (int i = 0; i < 5; ++i)
+    session.Then([&] {
+      focused();
+      PressKey(VK_TAB);
+    });
+  session.Then([&] {
+    focused();
+    PressKey(VK_TAB, kShift);
+  });
+  session.Then([&] {
+    focused();
+    PressKey(VK_TAB, kShift);
+  });
+  session.Then([&] {
+    focused();
+    PressKey(VK_ESCAPE);
+  });
   dialogtest::RunLoop(dialog);
   // 14 is disabled and 15 hidden: neither takes the focus.
   EXPECT_EQ(visited, (std::vector<int>{11, 12, 13, IDOK, IDCANCEL, 11, IDCANCEL, IDOK}));
@@ -97,9 +112,9 @@ TEST(DialogKeyboard, EnterPressesTheDefaultButtonOrTheFocusedOne) {
   EXPECT_EQ(Commands(), (std::vector<int>{IDOK}));
 
   dialog = dialogtest::CreateTestDialog();
-  session.Then([&] { SetFocus(GetDlgItem(dialog, IDCANCEL)); });  // as a click would
+  session.Then([&] { SetFocus(GetDlgItem(dialog, IDCANCEL)); }); // as a click would
   session.Then([&] {
-    winapi::automation::Click(GetDlgItem(dialog, 13));  // focus leaves the buttons: OK is the default again
+    winapi::automation::Click(GetDlgItem(dialog, 13)); // focus leaves the buttons: OK is the default again
     PressKey(VK_TAB);
     PressKey(VK_TAB);
   });
@@ -111,14 +126,18 @@ TEST(DialogKeyboard, EnterPressesTheDefaultButtonOrTheFocusedOne) {
 TEST(DialogKeyboard, SpaceTogglesTheCheckBoxWithAClickNotification) {
   Session session;
   HWND dialog = dialogtest::CreateTestDialog();
-  session.Then([&] { PressKey(VK_TAB); PressKey(VK_TAB); PressKey(VK_SPACE); });
+  session.Then([&] {
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    PressKey(VK_SPACE);
+  });
   session.Then([&] {
     EXPECT_EQ(IsDlgButtonChecked(dialog, 13), static_cast<UINT>(BST_CHECKED));
     PressKey(VK_SPACE);
   });
   session.Then([&] {
     EXPECT_EQ(IsDlgButtonChecked(dialog, 13), static_cast<UINT>(BST_UNCHECKED));
-    winapi::automation::Click(GetDlgItem(dialog, 14));  // disabled: nothing happens
+    winapi::automation::Click(GetDlgItem(dialog, 14)); // disabled: nothing happens
     PressKey(VK_ESCAPE);
   });
   dialogtest::RunLoop(dialog);
@@ -131,7 +150,7 @@ TEST(DialogKeyboard, AltF4ClosesThroughTheWindowMenu) {
   session.Then([] { PressKey(VK_F4, kAlt); });
   dialogtest::RunLoop(dialog);
   std::vector<UINT> order;
-  for (const dialogtest::Seen& s : dialogtest::Received()) order.push_back(s.message);
+  for (const dialogtest::Seen &s : dialogtest::Received()) order.push_back(s.message);
   // The recording procedure leaves WM_CLOSE to the dialog manager, which presses Cancel.
   EXPECT_EQ(order, (std::vector<UINT>{WM_INITDIALOG, WM_SYSCOMMAND, WM_CLOSE, WM_COMMAND, WM_DESTROY, WM_NCDESTROY}));
   EXPECT_EQ(Commands(), (std::vector<int>{IDCANCEL}));
@@ -172,7 +191,7 @@ TEST(DialogWindows, DisablingTheFocusedControlTakesTheFocusAway) {
   EXPECT_FALSE(EnableWindow(combo, FALSE));
   EXPECT_EQ(GetFocus(), nullptr);
   EXPECT_FALSE(IsWindowEnabled(combo));
-  EXPECT_TRUE(EnableWindow(combo, TRUE));  // it was disabled
+  EXPECT_TRUE(EnableWindow(combo, TRUE)); // it was disabled
   ShowWindow(GetDlgItem(dialog, 15), SW_SHOW);
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, 15)));
   SetWindowPos(dialog, nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
@@ -181,7 +200,7 @@ TEST(DialogWindows, DisablingTheFocusedControlTakesTheFocusAway) {
   EXPECT_EQ(r.left, 5);
   EXPECT_EQ(r.top, 6);
   EXPECT_EQ(r.right - r.left, 50);
-  EXPECT_EQ(Control(dialog, 11).rect.left, 5 + 12);  // the controls move with it
+  EXPECT_EQ(Control(dialog, 11).rect.left, 5 + 12); // the controls move with it
   DestroyWindow(dialog);
 }
 
@@ -207,11 +226,11 @@ TEST(DialogScreen, DrawsCaptionFieldsButtonsAndTheOpenList) {
   EXPECT_NE(rows[1].find("Test \"dialog\""), std::string::npos);
   EXPECT_NE(rows[3].find("Name:"), std::string::npos);
   EXPECT_NE(rows[3].find("Option [ ]"), std::string::npos);
-  EXPECT_NE(rows[4].find(" one"), std::string::npos);  // the open list under field 11
+  EXPECT_NE(rows[4].find(" one"), std::string::npos); // the open list under field 11
   EXPECT_NE(rows[5].find("abc"), std::string::npos);
   EXPECT_NE(rows[11].find("OK"), std::string::npos);
   EXPECT_NE(rows[11].find("[  Cancel   ]"), std::string::npos);
   DestroyWindow(dialog);
 }
 
-}  // namespace
+} // namespace

@@ -2,21 +2,21 @@
 
 namespace dialogtest {
 
-std::vector<Seen>& Received() {
+std::vector<Seen> &Received() {
   static std::vector<Seen> seen;
   return seen;
 }
 
 std::vector<int> Commands() {
   std::vector<int> ids;
-  for (const Seen& s : Received()) {
+  for (const Seen &s : Received()) {
     if (s.message == WM_COMMAND) ids.push_back(LOWORD(s.wParam));
   }
   return ids;
 }
 
 bool ReceivedMessage(UINT message) {
-  for (const Seen& s : Received()) {
+  for (const Seen &s : Received()) {
     if (s.message == message) return true;
   }
   return false;
@@ -62,4 +62,4 @@ void RunLoop(HWND dialog) {
   }
 }
 
-}  // namespace dialogtest
+} // namespace dialogtest

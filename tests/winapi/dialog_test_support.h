@@ -15,7 +15,7 @@ struct Seen {
 };
 
 // Messages of interest that the dialog procedure received, oldest first.
-std::vector<Seen>& Received();
+std::vector<Seen> &Received();
 // The WM_COMMAND identifiers received, in order.
 std::vector<int> Commands();
 bool ReceivedMessage(UINT message);
@@ -28,4 +28,4 @@ HWND CreateTestDialog();
 // A program's loop: until WM_QUIT, IsDialogMessageA first.
 void RunLoop(HWND dialog);
 
-}  // namespace dialogtest
+} // namespace dialogtest

@@ -19,14 +19,14 @@
 namespace {
 
 // The targets of a DOS device name, current first; empty when the query fails.
-std::vector<std::string> Targets(const char* name) {
+std::vector<std::string> Targets(const char *name) {
   char buffer[8192];
   std::vector<std::string> targets;
   DWORD stored = QueryDosDeviceA(name, buffer, sizeof buffer);
   if (stored == 0) return targets;
   EXPECT_EQ(buffer[stored - 1], '\0');
   EXPECT_EQ(buffer[stored - 2], '\0');
-  for (const char* p = buffer; *p; p += std::strlen(p) + 1) targets.push_back(p);
+  for (const char *p = buffer; *p; p += std::strlen(p) + 1) targets.push_back(p);
   return targets;
 }
 
@@ -87,7 +87,7 @@ TEST(DosDevices, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
   DWORD stored = QueryDosDeviceA(nullptr, names, sizeof names);
   ASSERT_GT(stored, 0u);
   std::set<std::string> listed;
-  for (const char* p = names; *p; p += std::strlen(p) + 1) listed.insert(p);
+  for (const char *p = names; *p; p += std::strlen(p) + 1) listed.insert(p);
   EXPECT_EQ(listed, (std::set<std::string>{"CvLan2", "a.b/c"}));
 }
 
@@ -109,7 +109,7 @@ TEST(DosDevices, FailureFlagMakesEveryRemovalFailWithAccessDenied) {
   EXPECT_FALSE(DefineDosDeviceA(kRemoveExact, "cvlan1", "\\Device\\cvlan1"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_FALSE(DefineDosDeviceA(DDD_REMOVE_DEFINITION, "cvlan1", nullptr));
-  EXPECT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "cvlan1", "\\Device\\more"));  // defining still works
+  EXPECT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "cvlan1", "\\Device\\more")); // defining still works
   EXPECT_EQ(Targets("cvlan1").size(), 2u);
 
   std::remove(machine.path("dosdevices/.fail-removal").c_str());
@@ -118,14 +118,14 @@ TEST(DosDevices, FailureFlagMakesEveryRemovalFailWithAccessDenied) {
 
 TEST(DosDevices, QueryWithAShortBufferFailsAndWritesNothing) {
   cvtest::TempMachine machine;
-  ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "cvlan1", "\\Device\\cvlan1"));  // 14 characters
+  ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "cvlan1", "\\Device\\cvlan1")); // 14 characters
   char buffer[32];
   std::memset(buffer, 'z', sizeof buffer);
   SetLastError(0);
   EXPECT_EQ(QueryDosDeviceA("cvlan1", buffer, 15), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(buffer[0], 'z');
-  EXPECT_EQ(QueryDosDeviceA("cvlan1", buffer, 16), 16u);  // the target, its NUL, the closing NUL
+  EXPECT_EQ(QueryDosDeviceA("cvlan1", buffer, 16), 16u); // the target, its NUL, the closing NUL
   EXPECT_STREQ(buffer, "\\Device\\cvlan1");
   EXPECT_EQ(buffer[15], '\0');
 }
@@ -148,9 +148,9 @@ TEST(DosDevices, BadArgumentsFailWithoutTouchingTheMachine) {
 
 TEST(DosDevices, HandEditedOrForeignFilesAreNoDefinitions) {
   cvtest::TempMachine machine;
-  machine.WriteFile("dosdevices/CVLAN1", "cvlan1\n");                  // no target
-  machine.WriteFile("dosdevices/CVLAN2", "cvlan3\n\\Device\\cvlan3\n");  // names another file
-  machine.WriteFile("dosdevices/CVLAN4", "cvlan4\n\\Device\\cvl");       // torn
+  machine.WriteFile("dosdevices/CVLAN1", "cvlan1\n");                   // no target
+  machine.WriteFile("dosdevices/CVLAN2", "cvlan3\n\\Device\\cvlan3\n"); // names another file
+  machine.WriteFile("dosdevices/CVLAN4", "cvlan4\n\\Device\\cvl");      // torn
   EXPECT_TRUE(Targets("cvlan1").empty());
   EXPECT_TRUE(Targets("cvlan2").empty());
   EXPECT_TRUE(Targets("cvlan4").empty());
@@ -191,11 +191,11 @@ TEST(DosDevices, ConcurrentDefinitionsAndRemovalsLoseNothing) {
       for (int i = 1; i < kEach; ++i)
         if (!DefineDosDeviceA(kRemoveExact, "shared", target(t, i).c_str())) ++failures;
     });
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread &thread : threads) thread.join();
   EXPECT_EQ(failures.load(), 0);
   Strings left = Targets("shared");
   EXPECT_EQ(std::set<std::string>(left.begin(), left.end()),
             (std::set<std::string>{target(0, 0), target(1, 0), target(2, 0), target(3, 0)}));
 }
 
-}  // namespace
+} // namespace

@@ -13,7 +13,7 @@ TEST(FileErrors, EmptyNamesFailAsOnWindows) {
   char buffer[MAX_PATH];
   SetLastError(12345);
   EXPECT_EQ(GetFullPathNameA("", sizeof buffer, buffer, nullptr), 0u);
-  EXPECT_EQ(GetLastError(), 12345u);  // no error is set
+  EXPECT_EQ(GetLastError(), 12345u); // no error is set
 
   WIN32_FIND_DATAA data;
   EXPECT_EQ(FindFirstFileA("", &data), INVALID_HANDLE_VALUE);
@@ -31,4 +31,4 @@ TEST(FileErrors, OpenFileInAMissingFolderIsAFileNotFound) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
-}  // namespace
+} // namespace

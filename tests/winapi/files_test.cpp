@@ -16,7 +16,7 @@
 
 namespace {
 
-std::string FullPath(const char* name, const char** filePart = nullptr) {
+std::string FullPath(const char *name, const char **filePart = nullptr) {
   char buffer[MAX_PATH];
   LPSTR part = nullptr;
   DWORD length = GetFullPathNameA(name, sizeof(buffer), buffer, &part);
@@ -27,7 +27,7 @@ std::string FullPath(const char* name, const char** filePart = nullptr) {
 
 TEST(FullPath, PosixPathsAreOnDriveZ) {
   EXPECT_EQ(FullPath("/a/b"), "Z:\\a\\b");
-  EXPECT_EQ(FullPath("z:\\a\\b"), "z:\\a\\b");  // the case given is kept
+  EXPECT_EQ(FullPath("z:\\a\\b"), "z:\\a\\b"); // the case given is kept
   EXPECT_EQ(FullPath("Z:/a/b/"), "Z:\\a\\b\\");
   EXPECT_EQ(FullPath("\\x\\y"), "Z:\\x\\y");
   EXPECT_EQ(FullPath("c:x"), "c:\\x");
@@ -51,7 +51,7 @@ TEST(FullPath, RelativeNamesStartAtTheCurrentDirectory) {
   std::string here = FullPath(cwd);
   EXPECT_EQ(FullPath("rel\\f"), here + "\\rel\\f");
   EXPECT_EQ(FullPath("Z:"), here);
-  const char* part = nullptr;
+  const char *part = nullptr;
   FullPath("Z:\\dir\\file.txt", &part);
   EXPECT_STREQ(part, "file.txt");
   FullPath("Z:\\dir\\", &part);
@@ -75,9 +75,9 @@ class Files : public ::testing::Test {
     std::error_code error;
     std::filesystem::remove_all(dir_, error);
   }
-  std::string Path(const std::string& relative) const { return dir_ + "/" + relative; }
-  std::string Windows(const std::string& relative) const { return FullPath(Path(relative).c_str()); }
-  void Write(const std::string& relative, const std::string& content) const {
+  std::string Path(const std::string &relative) const { return dir_ + "/" + relative; }
+  std::string Windows(const std::string &relative) const { return FullPath(Path(relative).c_str()); }
+  void Write(const std::string &relative, const std::string &content) const {
     std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
     std::ofstream(Path(relative), std::ios::binary) << content;
   }
@@ -97,7 +97,7 @@ TEST_F(Files, OpenFileReadsSeeksAndClosesWhateverTheCase) {
   EXPECT_EQ(_lread(file, buffer, 4), 4u);
   EXPECT_STREQ(buffer, "0123");
   EXPECT_EQ(_llseek(file, 8, FILE_BEGIN), 8);
-  EXPECT_EQ(_lread(file, buffer, 8), 2u);  // the rest
+  EXPECT_EQ(_lread(file, buffer, 8), 2u); // the rest
   EXPECT_EQ(_llseek(file, -3, FILE_END), 7);
   EXPECT_EQ(_llseek(file, -1, FILE_BEGIN), HFILE_ERROR);
   EXPECT_EQ(_lclose(file), 0);
@@ -110,16 +110,17 @@ TEST_F(Files, OpenFileFailuresSayWhy) {
   EXPECT_EQ(OpenFile(Path("missing").c_str(), &of, OF_READ), HFILE_ERROR);
   EXPECT_EQ(of.nErrCode, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(OpenFile(Path("no/dir/f").c_str(), &of, OF_READ), HFILE_ERROR);
-  EXPECT_EQ(of.nErrCode, ERROR_FILE_NOT_FOUND);  // OpenFile searches: a missing folder is a missing file
+  EXPECT_EQ(of.nErrCode, ERROR_FILE_NOT_FOUND); // OpenFile searches: a missing folder is a missing file
   EXPECT_EQ(OpenFile(dir_.c_str(), &of, OF_READ), HFILE_ERROR);
-  EXPECT_EQ(of.nErrCode, ERROR_ACCESS_DENIED);  // a directory
+  EXPECT_EQ(of.nErrCode, ERROR_ACCESS_DENIED); // a directory
   std::string longName(140, 'n');
   Write(longName, "x");
   EXPECT_EQ(OpenFile(Path(longName).c_str(), &of, OF_READ), HFILE_ERROR);
-  EXPECT_EQ(of.nErrCode, ERROR_INVALID_DATA);  // OpenFile's 128-character limit
+  EXPECT_EQ(of.nErrCode, ERROR_INVALID_DATA); // OpenFile's 128-character limit
   EXPECT_EQ(OpenFile("x", nullptr, OF_READ), HFILE_ERROR);
   // CreateFileA has no such limit.
-  HANDLE handle = CreateFileA(Path(longName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE handle =
+      CreateFileA(Path(longName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(handle, INVALID_HANDLE_VALUE);
   CloseHandle(handle);
 }
@@ -138,7 +139,7 @@ TEST_F(Files, CreateFileOnDiskFollowsItsDispositions) {
   ASSERT_NE(again, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   CloseHandle(again);
-  EXPECT_FALSE(std::filesystem::exists(Path("NEW.TXT")));  // the existing name was found, not a new one made
+  EXPECT_FALSE(std::filesystem::exists(Path("NEW.TXT"))); // the existing name was found, not a new one made
 }
 
 TEST_F(Files, AttributesReadOnlyAndDeletion) {
@@ -153,12 +154,12 @@ TEST_F(Files, AttributesReadOnlyAndDeletion) {
 
   ASSERT_TRUE(SetFileAttributesA(Path("F.TXT").c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(GetFileAttributesA(Path("f.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(DeleteFileA(Path("f.txt").c_str()));  // a read-only file stays
+  EXPECT_FALSE(DeleteFileA(Path("f.txt").c_str())); // a read-only file stays
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   ASSERT_TRUE(SetFileAttributesA(Path("f.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(DeleteFileA(Windows("F.txt").c_str()));
   EXPECT_FALSE(std::filesystem::exists(Path("f.txt")));
-  EXPECT_FALSE(DeleteFileA(Path("sub").c_str()));  // a directory is no file
+  EXPECT_FALSE(DeleteFileA(Path("sub").c_str())); // a directory is no file
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
@@ -206,7 +207,7 @@ TEST_F(Files, FindMatchesWildcardsWithoutRegardToCase) {
 
 TEST(CharLower, FollowsTheAnsiCodePage) {
   char text[] = "ABC xyz \xC0\xD7\xDE\x8A\x9F";
-  EXPECT_EQ(CharLowerBuffA(text, 5), 5u);  // only as far as asked
+  EXPECT_EQ(CharLowerBuffA(text, 5), 5u); // only as far as asked
   EXPECT_STREQ(text, "abc xyz \xC0\xD7\xDE\x8A\x9F");
   CharLowerBuffA(text, sizeof(text) - 1);
   EXPECT_STREQ(text, "abc xyz \xE0\xD7\xFE\x9A\xFF");
@@ -215,17 +216,17 @@ TEST(CharLower, FollowsTheAnsiCodePage) {
 TEST(MessageBox, WithoutATerminalTheDefaultButtonAnswers) {
   EXPECT_EQ(winapi::DefaultMessageBoxAnswer(MB_ABORTRETRYIGNORE | MB_ICONERROR), IDABORT);
   EXPECT_EQ(winapi::DefaultMessageBoxAnswer(MB_YESNO | MB_DEFBUTTON2), IDNO);
-  EXPECT_EQ(winapi::DefaultMessageBoxAnswer(MB_OK | MB_DEFBUTTON3), IDOK);  // no third button: the first
+  EXPECT_EQ(winapi::DefaultMessageBoxAnswer(MB_OK | MB_DEFBUTTON3), IDOK); // no third button: the first
   EXPECT_EQ(winapi::DefaultMessageBoxAnswer(MB_RETRYCANCEL), IDRETRY);
 }
 
 TEST(DebugOutput, GoesToTheListenerWhenThereIsOne) {
   std::vector<std::string> seen;
-  winapi::SetDebugOutputListener([&](const char* text) { seen.push_back(text); });
+  winapi::SetDebugOutputListener([&](const char *text) { seen.push_back(text); });
   OutputDebugStringA("GlobalAlloc failed!!\n");
   OutputDebugStringA(nullptr);
   winapi::SetDebugOutputListener(nullptr);
   EXPECT_EQ(seen, std::vector<std::string>{"GlobalAlloc failed!!\n"});
 }
 
-}  // namespace
+} // namespace

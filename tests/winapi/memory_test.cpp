@@ -12,23 +12,23 @@ TEST(Memory, AMoveableBlockIsReachedThroughItsCountedLocks) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 100);
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
-  auto* first = static_cast<BYTE*>(GlobalLock(block));
+  auto *first = static_cast<BYTE *>(GlobalLock(block));
   ASSERT_NE(first, nullptr);
-  EXPECT_NE(static_cast<void*>(first), block);  // the handle is no address
+  EXPECT_NE(static_cast<void *>(first), block); // the handle is no address
   for (int i = 0; i < 100; ++i) ASSERT_EQ(first[i], 0);
   EXPECT_EQ(GlobalLock(block), first);
   EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 2u);
   EXPECT_EQ(GlobalHandle(first), block);
   EXPECT_EQ(GlobalSize(block), 100u);
   SetLastError(77);
-  EXPECT_TRUE(GlobalUnlock(block));  // still locked once
+  EXPECT_TRUE(GlobalUnlock(block)); // still locked once
   EXPECT_EQ(GetLastError(), 77u);
-  EXPECT_FALSE(GlobalUnlock(block));  // unlocked now
+  EXPECT_FALSE(GlobalUnlock(block)); // unlocked now
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
   EXPECT_FALSE(GlobalUnlock(block));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_LOCKED));
   GlobalLock(block);
-  EXPECT_EQ(GlobalFree(block), nullptr);  // freed even while locked, as on NT
+  EXPECT_EQ(GlobalFree(block), nullptr); // freed even while locked, as on NT
   EXPECT_EQ(GlobalFlags(block), static_cast<UINT>(GMEM_INVALID_HANDLE));
 }
 
@@ -59,13 +59,13 @@ TEST(Memory, BadHandlesAreRefusedAndNothingIsLost) {
   EXPECT_EQ(GlobalFree(nullptr), nullptr);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 10);
   GlobalFree(block);
-  EXPECT_EQ(GlobalFree(block), block);  // a second time
+  EXPECT_EQ(GlobalFree(block), block); // a second time
   EXPECT_EQ(winapi::LiveMemoryBlocks(), live);
 }
 
 TEST(Memory, LocalBlocksBehaveAlike) {
   HLOCAL block = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, 512);
-  auto* data = static_cast<char*>(LocalLock(block));
+  auto *data = static_cast<char *>(LocalLock(block));
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(data[511], 0);
   EXPECT_EQ(LocalHandle(data), block);
@@ -113,4 +113,4 @@ TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
   DeleteCriticalSection(&lock);
 }
 
-}  // namespace
+} // namespace

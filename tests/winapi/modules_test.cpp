@@ -22,7 +22,7 @@ TEST(Modules, AWindowsLibraryNameLoadsItsSharedObject) {
   HMODULE module = LoadLibraryA(path.c_str());
   ASSERT_NE(module, nullptr) << path;
   EXPECT_NE(GetProcAddress(module, "DoDialog"), nullptr);
-  EXPECT_EQ(GetProcAddress(module, "PageHeapCreate"), nullptr);  // the one export is DoDialog
+  EXPECT_EQ(GetProcAddress(module, "PageHeapCreate"), nullptr); // the one export is DoDialog
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
   // Found by its bare name in any case, by the path it was loaded from, and not
   // by another path.
@@ -55,4 +55,4 @@ TEST(Modules, TheProgramItselfAndMissingLibraries) {
   EXPECT_EQ(GetProcAddress(program, MAKEINTRESOURCEA(1)), nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -11,11 +11,11 @@
 namespace {
 
 using winapi::ParseRegistryText;
-using winapi::RegistryKey;
 using winapi::RegistryFile;
+using winapi::RegistryKey;
 using winapi::RegistryValue;
 
-std::string Parse(const std::string& text, RegistryKey* machine) {
+std::string Parse(const std::string &text, RegistryKey *machine) {
   std::string error;
   return ParseRegistryText(text, machine, &error) ? "" : error;
 }
@@ -38,7 +38,7 @@ TEST(RegistryFile, ReadsEveryKindOfValueUnderBothHeaders) {
   for (const std::string header : {"Windows Registry Editor Version 5.00", "REGEDIT4"}) {
     RegistryKey machine;
     ASSERT_EQ(Parse(header + "\r\n" + body, &machine), "") << header;
-    const RegistryKey* key = machine.FindPath("system\\currentcontrolset\\SERVICES\\CVLAN1\\parameters");
+    const RegistryKey *key = machine.FindPath("system\\currentcontrolset\\SERVICES\\CVLAN1\\parameters");
     ASSERT_NE(key, nullptr);
     ASSERT_EQ(key->values().size(), 7u);
     EXPECT_EQ(key->values()[0].type, static_cast<DWORD>(REG_DWORD));
@@ -75,16 +75,16 @@ TEST(RegistryFile, SubkeysSortByUpperCasedNameAndValuesKeepFileOrder) {
                   "\"zeta\"=dword:1\n\"Alpha\"=dword:2\n\"mid\"=dword:3\n\"ALPHA\"=dword:4\n",
                   &machine),
             "");
-  const RegistryKey* services = machine.FindPath("S");
+  const RegistryKey *services = machine.FindPath("S");
   ASSERT_NE(services, nullptr);
   std::vector<std::string> names;
   for (size_t i = 0; i < services->SubkeyCount(); ++i) names.push_back(services->Subkey(i).name());
   EXPECT_EQ(names, (std::vector<std::string>{"cvlan1", "Cvlan10", "CVLAN2", "_x"}));
   EXPECT_EQ(machine.SubkeyCount(), 1u);
-  EXPECT_EQ(machine.Subkey(0).name(), "S");  // the first spelling stays
+  EXPECT_EQ(machine.Subkey(0).name(), "S"); // the first spelling stays
 
-  const auto& values = services->FindSubkey("CVLAN1")->values();
-  ASSERT_EQ(values.size(), 3u);  // a repeated name keeps its place and takes the last data
+  const auto &values = services->FindSubkey("CVLAN1")->values();
+  ASSERT_EQ(values.size(), 3u); // a repeated name keeps its place and takes the last data
   EXPECT_EQ(values[0].name, "zeta");
   EXPECT_EQ(values[1].name, "Alpha");
   EXPECT_EQ(values[1].data, Dword(4));
@@ -92,7 +92,7 @@ TEST(RegistryFile, SubkeysSortByUpperCasedNameAndValuesKeepFileOrder) {
 }
 
 TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<const char *, const char *> cases[] = {
       {"", "line 0: no header"},
       {"REGEDIT5\n", "line 1: the first line is not a header"},
       {"REGEDIT4\n\"a\"=dword:1\n", "line 2: a value before"},
@@ -116,7 +116,7 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
        "line 3: neither a [key] section nor a \"name\"=data value: found 'name=dword:1'"},
       {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex(1):41\n", "line 3: UTF-16"},
   };
-  for (const auto& [text, expected] : cases) {
+  for (const auto &[text, expected] : cases) {
     RegistryKey machine;
     machine.CreatePath("Stale");
     std::string error = Parse(text, &machine);
@@ -130,7 +130,8 @@ TEST(RegistryFile, MalformedTextIsAnErrorWithItsLineAndLeavesNothing) {
   std::string deep = "k";
   for (int level = 2; level <= 512; ++level) deep += "\\k";
   EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "]\n", &machine), "");
-  EXPECT_EQ(Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "\\k]\n", &machine).rfind("line 2: a key more than 512", 0), 0u);
+  EXPECT_EQ(
+      Parse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "\\k]\n", &machine).rfind("line 2: a key more than 512", 0), 0u);
 }
 
 // A hand-made file may hold very many keys and values in any order. Each key
@@ -149,14 +150,14 @@ TEST(RegistryFile, ManyKeysInAnyOrderAndManyValuesReadInLinearTime) {
   RegistryKey machine;
   ASSERT_EQ(Parse(text, &machine), "");
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 40.0);  // 1.5 s, 15 s under ASan on a busy machine; it was 52 s
+  EXPECT_LT(seconds, 40.0); // 1.5 s, 15 s under ASan on a busy machine; it was 52 s
   ASSERT_EQ(machine.SubkeyCount(), static_cast<size_t>(count) + 1);
   for (size_t i = 1; i < machine.SubkeyCount(); ++i)
-    ASSERT_LT(machine.Subkey(i - 1).name(), machine.Subkey(i).name()) << i;  // upper-case K, V: byte order
-  const RegistryKey* values = machine.FindSubkey("V");
+    ASSERT_LT(machine.Subkey(i - 1).name(), machine.Subkey(i).name()) << i; // upper-case K, V: byte order
+  const RegistryKey *values = machine.FindSubkey("V");
   ASSERT_NE(values, nullptr);
   ASSERT_EQ(values->values().size(), static_cast<size_t>(count));
-  EXPECT_EQ(values->values()[0].name, "v" + std::to_string(order[0]));  // file order
+  EXPECT_EQ(values->values()[0].name, "v" + std::to_string(order[0])); // file order
   EXPECT_NE(values->FindValue("V123456"), nullptr);
 }
 
@@ -174,8 +175,8 @@ TEST(RegistryFile, ReadsUtf16FilesAsTheRegistryEditorWritesThem) {
 
 TEST(RegistryFile, SerializedTextReadsBackToTheSameKeysAndValues) {
   RegistryKey machine;
-  RegistryKey& parameters = machine.CreatePath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
-  RegistryKey& empty = machine.CreatePath("SYSTEM\\Empty");  // references stay valid as siblings grow
+  RegistryKey &parameters = machine.CreatePath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
+  RegistryKey &empty = machine.CreatePath("SYSTEM\\Empty"); // references stay valid as siblings grow
   machine.CreatePath("SYSTEM\\A\\B");
   parameters.SetDword("IoBaseAddress", 0x340);
   parameters.SetString("Quote", "a \"b\" \\c");
@@ -197,7 +198,7 @@ TEST(RegistryFile, SerializedTextReadsBackToTheSameKeysAndValues) {
   RegistryKey again;
   ASSERT_EQ(Parse(text, &again), "") << text;
   EXPECT_EQ(winapi::SerializeRegistryText(again), text);
-  const RegistryKey* read = again.FindPath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
+  const RegistryKey *read = again.FindPath("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
   ASSERT_NE(read, nullptr);
   ASSERT_EQ(read->values().size(), parameters.values().size());
   for (size_t i = 0; i < read->values().size(); ++i) {
@@ -209,7 +210,7 @@ TEST(RegistryFile, SerializedTextReadsBackToTheSameKeysAndValues) {
   EXPECT_NE(again.FindPath("SYSTEM\\A\\B"), nullptr);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -230,10 +231,18 @@ TEST(RegistryFile, MangledTextIsRejectedOrReadsBackStably) {
     for (int edits = 1 + next() % 4; edits > 0; --edits) {
       size_t at = next() % text.size();
       switch (next() % 4) {
-        case 0: text[at] = specials[next() % sizeof specials]; break;
-        case 1: text.insert(at, 1, specials[next() % sizeof specials]); break;
-        case 2: text.erase(at, 1 + next() % 8); break;
-        default: text.resize(at); break;
+        case 0:
+          text[at] = specials[next() % sizeof specials];
+          break;
+        case 1:
+          text.insert(at, 1, specials[next() % sizeof specials]);
+          break;
+        case 2:
+          text.erase(at, 1 + next() % 8);
+          break;
+        default:
+          text.resize(at);
+          break;
       }
       if (text.empty()) text = "R";
     }
@@ -249,22 +258,22 @@ TEST(RegistryFile, MangledTextIsRejectedOrReadsBackStably) {
     ASSERT_TRUE(ParseRegistryText(written, &again, &error)) << error << "\n" << written;
     EXPECT_EQ(winapi::SerializeRegistryText(again), written);
   }
-  EXPECT_GT(accepted, 300);  // the round trip is exercised, not only the rejections
+  EXPECT_GT(accepted, 300); // the round trip is exercised, not only the rejections
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
 // ---- files as the registry editor writes and merges them --------------------
 
-std::string ParseFile(const std::string& text, RegistryFile* file) {
+std::string ParseFile(const std::string &text, RegistryFile *file) {
   winapi::RegistryTextError error;
   return ParseRegistryText(text, file, &error) ? "" : "line " + std::to_string(error.line) + ": " + error.problem;
 }
 
 // UTF-16LE with its byte order mark, as the registry editor exports.
-std::string Utf16(const std::u16string& text) {
+std::string Utf16(const std::u16string &text) {
   std::string bytes = "\xFF\xFE";
   for (char16_t unit : text) {
     bytes += static_cast<char>(unit & 0xFF);
@@ -285,7 +294,7 @@ TEST(RegistryFile, OtherRootsAreHivesOfTheirOwnAndWriteBackInTheirOrder) {
   RegistryFile file;
   ASSERT_EQ(ParseFile(text, &file), "");
   EXPECT_EQ(file.machine.FindPath("SYSTEM\\Setup")->FindValue("Done")->data, Dword(1));
-  EXPECT_EQ(file.machine.SubkeyCount(), 1u);  // nothing of the other roots
+  EXPECT_EQ(file.machine.SubkeyCount(), 1u); // nothing of the other roots
   ASSERT_EQ(file.otherRoots.size(), 4u);
   EXPECT_EQ(file.otherRoots[0].name(), "HKEY_CURRENT_USER");
   EXPECT_EQ(file.otherRoots[1].name(), "HKEY_CLASSES_ROOT");
@@ -298,7 +307,7 @@ TEST(RegistryFile, OtherRootsAreHivesOfTheirOwnAndWriteBackInTheirOrder) {
   std::string written = winapi::SerializeRegistryText(file);
   EXPECT_LT(written.find("[HKEY_CURRENT_USER\\Software\\Tool]"), written.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]"));
   EXPECT_LT(written.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]"), written.find("[HKEY_CLASSES_ROOT\\.log]"));
-  EXPECT_NE(written.find("[HKEY_CURRENT_CONFIG\\System]\n"), std::string::npos);  // an empty key is kept
+  EXPECT_NE(written.find("[HKEY_CURRENT_CONFIG\\System]\n"), std::string::npos); // an empty key is kept
   RegistryFile again;
   ASSERT_EQ(ParseFile(written, &again), "") << written;
   EXPECT_EQ(winapi::SerializeRegistryText(again), written);
@@ -333,23 +342,23 @@ TEST(RegistryFile, DeletionsApplyInFileOrderAsAMerge) {
                       "[-HKEY_LOCAL_MACHINE\\Z\\Again]\n[HKEY_LOCAL_MACHINE\\Z\\Again]\n",
                       &file),
             "");
-  const RegistryKey* a = file.machine.FindPath("A");
+  const RegistryKey *a = file.machine.FindPath("A");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->SubkeyCount(), 0u);
   ASSERT_EQ(a->values().size(), 1u);
   EXPECT_EQ(a->values()[0].name, "keep");
-  EXPECT_EQ(file.machine.FindPath("Never"), nullptr);  // deleting a missing key makes nothing
+  EXPECT_EQ(file.machine.FindPath("Never"), nullptr); // deleting a missing key makes nothing
   ASSERT_NE(file.machine.FindPath("Z\\Again"), nullptr);
-  EXPECT_TRUE(file.machine.FindPath("Z\\Again")->values().empty());  // made again, empty
+  EXPECT_TRUE(file.machine.FindPath("Z\\Again")->values().empty()); // made again, empty
   ASSERT_EQ(file.otherRoots.size(), 1u);
-  EXPECT_NE(file.otherRoots[0].FindPath("A\\B"), nullptr);  // another root's key of the same path stays
+  EXPECT_NE(file.otherRoots[0].FindPath("A\\B"), nullptr); // another root's key of the same path stays
 }
 
 TEST(RegistryFile, TheEndOfFileMarkEndsTheText) {
   const std::string body = "[HKEY_LOCAL_MACHINE\\K]\n\"a\"=dword:1\n";
-  for (const std::string& text : {"REGEDIT4\n" + body + "\x1A", "REGEDIT4\n" + body + "\x1A\x1A garbage\n[",
-                                   "REGEDIT4\n" + body + "\x1A\r\n\"b\"=dword:2\n",
-                                   "REGEDIT4\n" + body.substr(0, body.size() - 1) + "\x1A\"b\"=dword:2\n"}) {
+  for (const std::string &text : {"REGEDIT4\n" + body + "\x1A", "REGEDIT4\n" + body + "\x1A\x1A garbage\n[",
+                                  "REGEDIT4\n" + body + "\x1A\r\n\"b\"=dword:2\n",
+                                  "REGEDIT4\n" + body.substr(0, body.size() - 1) + "\x1A\"b\"=dword:2\n"}) {
     RegistryKey machine;
     ASSERT_EQ(Parse(text, &machine), "") << text;
     EXPECT_EQ(machine.FindPath("K")->values().size(), 1u);
@@ -390,18 +399,18 @@ TEST(RegistryFile, NamesBeyondTheCodePageStayApartAndWriteBack) {
       u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\xD83D\xDE00]\r\n";
   RegistryFile file;
   ASSERT_EQ(ParseFile(Utf16(text), &file), "");
-  const RegistryKey* software = file.machine.FindPath("SOFTWARE");
+  const RegistryKey *software = file.machine.FindPath("SOFTWARE");
   ASSERT_NE(software, nullptr);
   ASSERT_EQ(software->SubkeyCount(), 3u);
-  const RegistryKey* first = software->FindSubkey(std::string("\0\xE4\xB8\xAD\0\xE6\x96\x87", 8));
+  const RegistryKey *first = software->FindSubkey(std::string("\0\xE4\xB8\xAD\0\xE6\x96\x87", 8));
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->values().size(), 2u);  // two names of different characters are two values
+  EXPECT_EQ(first->values().size(), 2u); // two names of different characters are two values
   EXPECT_EQ(winapi::AnsiName(first->name()), "??");
-  EXPECT_EQ(software->FindSubkey("??"), nullptr);  // the ANSI spelling names no key
-  const RegistryKey* second = software->FindSubkey(std::string("\0\xE6\x97\xA5\0\xE6\x9C\xAC", 8));
+  EXPECT_EQ(software->FindSubkey("??"), nullptr); // the ANSI spelling names no key
+  const RegistryKey *second = software->FindSubkey(std::string("\0\xE6\x97\xA5\0\xE6\x9C\xAC", 8));
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->FindValue("caf\xE9")->data, std::string("? \xE9\0", 4));  // data as the ANSI calls read it
-  EXPECT_EQ(winapi::AnsiName(software->Subkey(2).name()), "?");  // a character beyond the BMP: one '?'
+  EXPECT_EQ(second->FindValue("caf\xE9")->data, std::string("? \xE9\0", 4)); // data as the ANSI calls read it
+  EXPECT_EQ(winapi::AnsiName(software->Subkey(2).name()), "?");              // a character beyond the BMP: one '?'
 
   std::string written = winapi::SerializeRegistryText(file);
   EXPECT_EQ(written.rfind("\xFF\xFE", 0), 0u);
@@ -411,4 +420,4 @@ TEST(RegistryFile, NamesBeyondTheCodePageStayApartAndWriteBack) {
   EXPECT_EQ(winapi::SerializeRegistryText(again), written);
 }
 
-}  // namespace
+} // namespace

@@ -36,7 +36,7 @@ class Registry : public ::testing::Test {
   void TearDown() override {
     for (HKEY key : opened_) RegCloseKey(key);
   }
-  HKEY Open(const char* path, REGSAM access = kRead, HKEY from = HKEY_LOCAL_MACHINE) {
+  HKEY Open(const char *path, REGSAM access = kRead, HKEY from = HKEY_LOCAL_MACHINE) {
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExA(from, path, 0, access, &key);
     EXPECT_EQ(status, ERROR_SUCCESS) << path;
@@ -65,7 +65,7 @@ TEST_F(Registry, KeysOpenWithoutRegardToCaseAndRelativeToOpenKeys) {
   HKEY system = Open("system");
   HKEY parameters = Open("currentcontrolset\\SERVICES\\CVLAN1\\parameters\\", kRead, system);
   DWORD type = 0, data = 0, size = sizeof data;
-  ASSERT_EQ(RegQueryValueExA(parameters, "net_id", nullptr, &type, reinterpret_cast<BYTE*>(&data), &size),
+  ASSERT_EQ(RegQueryValueExA(parameters, "net_id", nullptr, &type, reinterpret_cast<BYTE *>(&data), &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(data, 0x101u);
@@ -89,13 +89,13 @@ TEST_F(Registry, QueryInfoGivesCountsAndLongestLengthsWithoutTheNul) {
   DWORD classLength = sizeof klass, subkeys = 0, maxSubkey = 0, maxClass = 9, values = 9, maxName = 0, maxData = 0,
         security = 9;
   FILETIME written{};
-  ASSERT_EQ(RegQueryInfoKeyA(services, klass, &classLength, nullptr, &subkeys, &maxSubkey, &maxClass, &values,
-                             &maxName, &maxData, &security, &written),
+  ASSERT_EQ(RegQueryInfoKeyA(services, klass, &classLength, nullptr, &subkeys, &maxSubkey, &maxClass, &values, &maxName,
+                             &maxData, &security, &written),
             ERROR_SUCCESS);
   EXPECT_STREQ(klass, "");
   EXPECT_EQ(classLength, 0u);
   EXPECT_EQ(subkeys, 4u);
-  EXPECT_EQ(maxSubkey, 7u);  // Cvlan10
+  EXPECT_EQ(maxSubkey, 7u); // Cvlan10
   EXPECT_EQ(maxClass, 0u);
   EXPECT_EQ(values, 0u);
   EXPECT_EQ(maxName, 0u);
@@ -108,8 +108,8 @@ TEST_F(Registry, QueryInfoGivesCountsAndLongestLengthsWithoutTheNul) {
             ERROR_SUCCESS);
   EXPECT_EQ(subkeys, 0u);
   EXPECT_EQ(values, 4u);
-  EXPECT_EQ(maxName, 8u);   // CardType
-  EXPECT_EQ(maxData, 18u);  // "Wireless" and its NUL, as UTF-16
+  EXPECT_EQ(maxName, 8u);  // CardType
+  EXPECT_EQ(maxData, 18u); // "Wireless" and its NUL, as UTF-16
   DWORD reserved = 0;
   EXPECT_EQ(RegQueryInfoKeyA(parameters, nullptr, nullptr, &reserved, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, nullptr, nullptr),
@@ -118,7 +118,7 @@ TEST_F(Registry, QueryInfoGivesCountsAndLongestLengthsWithoutTheNul) {
 
 TEST_F(Registry, ValuesEnumerateInFileOrderWithTypeAndData) {
   HKEY parameters = Open("SYSTEM\\CurrentControlSet\\Services\\cvlan1\\Parameters");
-  const char* names[] = {"Net_Id", "CardType", "Title", "Blob"};
+  const char *names[] = {"Net_Id", "CardType", "Title", "Blob"};
   const DWORD types[] = {REG_DWORD, REG_DWORD, REG_SZ, REG_BINARY};
   const DWORD sizes[] = {4, 4, 9, 3};
   for (DWORD i = 0; i < 4; ++i) {
@@ -140,7 +140,7 @@ TEST_F(Registry, ShortBuffersGiveMoreDataAsNtAndWineDo) {
   HKEY services = Open("SYSTEM\\CurrentControlSet\\Services");
   char name[8];
   std::memset(name, 'z', sizeof name);
-  EXPECT_EQ(RegEnumKeyA(services, 1, name, 7), ERROR_MORE_DATA);  // "Cvlan10" needs 8 with its NUL
+  EXPECT_EQ(RegEnumKeyA(services, 1, name, 7), ERROR_MORE_DATA); // "Cvlan10" needs 8 with its NUL
   EXPECT_EQ(name[0], 'z');
   EXPECT_EQ(RegEnumKeyA(services, 1, name, 8), ERROR_SUCCESS);
   EXPECT_STREQ(name, "Cvlan10");
@@ -149,9 +149,9 @@ TEST_F(Registry, ShortBuffersGiveMoreDataAsNtAndWineDo) {
   // A short name buffer: the name is cut and NUL-terminated, type and data still come.
   char shortName[4];
   DWORD nameLength = sizeof shortName, type = 0, data = 0, size = sizeof data;
-  EXPECT_EQ(RegEnumValueA(parameters, 1, shortName, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data),
-                          &size),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(
+      RegEnumValueA(parameters, 1, shortName, &nameLength, nullptr, &type, reinterpret_cast<BYTE *>(&data), &size),
+      ERROR_MORE_DATA);
   EXPECT_STREQ(shortName, "Car");
   EXPECT_EQ(nameLength, 4u);
   EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
@@ -224,7 +224,7 @@ TEST_F(Registry, AnEditInPlaceOfTheSameSizeIsSeenAtOnce) {
   HKEY services = Open("SYSTEM\\CurrentControlSet\\Services");
   std::string edited = kServices;
   edited.replace(edited.find("Cvlan10"), 7, "Dvlan10");
-  machine_.WriteFile("registry.reg", edited);  // same size, same inode, likely the same clock tick
+  machine_.WriteFile("registry.reg", edited); // same size, same inode, likely the same clock tick
   EXPECT_EQ(Subkeys(services), (std::vector<std::string>{"cvlan1", "CVLAN2", "Dvlan10", "_x"}));
 }
 
@@ -268,4 +268,4 @@ TEST_F(Registry, KeysOfNamesBeyondTheCodePageEnumerateApartAsQuestionMarks) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "S\\?", 0, kRead, &key), ERROR_FILE_NOT_FOUND);
 }
 
-}  // namespace
+} // namespace

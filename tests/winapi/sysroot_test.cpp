@@ -28,7 +28,7 @@ TEST(SystemRoot, FirstUseFromManyProcessesLeavesOneWholeMachine) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   EXPECT_TRUE(std::filesystem::is_directory(root));
-  for (const auto& entry : std::filesystem::directory_iterator(parent.root()))
+  for (const auto &entry : std::filesystem::directory_iterator(parent.root()))
     EXPECT_EQ(entry.path().filename(), "machine") << "left behind: " << entry.path();
 }
 
@@ -41,4 +41,4 @@ TEST(SystemRoot, PathFollowsTheEnvironment) {
   unsetenv("XDG_STATE_HOME");
 }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,7 @@ namespace {
 
 using winapi::terminal::KeyDecoder;
 
-std::vector<KEY_EVENT_RECORD> Decode(const std::string& bytes) {
+std::vector<KEY_EVENT_RECORD> Decode(const std::string &bytes) {
   KeyDecoder decoder;
   std::vector<KEY_EVENT_RECORD> keys;
   decoder.Feed(bytes.data(), bytes.size(), keys);
@@ -18,7 +18,7 @@ std::vector<KEY_EVENT_RECORD> Decode(const std::string& bytes) {
 }
 
 struct Expected {
-  const char* bytes;
+  const char *bytes;
   WORD virtualKey;
   WORD scan;
   DWORD state;
@@ -61,10 +61,10 @@ TEST(KeyDecoder, GivesTheVirtualKeyScanCodeAndStateOfEveryKindOfKey) {
       {"\x03", 'C', 0x2E, LEFT_CTRL_PRESSED, 3},
       {"\x1bx", 'X', 0x2D, LEFT_ALT_PRESSED, 'x'},
       {"\x1b", VK_ESCAPE, 0x01, 0, 27},
-      {"\xc3\xa9", 0, 0, 0, 0x82},      // é in code page 437
-      {"\xe2\x96\x84", 0, 0, 0, 0xDC},  // the lower half block
+      {"\xc3\xa9", 0, 0, 0, 0x82},     // é in code page 437
+      {"\xe2\x96\x84", 0, 0, 0, 0xDC}, // the lower half block
   };
-  for (const Expected& e : cases) {
+  for (const Expected &e : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(e.bytes)));
     auto keys = Decode(e.bytes);
     ASSERT_EQ(keys.size(), 1u);
@@ -83,7 +83,7 @@ TEST(KeyDecoder, HoldsALoneEscapeUntilTheTerminalIsQuiet) {
   decoder.Feed("\x1b", 1, keys);
   EXPECT_TRUE(keys.empty());
   EXPECT_TRUE(decoder.Pending());
-  decoder.Feed("[6", 2, keys);  // the rest of Page Down, arriving late
+  decoder.Feed("[6", 2, keys); // the rest of Page Down, arriving late
   EXPECT_TRUE(keys.empty());
   decoder.Feed("~", 1, keys);
   ASSERT_EQ(keys.size(), 1u);
@@ -109,7 +109,7 @@ TEST(KeyDecoder, SeparatesKeysThatArriveTogether) {
 
 TEST(KeyDecoder, PrefersTheTerminfoEntryOfTheTerminal) {
   KeyDecoder decoder;
-  decoder.AddSequence("\x1b[G", VK_CLEAR);  // keypad 5 on some terminals
+  decoder.AddSequence("\x1b[G", VK_CLEAR); // keypad 5 on some terminals
   std::vector<KEY_EVENT_RECORD> keys;
   decoder.Feed("\x1b[G", 3, keys);
   ASSERT_EQ(keys.size(), 1u);
@@ -132,4 +132,4 @@ TEST(CodePage437, MapsEveryByteToOneCharacterAndBack) {
   EXPECT_EQ(utf8, "\xe2\x96\x84");
 }
 
-}  // namespace
+} // namespace

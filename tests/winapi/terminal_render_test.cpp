@@ -19,7 +19,7 @@ using winapi::terminal::Renderer;
 class XtermModel {
  public:
   XtermModel(int columns, int rows) : columns_(columns), rows_(rows), cells_(columns * rows, U' ') {}
-  void Apply(const std::string& bytes) {
+  void Apply(const std::string &bytes) {
     for (size_t i = 0; i < bytes.size();) {
       unsigned char b = static_cast<unsigned char>(bytes[i]);
       if (b == 0x1b) {
@@ -47,7 +47,7 @@ class XtermModel {
   bool cursorHidden = false;
 
  private:
-  size_t Escape(const std::string& s, size_t i) {
+  size_t Escape(const std::string &s, size_t i) {
     if (s[i + 1] == '(') return i + 3;
     if (s[i + 1] != '[') return i + 2;
     size_t j = i + 2;
@@ -84,11 +84,11 @@ Capabilities Xterm() {
   int fd = open("/dev/null", O_RDWR);
   EXPECT_TRUE(winapi::terminal::LoadCapabilities("xterm", fd, caps));
   close(fd);
-  caps.charset = winapi::terminal::Charset::kUtf8;  // whatever the test's own locale
+  caps.charset = winapi::terminal::Charset::kUtf8; // whatever the test's own locale
   return caps;
 }
 
-std::vector<Cell> Frame(int width, int height, const std::vector<std::string>& rows) {
+std::vector<Cell> Frame(int width, int height, const std::vector<std::string> &rows) {
   std::vector<Cell> cells(width * height);
   for (size_t y = 0; y < rows.size(); ++y)
     for (size_t x = 0; x < rows[y].size(); ++x) cells[y * width + x].ch = static_cast<unsigned char>(rows[y][x]);
@@ -127,7 +127,7 @@ TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
   addressOnly.upN = addressOnly.downN = addressOnly.leftN = addressOnly.rightN = "";
   std::vector<std::string> rows;
   for (int y = 0; y < 12; ++y) rows.push_back("Counter" + std::to_string(y) + "      " + std::to_string(1000 + y * 7));
-  auto update = [&](const Capabilities& c) {
+  auto update = [&](const Capabilities &c) {
     Renderer renderer(c);
     renderer.SetTerminalSize(40, 12);
     XtermModel term(40, 12);
@@ -144,7 +144,8 @@ TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
     renderer.Render(frame.data(), 40, 12, out);
     term.Apply(out);
     for (int y = 0; y < 12; ++y)
-      for (int x = 0; x < 40; ++x) EXPECT_EQ(term.At(x, y), static_cast<char32_t>(frame[y * 40 + x].ch)) << x << "," << y;
+      for (int x = 0; x < 40; ++x)
+        EXPECT_EQ(term.At(x, y), static_cast<char32_t>(frame[y * 40 + x].ch)) << x << "," << y;
     return out;
   };
   std::string relative = update(caps);
@@ -161,7 +162,7 @@ TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {
   auto frame = Frame(80, 25, std::vector<std::string>(25, wide));
   std::string out;
   renderer.Render(frame.data(), 80, 25, out);
-  term.Apply(out);  // fails on any write beyond the terminal
+  term.Apply(out); // fails on any write beyond the terminal
   EXPECT_EQ(term.At(9, 2), U'x');
   out.clear();
   renderer.PlaceCursor({40, 20}, true, out);
@@ -183,17 +184,17 @@ TEST(Renderer, RepaintsEverythingAfterInvalidate) {
   std::string out;
   renderer.Render(frame.data(), 10, 2, out);
   XtermModel term(10, 2);
-  term.Apply("\x1b[1;1Hgarbage!!\x1b[2;1Hgarbage!!");  // the terminal was scribbled on
+  term.Apply("\x1b[1;1Hgarbage!!\x1b[2;1Hgarbage!!"); // the terminal was scribbled on
   renderer.Invalidate();
   out.clear();
-  renderer.Render(frame.data(), 10, 2, out, 1, 1);  // the row range is ignored when repainting
+  renderer.Render(frame.data(), 10, 2, out, 1, 1); // the row range is ignored when repainting
   term.Apply(out);
   EXPECT_EQ(term.At(0, 0), U'a');
   EXPECT_EQ(term.At(5, 0), U' ');
   EXPECT_EQ(term.At(2, 1), U'f');
 }
 
-Capabilities Load(const char* type, winapi::terminal::Charset charset) {
+Capabilities Load(const char *type, winapi::terminal::Charset charset) {
   Capabilities caps;
   int fd = open("/dev/null", O_RDWR);
   EXPECT_TRUE(winapi::terminal::LoadCapabilities(type, fd, caps));
@@ -202,7 +203,7 @@ Capabilities Load(const char* type, winapi::terminal::Charset charset) {
   return caps;
 }
 
-bool AnyHighByte(const std::string& bytes) {
+bool AnyHighByte(const std::string &bytes) {
   for (char c : bytes)
     if (static_cast<unsigned char>(c) >= 0x80) return true;
   return false;
@@ -214,7 +215,7 @@ std::vector<Cell> Glyphs() { return Frame(12, 2, {"\xda\xc4\xbf\xdc\xdc\x10\x1f\
 
 TEST(Renderer, SendsNoPaddingOfTheTerminalDescriptionAsText) {
   using winapi::terminal::Charset;
-  Capabilities caps = Load("vt100", Charset::kUtf8);  // clear, cup, sgr0 and bold carry $<N>
+  Capabilities caps = Load("vt100", Charset::kUtf8); // clear, cup, sgr0 and bold carry $<N>
   Renderer renderer(caps);
   renderer.SetTerminalSize(20, 4);
   auto frame = Frame(20, 4, {"Tx_Host      12", "", "rate"});
@@ -243,7 +244,7 @@ TEST(Renderer, SendsNoPaddingOfTheTerminalDescriptionAsText) {
 TEST(Renderer, DrawsByTheCharsetOfTheLocale) {
   using winapi::terminal::Charset;
   auto frame = Glyphs();
-  auto draw = [&](const Capabilities& caps) {
+  auto draw = [&](const Capabilities &caps) {
     Renderer renderer(caps);
     renderer.SetTerminalSize(12, 2);
     std::string out;
@@ -288,7 +289,7 @@ TEST(Renderer, DrawsByTheCharsetOfTheLocale) {
   EXPECT_NE(bare.find("+-+ ok"), std::string::npos);
 }
 
-}  // namespace
+} // namespace
 
 // Without colour (NO_COLOR, or a terminal that has none) no colour is sent: the
 // reverse and underline bits, white and dark grey are what tell cells apart.
@@ -301,8 +302,8 @@ TEST(Renderer, SendsAttributesButNoColourWhenColourIsOff) {
   caps.reverse = "<rev>";
   caps.underline = "<smul>";
   std::vector<Cell> frame = Frame(4, 1, {"abcd"});
-  frame[0].attr = 0x1F;                            // white on blue
-  frame[1].attr = 0x78;                            // dark grey on grey
+  frame[0].attr = 0x1F; // white on blue
+  frame[1].attr = 0x78; // dark grey on grey
   frame[2].attr = 0x07 | COMMON_LVB_REVERSE_VIDEO;
   frame[3].attr = 0x0F | COMMON_LVB_UNDERSCORE;
   for (bool colour : {true, false}) {

@@ -19,9 +19,9 @@
 namespace {
 
 // What the call writes on standard error.
-std::string StandardErrorOf(const std::function<void()>& call) {
+std::string StandardErrorOf(const std::function<void()> &call) {
   std::fflush(stderr);
-  FILE* capture = std::tmpfile();
+  FILE *capture = std::tmpfile();
   int saved = dup(2);
   dup2(fileno(capture), 2);
   call();
@@ -37,14 +37,13 @@ std::string StandardErrorOf(const std::function<void()>& call) {
 
 class RefusingDriver : public winapi::DeviceDriver {
  public:
-  DWORD IoControl(DWORD, const void*, DWORD, void*, DWORD, DWORD*) override { return ERROR_GEN_FAILURE; }
+  DWORD IoControl(DWORD, const void *, DWORD, void *, DWORD, DWORD *) override { return ERROR_GEN_FAILURE; }
 };
 
 class Trace : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.WriteFile("registry.reg",
-                       "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Services\\cvlan1]\n\"Start\"=dword:2\n");
+    machine_.WriteFile("registry.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Services\\cvlan1]\n\"Start\"=dword:2\n");
     setenv("CVLAN_DEBUG_OUTPUT", "1", 1);
   }
   void TearDown() override { unsetenv("CVLAN_DEBUG_OUTPUT"); }
@@ -103,7 +102,7 @@ TEST_F(Trace, DeviceAndModuleFailuresSayWhy) {
 }
 
 TEST_F(Trace, NothingIsWrittenWhenTheVariableIsUnsetOrZero) {
-  for (const char* value : {static_cast<const char*>(nullptr), "0"}) {
+  for (const char *value : {static_cast<const char *>(nullptr), "0"}) {
     if (value) {
       setenv("CVLAN_DEBUG_OUTPUT", value, 1);
     } else {
@@ -119,4 +118,4 @@ TEST_F(Trace, NothingIsWrittenWhenTheVariableIsUnsetOrZero) {
   }
 }
 
-}  // namespace
+} // namespace

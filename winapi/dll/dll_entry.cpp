@@ -13,7 +13,7 @@ namespace {
 
 HINSTANCE OwnInstance() {
   Dl_info info{};
-  if (::dladdr(reinterpret_cast<const void*>(&OwnInstance), &info) == 0) return nullptr;
+  if (::dladdr(reinterpret_cast<const void *>(&OwnInstance), &info) == 0) return nullptr;
   return static_cast<HINSTANCE>(info.dli_fbase);
 }
 
@@ -21,4 +21,4 @@ __attribute__((constructor)) void Attach() { DllMain(OwnInstance(), DLL_PROCESS_
 
 __attribute__((destructor)) void Detach() { DllMain(OwnInstance(), DLL_PROCESS_DETACH, nullptr); }
 
-}  // namespace
+} // namespace

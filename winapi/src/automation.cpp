@@ -29,7 +29,7 @@ struct Session::State : FrontEnd {
     return true;
   }
   void Beep() override { ++beeps; }
-  void HelpRequested(const std::string& file, UINT command) override { help.push_back(HelpRequest{file, command}); }
+  void HelpRequested(const std::string &file, UINT command) override { help.push_back(HelpRequest{file, command}); }
 };
 
 Session::Session(int columns, int rows) : state_(new State) {
@@ -44,7 +44,7 @@ Session::~Session() {
   delete state_;
 }
 
-Session& Session::Then(std::function<void()> step) {
+Session &Session::Then(std::function<void()> step) {
   state_->steps.push_back(std::move(step));
   return *this;
 }
@@ -52,22 +52,33 @@ Session& Session::Then(std::function<void()> step) {
 size_t Session::StepsLeft() const { return state_->steps.size(); }
 bool Session::RanOut() const { return state_->ranOut; }
 int Session::Beeps() const { return state_->beeps; }
-const std::vector<HelpRequest>& Session::HelpRequests() const { return state_->help; }
+const std::vector<HelpRequest> &Session::HelpRequests() const { return state_->help; }
 
 void PressKey(WORD virtualKey, unsigned modifiers) {
   char character = 0;
   switch (virtualKey) {
-    case VK_RETURN: character = '\r'; break;
-    case VK_TAB: character = '\t'; break;
-    case VK_ESCAPE: character = 0x1B; break;
-    case VK_BACK: character = '\b'; break;
-    case VK_SPACE: character = ' '; break;
-    default: break;
+    case VK_RETURN:
+      character = '\r';
+      break;
+    case VK_TAB:
+      character = '\t';
+      break;
+    case VK_ESCAPE:
+      character = 0x1B;
+      break;
+    case VK_BACK:
+      character = '\b';
+      break;
+    case VK_SPACE:
+      character = ' ';
+      break;
+    default:
+      break;
   }
   PostKeyInput(virtualKey, character, modifiers);
 }
 
-void TypeText(const std::string& text) {
+void TypeText(const std::string &text) {
   for (char c : text) {
     unsigned char u = static_cast<unsigned char>(c);
     WORD vk = std::isalnum(u) ? static_cast<WORD>(std::toupper(u)) : (c == ' ' ? VK_SPACE : 0xBF /* VK_OEM_2 */);
@@ -78,7 +89,7 @@ void TypeText(const std::string& text) {
 
 void FocusControl(HWND control) {
   PostInputAction([control] {
-    Window* w = FindWindowRecord(control);
+    Window *w = FindWindowRecord(control);
     if (w == nullptr || !ReallyVisible(*w) || !ReallyEnabled(*w)) return;
     SetDialogFocus(control);
   });
@@ -86,7 +97,7 @@ void FocusControl(HWND control) {
 
 void Click(HWND control) {
   PostInputAction([control] {
-    Window* w = FindWindowRecord(control);
+    Window *w = FindWindowRecord(control);
     if (w == nullptr || !ReallyVisible(*w) || !ReallyEnabled(*w)) return;
     if (w->className == "BUTTON" && (w->style & BS_TYPEMASK) == BS_GROUPBOX) return;
     if (w->className != "STATIC") SetDialogFocus(control);
@@ -101,7 +112,7 @@ void Click(HWND control) {
 
 void ChooseItem(HWND combo, int index) {
   PostInputAction([combo, index] {
-    Window* w = FindWindowRecord(combo);
+    Window *w = FindWindowRecord(combo);
     if (w == nullptr || !w->combo.dropped) return;
     ComboChooseItem(combo, index);
   });
@@ -110,7 +121,7 @@ void ChooseItem(HWND combo, int index) {
 HWND ActiveDialog() {
   HWND newest = nullptr;
   for (HWND h : TopLevelWindows()) {
-    Window* w = FindWindowRecord(h);
+    Window *w = FindWindowRecord(h);
     if (w && w->className == "#32770" && (w->style & WS_VISIBLE)) newest = h;
   }
   return newest;
@@ -118,7 +129,7 @@ HWND ActiveDialog() {
 
 namespace {
 
-ControlState StateOf(const Window& w) {
+ControlState StateOf(const Window &w) {
   ControlState s;
   s.id = w.id;
   s.className = w.className;
@@ -135,18 +146,18 @@ ControlState StateOf(const Window& w) {
   return s;
 }
 
-}  // namespace
+} // namespace
 
 ControlState Control(HWND dialog, int id) {
-  Window* w = FindWindowRecord(GetDlgItem(dialog, id));
+  Window *w = FindWindowRecord(GetDlgItem(dialog, id));
   return w ? StateOf(*w) : ControlState{};
 }
 
 std::vector<ControlState> Controls(HWND dialog) {
   std::vector<ControlState> result;
-  if (Window* d = FindWindowRecord(dialog)) {
+  if (Window *d = FindWindowRecord(dialog)) {
     for (HWND h : d->children) {
-      if (Window* w = FindWindowRecord(h)) result.push_back(StateOf(*w));
+      if (Window *w = FindWindowRecord(h)) result.push_back(StateOf(*w));
     }
   }
   return result;
@@ -159,4 +170,4 @@ std::vector<std::string> ScreenText() {
   return rows;
 }
 
-}  // namespace winapi::automation
+} // namespace winapi::automation

@@ -27,16 +27,16 @@ constexpr int kMinHeight = 25;
 struct ConsoleState {
   bool decided = false;
   std::unique_ptr<Console> console;
-  FILE* originalStdout = nullptr;  // while printf() writes into the buffer
+  FILE *originalStdout = nullptr; // while printf() writes into the buffer
 };
 
-ConsoleState& State() {
-  static ConsoleState* state = new ConsoleState;  // kept for atexit code
+ConsoleState &State() {
+  static ConsoleState *state = new ConsoleState; // kept for atexit code
   return *state;
 }
 
-ssize_t WriteStdoutToConsole(void*, const char* bytes, size_t size) {
-  Console* console = GetConsole();
+ssize_t WriteStdoutToConsole(void *, const char *bytes, size_t size) {
+  Console *console = GetConsole();
   if (!console) return -1;
   console->screen->WriteText(bytes, static_cast<DWORD>(size));
   return static_cast<ssize_t>(size);
@@ -45,11 +45,11 @@ ssize_t WriteStdoutToConsole(void*, const char* bytes, size_t size) {
 // Standard output that is the console goes into the buffer at the cursor, in
 // order with the console calls, as a Windows program's printf() does.
 void RouteStdoutToConsole() {
-  ConsoleState& state = State();
+  ConsoleState &state = State();
   std::fflush(stdout);
   cookie_io_functions_t functions{};
   functions.write = WriteStdoutToConsole;
-  FILE* file = fopencookie(nullptr, "w", functions);
+  FILE *file = fopencookie(nullptr, "w", functions);
   if (!file) return;
   setvbuf(file, nullptr, _IONBF, 0);
   state.originalStdout = stdout;
@@ -57,15 +57,15 @@ void RouteStdoutToConsole() {
 }
 
 void RestoreStdout() {
-  ConsoleState& state = State();
+  ConsoleState &state = State();
   if (!state.originalStdout) return;
-  FILE* file = stdout;
+  FILE *file = stdout;
   stdout = state.originalStdout;
   state.originalStdout = nullptr;
   std::fclose(file);
 }
 
-void CreateStdHandles(Console& console) {
+void CreateStdHandles(Console &console) {
   for (int fd = 0; fd < 3; ++fd) {
     bool isConsole = console.terminal ? console.terminal->IsThisTerminal(fd) : (fd == 1 && console.stdoutIsConsole);
     if (isConsole) {
@@ -85,9 +85,9 @@ void CreateStdHandles(Console& console) {
 // the foot of what shows of it), where the shell's prompt overwrites nothing.
 void AtExit() {
   PresentConsole(true);
-  Console* console = State().console.get();
+  Console *console = State().console.get();
   if (console && console->terminal && !console->terminal->HungUp()) {
-    terminal::Terminal& tty = *console->terminal;
+    terminal::Terminal &tty = *console->terminal;
     if (tty.Rows() != kMinHeight) {
       std::string out;
       console->renderer->PlaceCursor({0, static_cast<SHORT>(tty.Rows() - 1)}, true, out);
@@ -98,8 +98,8 @@ void AtExit() {
 }
 
 // Console control handlers, the last added first; the default one ends the process.
-std::vector<PHANDLER_ROUTINE>& CtrlHandlers() {
-  static auto* handlers = new std::vector<PHANDLER_ROUTINE>;  // kept for exit-time calls
+std::vector<PHANDLER_ROUTINE> &CtrlHandlers() {
+  static auto *handlers = new std::vector<PHANDLER_ROUTINE>; // kept for exit-time calls
   return *handlers;
 }
 
@@ -123,17 +123,17 @@ void OnTerminalHangUp() {
   return true;
 }();
 
-}  // namespace
+} // namespace
 
-Console* GetConsole() {
-  ConsoleState& state = State();
+Console *GetConsole() {
+  ConsoleState &state = State();
   if (!state.decided) {
     state.decided = true;
-    if (terminal::Terminal* tty = terminal::Terminal::Get()) {
+    if (terminal::Terminal *tty = terminal::Terminal::Get()) {
       auto console = std::make_unique<Console>();
       console->terminal = tty;
-      console->screen = std::make_shared<ScreenBuffer>(std::max(tty->Columns(), kMinWidth),
-                                                       std::max(tty->Rows(), kMinHeight));
+      console->screen =
+          std::make_shared<ScreenBuffer>(std::max(tty->Columns(), kMinWidth), std::max(tty->Rows(), kMinHeight));
       console->input = std::make_shared<InputBuffer>();
       console->renderer = std::make_unique<terminal::Renderer>(tty->Caps());
       console->renderer->SetTerminalSize(tty->Columns(), tty->Rows());
@@ -148,26 +148,26 @@ Console* GetConsole() {
 }
 
 void PresentConsole(bool placeCursor) {
-  Console* console = State().console.get();
+  Console *console = State().console.get();
   if (!console || !console->terminal) return;
-  terminal::Terminal& tty = *console->terminal;
+  terminal::Terminal &tty = *console->terminal;
   if (tty.TakeRepaint()) {
     console->renderer->SetTerminalSize(tty.Columns(), tty.Rows());
     console->renderer->Invalidate();
   }
   std::string out;
   int first, last;
-  ScreenBuffer& screen = *console->screen;
+  ScreenBuffer &screen = *console->screen;
   if (screen.TakeDirty(&first, &last))
     console->renderer->Render(screen.Cells(), screen.Width(), screen.Height(), out, first, last);
   else
-    console->renderer->Render(screen.Cells(), screen.Width(), screen.Height(), out, 0, -1);  // repaint if due
+    console->renderer->Render(screen.Cells(), screen.Width(), screen.Height(), out, 0, -1); // repaint if due
   if (placeCursor) console->renderer->PlaceCursor(screen.Cursor(), true, out);
   if (!out.empty()) tty.Write(out);
 }
 
 void PumpConsoleInput(int timeoutMs) {
-  Console* console = GetConsole();
+  Console *console = GetConsole();
   if (!console || !console->terminal) return;
   // A look without waiting right after another (a count, then a peek) finds
   // nothing new: the terminal is asked once.
@@ -193,7 +193,7 @@ void PumpConsoleInput(int timeoutMs) {
 
 void BeginTestConsole(int width, int height, bool stdoutIsConsole) {
   EndTestConsole();
-  ConsoleState& state = State();
+  ConsoleState &state = State();
   auto console = std::make_unique<Console>();
   console->screen = std::make_shared<ScreenBuffer>(width, height);
   console->input = std::make_shared<InputBuffer>();
@@ -205,26 +205,26 @@ void BeginTestConsole(int width, int height, bool stdoutIsConsole) {
 }
 
 void EndTestConsole() {
-  ConsoleState& state = State();
+  ConsoleState &state = State();
   if (!state.console || state.console->terminal) return;
   std::fflush(stdout);
   RestoreStdout();
   for (HANDLE handle : state.console->stdHandles)
     if (handle) RemoveHandle(handle);
   state.console.reset();
-  state.decided = true;  // a test process has no console between tests
+  state.decided = true; // a test process has no console between tests
 }
 
 void ReportNoConsole() {
   static bool reported = false;
   if (reported) return;
   reported = true;
-  const std::string& problem = terminal::Terminal::Problem();
+  const std::string &problem = terminal::Terminal::Problem();
   if (!problem.empty()) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, problem.c_str());
 }
 
-HANDLE OpenConsole(const char* name, DWORD, DWORD, DWORD) {
-  Console* console = GetConsole();
+HANDLE OpenConsole(const char *name, DWORD, DWORD, DWORD) {
+  Console *console = GetConsole();
   if (!console) {
     ReportNoConsole();
     SetLastError(ERROR_INVALID_HANDLE);
@@ -234,19 +234,25 @@ HANDLE OpenConsole(const char* name, DWORD, DWORD, DWORD) {
   return InsertHandle(console->screen);
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
   int index;
   switch (nStdHandle) {
-    case STD_INPUT_HANDLE: index = 0; break;
-    case STD_OUTPUT_HANDLE: index = 1; break;
-    case STD_ERROR_HANDLE: index = 2; break;
+    case STD_INPUT_HANDLE:
+      index = 0;
+      break;
+    case STD_OUTPUT_HANDLE:
+      index = 1;
+      break;
+    case STD_ERROR_HANDLE:
+      index = 2;
+      break;
     default:
       SetLastError(ERROR_INVALID_HANDLE);
       return INVALID_HANDLE_VALUE;
   }
-  winapi::Console* console = winapi::GetConsole();
+  winapi::Console *console = winapi::GetConsole();
   if (console) return console->stdHandles[index];
   // No console: the standard handles are the files, pipes or devices behind the
   // descriptors, on which console calls fail.
@@ -284,7 +290,7 @@ extern "C" BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
       return FALSE;
     }
     input->mode = dwMode;
-    winapi::Console* console = winapi::GetConsole();
+    winapi::Console *console = winapi::GetConsole();
     if (console && console->terminal) console->terminal->SetInterruptKey((dwMode & ENABLE_PROCESSED_INPUT) != 0);
     return TRUE;
   }
@@ -293,8 +299,8 @@ extern "C" BOOL WINAPI SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
 }
 
 extern "C" BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
-  auto& handlers = winapi::CtrlHandlers();
-  if (!HandlerRoutine) {  // Ctrl+C ignored or not: here Ctrl+C is the terminal's interrupt signal
+  auto &handlers = winapi::CtrlHandlers();
+  if (!HandlerRoutine) { // Ctrl+C ignored or not: here Ctrl+C is the terminal's interrupt signal
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
   }
@@ -312,8 +318,7 @@ extern "C" BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BO
 }
 
 extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
-  winapi::PresentConsole(true);  // the program waits: the screen shows where it stands
+  winapi::PresentConsole(true); // the program waits: the screen shows where it stands
   timespec remaining{static_cast<time_t>(dwMilliseconds / 1000), static_cast<long>(dwMilliseconds % 1000) * 1000000L};
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {}
 }

@@ -25,19 +25,19 @@ class ScreenBuffer : public KernelObject {
   WORD Attribute() const { return attr_; }
   DWORD Mode() const { return mode_; }
   void SetMode(DWORD mode) { mode_ = mode; }
-  const terminal::Cell& At(int x, int y) const { return cells_[static_cast<size_t>(y) * width_ + x]; }
-  const terminal::Cell* Cells() const { return cells_.data(); }
+  const terminal::Cell &At(int x, int y) const { return cells_[static_cast<size_t>(y) * width_ + x]; }
+  const terminal::Cell *Cells() const { return cells_.data(); }
 
   // From a cell on, along the rows, up to the end of the buffer; the count done.
   DWORD FillCharacter(COORD from, unsigned char ch, DWORD count);
   DWORD FillAttribute(COORD from, WORD attr, DWORD count);
-  DWORD WriteCharacters(COORD from, const char* text, DWORD count);
+  DWORD WriteCharacters(COORD from, const char *text, DWORD count);
   // Text at the cursor, as WriteConsoleA writes it: control characters act when
   // the output is processed, lines wrap, the buffer scrolls at its foot.
-  void WriteText(const char* text, DWORD count);
+  void WriteText(const char *text, DWORD count);
 
   // Rows changed since the last TakeDirty; false when none.
-  bool TakeDirty(int* first, int* last);
+  bool TakeDirty(int *first, int *last);
 
  private:
   void Touch(int row);
@@ -67,14 +67,14 @@ class StandardStream : public KernelObject {
 struct Console {
   std::shared_ptr<ScreenBuffer> screen;
   std::shared_ptr<InputBuffer> input;
-  terminal::Terminal* terminal = nullptr;  // null: a test console, in memory only
+  terminal::Terminal *terminal = nullptr; // null: a test console, in memory only
   std::unique_ptr<terminal::Renderer> renderer;
-  bool stdoutIsConsole = false;  // printf() writes into the screen buffer
-  HANDLE stdHandles[3] = {nullptr, nullptr, nullptr};  // input, output, error
+  bool stdoutIsConsole = false;                       // printf() writes into the screen buffer
+  HANDLE stdHandles[3] = {nullptr, nullptr, nullptr}; // input, output, error
 };
 
 // The console, made on first use; null when the process has none.
-Console* GetConsole();
+Console *GetConsole();
 // Brings the terminal up to the buffer; with the cursor too when placeCursor
 // (before the program waits, so that the cursor is seen where it stands).
 void PresentConsole(bool placeCursor);
@@ -87,4 +87,4 @@ void PumpConsoleInput(int timeoutMs);
 void BeginTestConsole(int width, int height, bool stdoutIsConsole);
 void EndTestConsole();
 
-}  // namespace winapi
+} // namespace winapi

@@ -12,13 +12,13 @@ std::shared_ptr<winapi::InputBuffer> Input(HANDLE handle) {
   return input;
 }
 
-DWORD CopyEvents(winapi::InputBuffer& input, PINPUT_RECORD buffer, DWORD length) {
+DWORD CopyEvents(winapi::InputBuffer &input, PINPUT_RECORD buffer, DWORD length) {
   DWORD n = static_cast<DWORD>(std::min<size_t>(length, input.events.size()));
   std::copy_n(input.events.begin(), n, buffer);
   return n;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" BOOL WINAPI GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpcNumberOfEvents) {
   auto input = Input(hConsoleInput);
@@ -41,7 +41,7 @@ extern "C" BOOL WINAPI PeekConsoleInputA(HANDLE hConsoleInput, PINPUT_RECORD lpB
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  winapi::PresentConsole(true);  // the program looks for input: it shows what it drew
+  winapi::PresentConsole(true); // the program looks for input: it shows what it drew
   winapi::PumpConsoleInput(0);
   *lpNumberOfEventsRead = CopyEvents(*input, lpBuffer, nLength);
   return TRUE;
@@ -55,8 +55,8 @@ extern "C" BOOL WINAPI ReadConsoleInputA(HANDLE hConsoleInput, PINPUT_RECORD lpB
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  winapi::Console* console = winapi::GetConsole();
-  winapi::PresentConsole(true);  // the program reads input: it shows what it drew
+  winapi::Console *console = winapi::GetConsole();
+  winapi::PresentConsole(true); // the program reads input: it shows what it drew
   winapi::PumpConsoleInput(0);
   if (input->events.empty() && nLength > 0 && console && console->terminal) {
     while (input->events.empty()) {

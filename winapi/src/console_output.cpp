@@ -18,7 +18,7 @@ void ScreenBuffer::Touch(int row) {
   dirtyLast_ = std::max(dirtyLast_, row);
 }
 
-bool ScreenBuffer::TakeDirty(int* first, int* last) {
+bool ScreenBuffer::TakeDirty(int *first, int *last) {
   if (dirtyLast_ < dirtyFirst_) return false;
   *first = dirtyFirst_;
   *last = dirtyLast_;
@@ -49,7 +49,7 @@ DWORD ScreenBuffer::FillAttribute(COORD from, WORD attr, DWORD count) {
   return static_cast<DWORD>(n);
 }
 
-DWORD ScreenBuffer::WriteCharacters(COORD from, const char* text, DWORD count) {
+DWORD ScreenBuffer::WriteCharacters(COORD from, const char *text, DWORD count) {
   size_t start = static_cast<size_t>(from.Y) * width_ + from.X;
   size_t n = std::min<size_t>(count, cells_.size() - start);
   for (size_t i = 0; i < n; ++i) cells_[start + i].ch = static_cast<unsigned char>(text[i]);
@@ -73,19 +73,24 @@ void ScreenBuffer::NewLine() {
   Touch(height_ - 1);
 }
 
-void ScreenBuffer::WriteText(const char* text, DWORD count) {
+void ScreenBuffer::WriteText(const char *text, DWORD count) {
   bool processed = (mode_ & ENABLE_PROCESSED_OUTPUT) != 0;
   bool wrap = (mode_ & ENABLE_WRAP_AT_EOL_OUTPUT) != 0;
   for (DWORD i = 0; i < count; ++i) {
     unsigned char ch = static_cast<unsigned char>(text[i]);
     if (processed) {
       switch (ch) {
-        case '\n': NewLine(); continue;
-        case '\r': cursor_.X = 0; continue;
+        case '\n':
+          NewLine();
+          continue;
+        case '\r':
+          cursor_.X = 0;
+          continue;
         case '\b':
           if (cursor_.X > 0) --cursor_.X;
           continue;
-        case '\a': continue;
+        case '\a':
+          continue;
         case '\t': {
           int stop = std::min((cursor_.X / 8 + 1) * 8, width_);
           while (cursor_.X < stop) {
@@ -94,11 +99,15 @@ void ScreenBuffer::WriteText(const char* text, DWORD count) {
           }
           Touch(cursor_.Y);
           if (cursor_.X >= width_) {
-            if (wrap) NewLine(); else cursor_.X = static_cast<SHORT>(width_ - 1);
+            if (wrap)
+              NewLine();
+            else
+              cursor_.X = static_cast<SHORT>(width_ - 1);
           }
           continue;
         }
-        default: break;
+        default:
+          break;
       }
     }
     cells_[static_cast<size_t>(cursor_.Y) * width_ + cursor_.X] = terminal::Cell{ch, attr_};
@@ -124,7 +133,7 @@ BOOL Counted(LPDWORD out, DWORD count) {
 }
 
 // A start outside the buffer writes nothing; a negative one is refused.
-bool StartOk(const ScreenBuffer& screen, COORD from, LPDWORD written, bool* nothing) {
+bool StartOk(const ScreenBuffer &screen, COORD from, LPDWORD written, bool *nothing) {
   *nothing = false;
   if (from.X < 0 || from.Y < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -137,9 +146,9 @@ bool StartOk(const ScreenBuffer& screen, COORD from, LPDWORD written, bool* noth
   return true;
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace winapi
+} // namespace winapi
 
 using winapi::Screen;
 
@@ -152,12 +161,12 @@ extern "C" BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE hConsoleOutput,
     return FALSE;
   }
   int shownWidth = screen->Width(), shownHeight = screen->Height();
-  winapi::Console* console = winapi::GetConsole();
+  winapi::Console *console = winapi::GetConsole();
   if (console && console->terminal) {
     shownWidth = std::min(shownWidth, console->terminal->Columns());
     shownHeight = std::min(shownHeight, console->terminal->Rows());
   }
-  CONSOLE_SCREEN_BUFFER_INFO& info = *lpConsoleScreenBufferInfo;
+  CONSOLE_SCREEN_BUFFER_INFO &info = *lpConsoleScreenBufferInfo;
   info.dwSize = {static_cast<SHORT>(screen->Width()), static_cast<SHORT>(screen->Height())};
   info.dwCursorPosition = screen->Cursor();
   info.wAttributes = screen->Attribute();
@@ -211,7 +220,7 @@ extern "C" BOOL WINAPI SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwC
   return TRUE;
 }
 
-extern "C" BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID* lpBuffer, DWORD nNumberOfCharsToWrite,
+extern "C" BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID *lpBuffer, DWORD nNumberOfCharsToWrite,
                                      LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved) {
   (void)lpReserved;
   auto screen = Screen(hConsoleOutput);
@@ -220,6 +229,6 @@ extern "C" BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID* lpBuffer
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  screen->WriteText(static_cast<const char*>(lpBuffer), nNumberOfCharsToWrite);
+  screen->WriteText(static_cast<const char *>(lpBuffer), nNumberOfCharsToWrite);
   return winapi::Counted(lpNumberOfCharsWritten, nNumberOfCharsToWrite);
 }

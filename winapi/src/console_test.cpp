@@ -6,20 +6,20 @@
 namespace winapi::test {
 namespace {
 
-Console& Require() {
-  Console* console = GetConsole();
-  if (!console || console->terminal) abort();  // a test without UseTestConsole()
+Console &Require() {
+  Console *console = GetConsole();
+  if (!console || console->terminal) abort(); // a test without UseTestConsole()
   return *console;
 }
 
-}  // namespace
+} // namespace
 
 void UseTestConsole(int width, int height, bool stdoutIsConsole) { BeginTestConsole(width, height, stdoutIsConsole); }
 
 void UseNoConsole() { EndTestConsole(); }
 
 std::string ConsoleRow(int y) {
-  ScreenBuffer& screen = *Require().screen;
+  ScreenBuffer &screen = *Require().screen;
   std::string row;
   for (int x = 0; x < screen.Width(); ++x) row += static_cast<char>(screen.At(x, y).ch);
   return row;
@@ -33,12 +33,12 @@ WORD ConsoleAttribute(int x, int y) { return Require().screen->At(x, y).attr; }
 
 COORD ConsoleCursor() { return Require().screen->Cursor(); }
 
-void TypeOnConsole(const std::string& terminalBytes) {
+void TypeOnConsole(const std::string &terminalBytes) {
   terminal::KeyDecoder decoder;
   std::vector<KEY_EVENT_RECORD> keys;
   decoder.Feed(terminalBytes.data(), terminalBytes.size(), keys);
   decoder.Flush(keys);
-  for (const KEY_EVENT_RECORD& key : keys) {
+  for (const KEY_EVENT_RECORD &key : keys) {
     INPUT_RECORD record{};
     record.EventType = KEY_EVENT;
     record.Event.KeyEvent = key;
@@ -48,8 +48,8 @@ void TypeOnConsole(const std::string& terminalBytes) {
   }
 }
 
-void QueueConsoleEvent(const INPUT_RECORD& record) { Require().input->events.push_back(record); }
+void QueueConsoleEvent(const INPUT_RECORD &record) { Require().input->events.push_back(record); }
 
 size_t QueuedConsoleEvents() { return Require().input->events.size(); }
 
-}  // namespace winapi::test
+} // namespace winapi::test

@@ -11,7 +11,7 @@ bool IsCheckBox(DWORD style) {
   return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
 }
 
-void Click(Window& button) {
+void Click(Window &button) {
   if (!ReallyEnabled(button)) return;
   DWORD type = button.style & BS_TYPEMASK;
   if (type == BS_AUTOCHECKBOX) button.check = button.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
@@ -19,33 +19,41 @@ void Click(Window& button) {
   NotifyParent(button, BN_CLICKED);
 }
 
-int SelectionStart(const EditField& e) { return std::min(e.caret, e.anchor); }
-int SelectionEnd(const EditField& e) { return std::max(e.caret, e.anchor); }
+int SelectionStart(const EditField &e) { return std::min(e.caret, e.anchor); }
+int SelectionEnd(const EditField &e) { return std::max(e.caret, e.anchor); }
 
-void DeleteSelection(Window& w) {
+void DeleteSelection(Window &w) {
   int start = SelectionStart(w.edit), end = SelectionEnd(w.edit);
   w.text.erase(static_cast<size_t>(start), static_cast<size_t>(end - start));
   w.edit.caret = w.edit.anchor = start;
 }
 
-}  // namespace
+} // namespace
 
-int VisibleFieldWidth(const Window& window) {
+int VisibleFieldWidth(const Window &window) {
   int width = window.rect.right - window.rect.left;
-  if (window.className == "COMBOBOX") width -= 1;  // the drop-down button
+  if (window.className == "COMBOBOX") width -= 1; // the drop-down button
   return std::max(width, 1);
 }
 
-bool EditFieldKey(Window& w, WPARAM key, bool shift) {
-  EditField& e = w.edit;
+bool EditFieldKey(Window &w, WPARAM key, bool shift) {
+  EditField &e = w.edit;
   int length = static_cast<int>(w.text.size());
   e.caret = std::clamp(e.caret, 0, length);
   e.anchor = std::clamp(e.anchor, 0, length);
   switch (key) {
-    case VK_LEFT: e.caret = std::max(e.caret - 1, 0); break;
-    case VK_RIGHT: e.caret = std::min(e.caret + 1, length); break;
-    case VK_HOME: e.caret = 0; break;
-    case VK_END: e.caret = length; break;
+    case VK_LEFT:
+      e.caret = std::max(e.caret - 1, 0);
+      break;
+    case VK_RIGHT:
+      e.caret = std::min(e.caret + 1, length);
+      break;
+    case VK_HOME:
+      e.caret = 0;
+      break;
+    case VK_END:
+      e.caret = length;
+      break;
     case VK_DELETE:
       if (w.style & ES_READONLY) return false;
       if (e.caret == e.anchor) {
@@ -55,14 +63,15 @@ bool EditFieldKey(Window& w, WPARAM key, bool shift) {
         DeleteSelection(w);
       }
       return true;
-    default: return false;
+    default:
+      return false;
   }
   if (!shift) e.anchor = e.caret;
   return false;
 }
 
-bool EditFieldChar(Window& w, char c) {
-  EditField& e = w.edit;
+bool EditFieldChar(Window &w, char c) {
+  EditField &e = w.edit;
   if ((w.className == "EDIT" && (w.style & ES_READONLY))) return false;
   int length = static_cast<int>(w.text.size());
   e.caret = std::clamp(e.caret, 0, length);
@@ -98,7 +107,7 @@ LRESULT CALLBACK StaticProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK ButtonProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Window* w = FindWindowRecord(hWnd);
+  Window *w = FindWindowRecord(hWnd);
   if (w == nullptr) return 0;
   DWORD type = w->style & BS_TYPEMASK;
   switch (msg) {
@@ -132,7 +141,7 @@ LRESULT CALLBACK ButtonProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK EditProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Window* w = FindWindowRecord(hWnd);
+  Window *w = FindWindowRecord(hWnd);
   if (w == nullptr) return 0;
   switch (msg) {
     case WM_GETDLGCODE:
@@ -171,4 +180,4 @@ LRESULT CALLBACK EditProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-}  // namespace winapi
+} // namespace winapi

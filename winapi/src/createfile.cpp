@@ -20,6 +20,5 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     return winapi::OpenDevice(lpFileName + 4, dwDesiredAccess, dwShareMode, dwCreationDisposition);
   if (strcasecmp(lpFileName, "CONOUT$") == 0 || strcasecmp(lpFileName, "CONIN$") == 0)
     return winapi::OpenConsole(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition);
-  return winapi::OpenDiskFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
-                              dwFlagsAndAttributes);
+  return winapi::OpenDiskFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
 }

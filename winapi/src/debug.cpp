@@ -13,17 +13,17 @@
 namespace {
 
 std::mutex listenerMutex;
-winapi::DebugOutputListener& Listener() {
-  static auto* listener = new winapi::DebugOutputListener;
+winapi::DebugOutputListener &Listener() {
+  static auto *listener = new winapi::DebugOutputListener;
   return *listener;
 }
 
 bool DebugOutputWanted() {
-  const char* value = std::getenv("CVLAN_DEBUG_OUTPUT");
+  const char *value = std::getenv("CVLAN_DEBUG_OUTPUT");
   return value && *value && std::strcmp(value, "0") != 0;
 }
 
-}  // namespace
+} // namespace
 
 namespace winapi {
 
@@ -73,7 +73,7 @@ std::string ErrorName(DWORD error) {
   }
 }
 
-std::string TraceString(const char* text) { return text ? "\"" + std::string(text) + "\"" : "NULL"; }
+std::string TraceString(const char *text) { return text ? "\"" + std::string(text) + "\"" : "NULL"; }
 
 void TraceFailure(std::string_view call, DWORD error, std::string_view cause) {
   if (!DebugOutputWanted()) return;
@@ -87,7 +87,7 @@ void TraceFailure(std::string_view call, DWORD error, std::string_view cause) {
   std::fflush(stderr);
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
   if (!lpOutputString) return;

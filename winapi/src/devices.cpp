@@ -41,26 +41,26 @@ class DeviceObject : public KernelObject {
 
 struct TestDrivers {
   std::mutex mutex;
-  std::map<std::string, std::shared_ptr<DeviceDriver>> byDevice;  // upper-cased kernel device name
+  std::map<std::string, std::shared_ptr<DeviceDriver>> byDevice; // upper-cased kernel device name
   std::vector<DeviceDriverSource> sources;
 };
 
-TestDrivers& InstalledTestDrivers() {
-  static TestDrivers* drivers = new TestDrivers;  // never destroyed: handles may outlive statics
+TestDrivers &InstalledTestDrivers() {
+  static TestDrivers *drivers = new TestDrivers; // never destroyed: handles may outlive statics
   return *drivers;
 }
 
-std::shared_ptr<DeviceDriver> FindTestDriver(const std::string& kernelDevice) {
-  TestDrivers& drivers = InstalledTestDrivers();
+std::shared_ptr<DeviceDriver> FindTestDriver(const std::string &kernelDevice) {
+  TestDrivers &drivers = InstalledTestDrivers();
   std::lock_guard lock(drivers.mutex);
   auto it = drivers.byDevice.find(AsciiUpper(kernelDevice));
   return it == drivers.byDevice.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<DeviceDriver> FindMachineDriver(const std::string& root, const std::string& kernelDevice) {
+std::shared_ptr<DeviceDriver> FindMachineDriver(const std::string &root, const std::string &kernelDevice) {
   std::vector<DeviceDriverSource> sources;
   {
-    TestDrivers& drivers = InstalledTestDrivers();
+    TestDrivers &drivers = InstalledTestDrivers();
     std::lock_guard lock(drivers.mutex);
     sources = drivers.sources;
   }
@@ -69,24 +69,24 @@ std::shared_ptr<DeviceDriver> FindMachineDriver(const std::string& root, const s
   return nullptr;
 }
 
-}  // namespace
+} // namespace
 
-void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver) {
-  TestDrivers& drivers = InstalledTestDrivers();
+void InstallTestDriver(const std::string &kernelDevice, std::shared_ptr<DeviceDriver> driver) {
+  TestDrivers &drivers = InstalledTestDrivers();
   std::lock_guard lock(drivers.mutex);
   drivers.byDevice[AsciiUpper(kernelDevice)] = std::move(driver);
 }
 
 void RegisterDeviceDriverSource(DeviceDriverSource source) {
-  TestDrivers& drivers = InstalledTestDrivers();
+  TestDrivers &drivers = InstalledTestDrivers();
   std::lock_guard lock(drivers.mutex);
   if (std::find(drivers.sources.begin(), drivers.sources.end(), source) == drivers.sources.end())
     drivers.sources.push_back(source);
 }
 
-void RemoveTestDriver(const std::string& kernelDevice) {
-  std::shared_ptr<DeviceDriver> doomed;  // destroyed outside the lock
-  TestDrivers& drivers = InstalledTestDrivers();
+void RemoveTestDriver(const std::string &kernelDevice) {
+  std::shared_ptr<DeviceDriver> doomed; // destroyed outside the lock
+  TestDrivers &drivers = InstalledTestDrivers();
   std::lock_guard lock(drivers.mutex);
   auto it = drivers.byDevice.find(AsciiUpper(kernelDevice));
   if (it == drivers.byDevice.end()) return;
@@ -94,7 +94,7 @@ void RemoveTestDriver(const std::string& kernelDevice) {
   drivers.byDevice.erase(it);
 }
 
-HANDLE OpenDevice(const char* dosName, DWORD, DWORD, DWORD) {
+HANDLE OpenDevice(const char *dosName, DWORD, DWORD, DWORD) {
   std::string root = SystemRoot();
   std::optional<std::string> target = CurrentDosDeviceTarget(root, dosName);
   std::shared_ptr<DeviceDriver> driver;
@@ -108,8 +108,8 @@ HANDLE OpenDevice(const char* dosName, DWORD, DWORD, DWORD) {
                           : !AsciiStartsWithNoCase(*target, "\\Device\\")
                               ? "\"" + std::string(dosName) + "\" names " + *target + ", which is no kernel device"
                               : "no driver serves " + *target + " (no such device on this machine)";
-      TraceFailure("CreateFileA(" + TraceString((std::string("\\\\.\\") + dosName).c_str()) + ")",
-                   ERROR_FILE_NOT_FOUND, cause);
+      TraceFailure("CreateFileA(" + TraceString((std::string("\\\\.\\") + dosName).c_str()) + ")", ERROR_FILE_NOT_FOUND,
+                   cause);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -117,13 +117,13 @@ HANDLE OpenDevice(const char* dosName, DWORD, DWORD, DWORD) {
   return InsertHandle(std::make_shared<DeviceObject>(std::move(driver)));
 }
 
-}  // namespace winapi
+} // namespace winapi
 
-extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer,
-                                       DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
-                                       LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped) {
+extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                                       LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                                       LPOVERLAPPED lpOverlapped) {
   std::shared_ptr<winapi::KernelObject> object = winapi::LookupHandle(hDevice);
-  auto* device = dynamic_cast<winapi::DeviceObject*>(object.get());
+  auto *device = dynamic_cast<winapi::DeviceObject *>(object.get());
   DWORD error = ERROR_SUCCESS;
   if (!object) {
     error = ERROR_INVALID_HANDLE;
@@ -135,19 +135,19 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
   DWORD returned = 0;
   bool byDriver = error == ERROR_SUCCESS;
   if (byDriver)
-    error = device->driver->IoControl(dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer, nOutBufferSize,
-                                      &returned);
+    error =
+        device->driver->IoControl(dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer, nOutBufferSize, &returned);
   if (error != ERROR_SUCCESS) {
     if (winapi::TracingFailures()) {
       char call[96];
       std::snprintf(call, sizeof call, "DeviceIoControl(%p, 0x%08lx, %lu bytes in, %lu bytes out)", hDevice,
                     static_cast<unsigned long>(dwIoControlCode), static_cast<unsigned long>(nInBufferSize),
                     static_cast<unsigned long>(nOutBufferSize));
-      const char* cause = byDriver                      ? "the driver refused the request"
-                          : !object                     ? "not an open handle"
-                          : !device                     ? "the handle is no device"
-                          : lpOverlapped                ? "overlapped requests are not supported"
-                                                        : "a NULL buffer with a nonzero size";
+      const char *cause = byDriver       ? "the driver refused the request"
+                          : !object      ? "not an open handle"
+                          : !device      ? "the handle is no device"
+                          : lpOverlapped ? "overlapped requests are not supported"
+                                         : "a NULL buffer with a nonzero size";
       winapi::TraceFailure(call, error, cause);
     }
     SetLastError(error);

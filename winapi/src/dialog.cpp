@@ -18,16 +18,16 @@ RECT DialogUnitsToCells(int x, int y, int cx, int cy) {
   return r;
 }
 
-RECT ControlUnitsToCells(const std::string& className, DWORD style, int x, int y, int cx, int cy) {
+RECT ControlUnitsToCells(const std::string &className, DWORD style, int x, int y, int cx, int cy) {
   // Windows centres a control's one line of text (8 units) in its height, except
   // in static text and group boxes, which write it at their top. The row is taken
   // from that line, so that controls on one line of the dialog share a row: a
   // check box 10 units high at y 34 has its text at 35, beside a label at 35.
   int textTop = y;
-  bool centred = className == "COMBOBOX" || className == "EDIT" ||
-                 (className == "BUTTON" && (style & BS_TYPEMASK) != BS_GROUPBOX);
+  bool centred =
+      className == "COMBOBOX" || className == "EDIT" || (className == "BUTTON" && (style & BS_TYPEMASK) != BS_GROUPBOX);
   if (centred) {
-    int height = className == "COMBOBOX" ? kClosedComboHeight : cy;  // a combo's cy includes its list
+    int height = className == "COMBOBOX" ? kClosedComboHeight : cy; // a combo's cy includes its list
     textTop += std::max(0, (height - 8) / 2);
   }
   return DialogUnitsToCells(x, textTop, cx, cy);
@@ -37,43 +37,43 @@ namespace {
 
 constexpr int kMinimumListRows = 6;
 
-bool IsPushButton(const Window& w) {
+bool IsPushButton(const Window &w) {
   DWORD type = w.style & BS_TYPEMASK;
   return w.className == "BUTTON" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
 
-bool CanTakeFocus(const Window& w) {
+bool CanTakeFocus(const Window &w) {
   // The control's own state: the dialog itself may not be shown yet.
   return (w.style & WS_TABSTOP) && (w.style & WS_VISIBLE) && !(w.style & WS_DISABLED);
 }
 
 // The next (or previous) control in tab order after the given one, wrapping.
-HWND NextTabStop(Window& dialog, HWND from, bool backwards) {
-  const std::vector<HWND>& items = dialog.children;
+HWND NextTabStop(Window &dialog, HWND from, bool backwards) {
+  const std::vector<HWND> &items = dialog.children;
   int count = static_cast<int>(items.size());
   if (count == 0) return nullptr;
   int start = static_cast<int>(std::find(items.begin(), items.end(), from) - items.begin());
   if (start >= count) start = backwards ? 0 : count - 1;
   for (int n = 1; n <= count; ++n) {
     int i = backwards ? (start - n + count * 2) % count : (start + n) % count;
-    Window* w = FindWindowRecord(items[static_cast<size_t>(i)]);
+    Window *w = FindWindowRecord(items[static_cast<size_t>(i)]);
     if (w && CanTakeFocus(*w)) return w->handle;
   }
   return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 // A push button that has the focus is the default button while it keeps it.
 void UpdateDefaultButton(HWND dialogHandle, HWND focus) {
-  Window* dialogRecord = FindWindowRecord(dialogHandle);
+  Window *dialogRecord = FindWindowRecord(dialogHandle);
   if (dialogRecord == nullptr || dialogRecord->className != "#32770") return;
-  Window& dialog = *dialogRecord;
-  Window* focused = FindWindowRecord(focus);
+  Window &dialog = *dialogRecord;
+  Window *focused = FindWindowRecord(focus);
   int wanted = (focused && IsPushButton(*focused)) ? focused->id : dialog.templateDefaultId;
   dialog.defaultId = wanted;
   for (HWND h : dialog.children) {
-    Window* w = FindWindowRecord(h);
+    Window *w = FindWindowRecord(h);
     if (w == nullptr || !IsPushButton(*w)) continue;
     DWORD type = w->id == wanted ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     w->style = (w->style & ~BS_TYPEMASK) | type;
@@ -82,7 +82,7 @@ void UpdateDefaultButton(HWND dialogHandle, HWND focus) {
 
 namespace {
 
-void MoveFocus(Window& dialog, bool backwards) {
+void MoveFocus(Window &dialog, bool backwards) {
   HWND next = NextTabStop(dialog, GetFocus(), backwards);
   if (next == nullptr) return;
   SetDialogFocus(next);
@@ -90,23 +90,24 @@ void MoveFocus(Window& dialog, bool backwards) {
 
 void SendCommand(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);
-  Window* w = FindWindowRecord(control);
-  if (w != nullptr && !ReallyEnabled(*w)) return;  // a disabled button cannot be pressed
+  Window *w = FindWindowRecord(control);
+  if (w != nullptr && !ReallyEnabled(*w)) return; // a disabled button cannot be pressed
   SendMessageA(dialog, WM_COMMAND, MAKELONG(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
 // The window procedure of every dialog: the dialog procedure first, then the
 // dialog manager's own handling of what it left alone.
 LRESULT CALLBACK DialogWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Window* dialog = FindWindowRecord(hWnd);
+  Window *dialog = FindWindowRecord(hWnd);
   if (dialog == nullptr) return 0;
   INT_PTR handled = dialog->dialogProc ? dialog->dialogProc(hWnd, msg, wParam, lParam) : 0;
   if (msg == WM_INITDIALOG) return handled;
   if (handled != 0 || !IsWindow(hWnd)) return 0;
   dialog = FindWindowRecord(hWnd);
   switch (msg) {
-    case WM_CLOSE:  // closing a dialog means pressing its Cancel button
-      PostMessageA(hWnd, WM_COMMAND, MAKELONG(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hWnd, IDCANCEL)));
+    case WM_CLOSE: // closing a dialog means pressing its Cancel button
+      PostMessageA(hWnd, WM_COMMAND, MAKELONG(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(hWnd, IDCANCEL)));
       return 0;
     case DM_GETDEFID:
       return dialog->defaultId ? MAKELONG(dialog->defaultId, DC_HASDEFID) : 0;
@@ -125,15 +126,15 @@ LRESULT CALLBACK DialogWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPa
 bool IsInside(HWND dialog, HWND window) {
   for (HWND h = window; h != nullptr;) {
     if (h == dialog) return true;
-    Window* w = FindWindowRecord(h);
+    Window *w = FindWindowRecord(h);
     if (w == nullptr) return false;
     h = w->parent;
   }
   return false;
 }
 
-}  // namespace
-}  // namespace winapi
+} // namespace
+} // namespace winapi
 
 using winapi::FindWindowRecord;
 using winapi::Window;
@@ -142,16 +143,17 @@ extern "C" {
 
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
-  const winapi::ResourceScript* script = winapi::ModuleResources(reinterpret_cast<HMODULE>(hInstance));
+  const winapi::ResourceScript *script = winapi::ModuleResources(reinterpret_cast<HMODULE>(hInstance));
   if (script == nullptr) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
-  if (!IS_INTRESOURCE(lpTemplateName) || !script->dialogs.count(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(lpTemplateName)))) {
+  if (!IS_INTRESOURCE(lpTemplateName) ||
+      !script->dialogs.count(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(lpTemplateName)))) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  if (!winapi::CurrentFrontEnd().Available()) {  // no terminal and no automation: nowhere to show it
+  if (!winapi::CurrentFrontEnd().Available()) { // no terminal and no automation: nowhere to show it
     SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }
@@ -159,11 +161,12 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
-  const winapi::DialogTemplate& tpl = script->dialogs.at(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(lpTemplateName)));
+  const winapi::DialogTemplate &tpl =
+      script->dialogs.at(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(lpTemplateName)));
 
   Window dialog;
   dialog.className = "#32770";
-  dialog.style = tpl.style & ~WS_VISIBLE;  // shown after WM_INITDIALOG
+  dialog.style = tpl.style & ~WS_VISIBLE; // shown after WM_INITDIALOG
   dialog.exStyle = tpl.exStyle;
   dialog.parent = hWndParent;
   dialog.text = tpl.caption;
@@ -171,11 +174,11 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   dialog.proc = winapi::DialogWindowProc;
   dialog.dialogProc = lpDialogFunc;
   RECT cells = winapi::DialogUnitsToCells(tpl.x, tpl.y, tpl.cx, tpl.cy);
-  if (tpl.style & WS_CAPTION) cells.bottom += 2;  // caption row and frame row
+  if (tpl.style & WS_CAPTION) cells.bottom += 2; // caption row and frame row
   dialog.rect = cells;
   HWND hDlg = winapi::CreateWindowRecord(std::move(dialog));
 
-  for (const winapi::DialogItemTemplate& item : tpl.items) {
+  for (const winapi::DialogItemTemplate &item : tpl.items) {
     Window control;
     control.className = item.className;
     control.style = item.style;
@@ -184,7 +187,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     control.parent = hDlg;
     control.text = item.text;
     control.proc = winapi::ClassProc(item.className);
-    if (control.proc == nullptr) {  // a class this window manager does not know
+    if (control.proc == nullptr) { // a class this window manager does not know
       DestroyWindow(hDlg);
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
@@ -192,7 +195,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     control.rect = winapi::ControlUnitsToCells(item.className, item.style, item.x, item.y, item.cx, item.cy);
     if (item.className == "COMBOBOX") {
       control.listRows = std::max<int>(winapi::kMinimumListRows, (item.cy - 12) / 8);
-      control.rect.bottom = control.rect.top + 1;  // the closed box; the list drops over the others
+      control.rect.bottom = control.rect.top + 1; // the closed box; the list drops over the others
       control.text.clear();
     }
     if (item.className == "BUTTON" && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
@@ -203,10 +206,10 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   }
 
   if (tpl.style & DS_SETFONT) SendMessageA(hDlg, WM_SETFONT, 0, FALSE);
-  Window* record = FindWindowRecord(hDlg);
+  Window *record = FindWindowRecord(hDlg);
   HWND first = winapi::NextTabStop(*record, nullptr, false);
   LRESULT setFocus = SendMessageA(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), dwInitParam);
-  if (!IsWindow(hDlg)) return nullptr;  // the dialog procedure destroyed it
+  if (!IsWindow(hDlg)) return nullptr; // the dialog procedure destroyed it
   record = FindWindowRecord(hDlg);
   if (setFocus) {
     HWND target = winapi::NextTabStop(*record, nullptr, false);
@@ -219,7 +222,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-  Window* dialog = FindWindowRecord(hDlg);
+  Window *dialog = FindWindowRecord(hDlg);
   if (dialog == nullptr || lpMsg == nullptr || !winapi::IsInside(hDlg, lpMsg->hwnd)) return FALSE;
   if (lpMsg->message == WM_KEYDOWN) {
     LRESULT code = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam, reinterpret_cast<LPARAM>(lpMsg));
@@ -255,13 +258,13 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
-  Window* dialog = FindWindowRecord(hDlg);
+  Window *dialog = FindWindowRecord(hDlg);
   if (dialog == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
   for (HWND h : dialog->children) {
-    Window* w = FindWindowRecord(h);
+    Window *w = FindWindowRecord(h);
     if (w && w->id == nIDDlgItem) return h;
   }
   SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -302,4 +305,4 @@ LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM w
   return SendMessageA(item, Msg, wParam, lParam);
 }
 
-}  // extern "C"
+} // extern "C"

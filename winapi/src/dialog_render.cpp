@@ -12,25 +12,41 @@ namespace {
 constexpr WORD kReverse = COMMON_LVB_REVERSE_VIDEO;
 constexpr WORD kUnderline = COMMON_LVB_UNDERSCORE;
 
-constexpr Palette kColourPalette{
-    colour::kDesktop, colour::kDialog,        colour::kDisabled,    colour::kCaption,
-    colour::kField,   colour::kDisabled,      colour::kFieldFocus | kUnderline,
-    colour::kSelectedText, colour::kFocus,   colour::kDefault,     colour::kList,
-    colour::kListHighlight, colour::kStatus};
+constexpr Palette kColourPalette{colour::kDesktop,
+                                 colour::kDialog,
+                                 colour::kDisabled,
+                                 colour::kCaption,
+                                 colour::kField,
+                                 colour::kDisabled,
+                                 colour::kFieldFocus | kUnderline,
+                                 colour::kSelectedText,
+                                 colour::kFocus,
+                                 colour::kDefault,
+                                 colour::kList,
+                                 colour::kListHighlight,
+                                 colour::kStatus};
 
 // Grey is plain text, white bold and dark grey dim.
-constexpr Palette kMonochromePalette{
-    0x07, 0x07, 0x08, 0x07 | kReverse,
-    0x07 | kUnderline, 0x08 | kUnderline, 0x0F | kUnderline,
-    0x07 | kReverse, 0x07 | kReverse, 0x0F, 0x07,
-    0x07 | kReverse, 0x0F | kReverse};
+constexpr Palette kMonochromePalette{0x07,
+                                     0x07,
+                                     0x08,
+                                     0x07 | kReverse,
+                                     0x07 | kUnderline,
+                                     0x08 | kUnderline,
+                                     0x0F | kUnderline,
+                                     0x07 | kReverse,
+                                     0x07 | kReverse,
+                                     0x0F,
+                                     0x07,
+                                     0x07 | kReverse,
+                                     0x0F | kReverse};
 
-const Palette* g_palette = &kColourPalette;
-const Palette& P() { return *g_palette; }
+const Palette *g_palette = &kColourPalette;
+const Palette &P() { return *g_palette; }
 
-constexpr const char* kKeyHelp = " Tab next  Shift+Tab back  Alt+\u2193 list  Space check  Enter OK  Esc Cancel ";
+constexpr const char *kKeyHelp = " Tab next  Shift+Tab back  Alt+\u2193 list  Space check  Enter OK  Esc Cancel ";
 
-std::u32string Decode(const std::string& s) {
+std::u32string Decode(const std::string &s) {
   std::u32string out;
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
@@ -53,7 +69,7 @@ std::u32string Decode(const std::string& s) {
 
 class Canvas {
  public:
-  explicit Canvas(ScreenImage& image) : image_(image) {}
+  explicit Canvas(ScreenImage &image) : image_(image) {}
 
   // Drawing is clipped to this rectangle of the screen.
   void Clip(RECT clip) { clip_ = clip; }
@@ -65,7 +81,7 @@ class Canvas {
   }
 
   // Writes text; returns the column after it.
-  int Text(int x, int y, const std::string& text, WORD attr) {
+  int Text(int x, int y, const std::string &text, WORD attr) {
     for (char32_t c : Decode(text)) Put(x++, y, c, attr);
     return x;
   }
@@ -75,25 +91,25 @@ class Canvas {
   }
 
  private:
-  ScreenImage& image_;
+  ScreenImage &image_;
   RECT clip_{};
 };
 
-int Width(const RECT& r) { return r.right - r.left; }
+int Width(const RECT &r) { return r.right - r.left; }
 
-bool IsGroupBox(const Window& w) { return w.className == "BUTTON" && (w.style & BS_TYPEMASK) == BS_GROUPBOX; }
+bool IsGroupBox(const Window &w) { return w.className == "BUTTON" && (w.style & BS_TYPEMASK) == BS_GROUPBOX; }
 
 // The column where a label's text must stop. Windows clips static text to the
 // control. A cell is as wide as the font's average character, so a label that
 // fits its rectangle on Windows may need a few cells more here: it may use the
 // blank cells after its rectangle, up to one blank before whatever is drawn
 // next on its row (a control, or the frame of the group box around it).
-int LabelEnd(const Window& label, const RECT& r, const RECT& client) {
+int LabelEnd(const Window &label, const RECT &r, const RECT &client) {
   int limit = client.right;
-  const Window* parent = FindWindowRecord(label.parent);
+  const Window *parent = FindWindowRecord(label.parent);
   if (parent == nullptr) return r.right;
   for (HWND h : parent->children) {
-    const Window* other = FindWindowRecord(h);
+    const Window *other = FindWindowRecord(h);
     if (other == nullptr || other == &label || !(other->style & WS_VISIBLE)) continue;
     RECT o = ScreenRect(*other);
     if (r.top < o.top || r.top >= o.bottom) continue;
@@ -106,7 +122,7 @@ int LabelEnd(const Window& label, const RECT& r, const RECT& client) {
   return std::max<int>(r.right, limit);
 }
 
-void DrawStatic(Canvas& canvas, const Window& w, const RECT& r, const RECT& client, bool enabled) {
+void DrawStatic(Canvas &canvas, const Window &w, const RECT &r, const RECT &client, bool enabled) {
   int x = r.left;
   if (w.style & SS_CENTER) x = r.left + std::max(0, (Width(r) - static_cast<int>(w.text.size())) / 2);
   std::u32string text = Decode(w.text);
@@ -115,7 +131,7 @@ void DrawStatic(Canvas& canvas, const Window& w, const RECT& r, const RECT& clie
   for (size_t i = 0; i < text.size() && x < end; ++i) canvas.Put(x++, r.top, text[i], attr);
 }
 
-void DrawGroupBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled) {
+void DrawGroupBox(Canvas &canvas, const Window &w, const RECT &r, bool enabled) {
   WORD attr = enabled ? P().dialog : P().disabled;
   int right = r.right - 1, bottom = r.bottom - 1;
   canvas.Put(r.left, r.top, U'\u250C', attr);
@@ -131,7 +147,7 @@ void DrawGroupBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled) 
   if (!w.text.empty()) canvas.Text(r.left + 2, r.top, " " + w.text + " ", attr);
 }
 
-void DrawCheckBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused) {
+void DrawCheckBox(Canvas &canvas, const Window &w, const RECT &r, bool enabled, bool focused) {
   WORD attr = enabled ? P().dialog : P().disabled;
   WORD textAttr = focused ? P().focus : attr;
   std::string box = w.check == BST_CHECKED ? "[X]" : (w.check == BST_INDETERMINATE ? "[-]" : "[ ]");
@@ -144,7 +160,7 @@ void DrawCheckBox(Canvas& canvas, const Window& w, const RECT& r, bool enabled, 
   }
 }
 
-void DrawPushButton(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused, bool isDefault) {
+void DrawPushButton(Canvas &canvas, const Window &w, const RECT &r, bool enabled, bool focused, bool isDefault) {
   int width = std::max(Width(r), static_cast<int>(w.text.size()) + 4);
   WORD attr = !enabled ? P().disabled : focused ? P().focus : isDefault ? P().defaultButton : P().dialog;
   std::string label = w.text;
@@ -155,13 +171,13 @@ void DrawPushButton(Canvas& canvas, const Window& w, const RECT& r, bool enabled
   canvas.Text(r.left, r.top, (isDefault ? "\u25BA" : "[") + face + (isDefault ? "\u25C4" : "]"), attr);
 }
 
-void DrawEdit(Canvas& canvas, const Window& w, const RECT& r, bool focused) {
+void DrawEdit(Canvas &canvas, const Window &w, const RECT &r, bool focused) {
   WORD attr = (w.style & ES_READONLY) ? P().status : (focused ? P().fieldFocus : P().field);
   canvas.Fill(r.left, r.top, Width(r), attr);
   canvas.Text(r.left + 1, r.top, w.text, attr);
 }
 
-void DrawComboField(Canvas& canvas, const Window& w, const RECT& r, bool enabled, bool focused) {
+void DrawComboField(Canvas &canvas, const Window &w, const RECT &r, bool enabled, bool focused) {
   int field = VisibleFieldWidth(w);
   // A disabled combo box is greyed as a whole: its field, its text and its arrow.
   WORD attr = !enabled ? P().disabledField : focused ? P().fieldFocus : P().field;
@@ -175,18 +191,20 @@ void DrawComboField(Canvas& canvas, const Window& w, const RECT& r, bool enabled
   canvas.Put(r.left + field, r.top, U'\u25BC', enabled ? P().dialog : P().disabled);
 }
 
-void DrawDroppedList(Canvas& canvas, const Window& w, const RECT& r, int screenRows) {
-  const ComboState& c = w.combo;
+void DrawDroppedList(Canvas &canvas, const Window &w, const RECT &r, int screenRows) {
+  const ComboState &c = w.combo;
   int count = static_cast<int>(c.items.size());
   int rows = std::max(1, std::min(w.listRows, count));
   int width = Width(r);
   int y = r.top + 1;
-  if (y + rows > screenRows && r.top - rows >= 0) y = r.top - rows;  // no room below: open upwards
+  if (y + rows > screenRows && r.top - rows >= 0) y = r.top - rows; // no room below: open upwards
   for (int i = 0; i < rows; ++i) {
     int index = c.top + i;
     WORD attr = index == c.highlight ? P().listHighlight : P().list;
     canvas.Fill(r.left, y + i, width - 1, attr);
-    if (index < count) canvas.Text(r.left + 1, y + i, c.items[static_cast<size_t>(index)].substr(0, static_cast<size_t>(width - 2)), attr);
+    if (index < count)
+      canvas.Text(r.left + 1, y + i, c.items[static_cast<size_t>(index)].substr(0, static_cast<size_t>(width - 2)),
+                  attr);
     char32_t bar = U'\u2591';
     if (count > rows) {
       int thumb = (count <= 1) ? 0 : c.top * (rows - 1) / std::max(1, count - rows);
@@ -198,7 +216,7 @@ void DrawDroppedList(Canvas& canvas, const Window& w, const RECT& r, int screenR
   }
 }
 
-void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice, ScreenImage& image, HWND focus) {
+void DrawDialog(Canvas &canvas, const Window &dialog, const std::string &notice, ScreenImage &image, HWND focus) {
   RECT outer = ScreenRect(dialog);
   RECT screen{0, 0, image.columns, image.rows};
   canvas.Clip(screen);
@@ -227,9 +245,9 @@ void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice,
     client.right -= 1;
   }
   canvas.Clip(client);
-  const Window* dropped = nullptr;
+  const Window *dropped = nullptr;
   for (HWND h : dialog.children) {
-    const Window* w = FindWindowRecord(h);
+    const Window *w = FindWindowRecord(h);
     if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
     RECT r = ScreenRect(*w);
     bool enabled = ReallyEnabled(*w);
@@ -266,7 +284,7 @@ void DrawDialog(Canvas& canvas, const Window& dialog, const std::string& notice,
   }
 }
 
-}  // namespace
+} // namespace
 
 std::string ScreenImage::RowText(int row) const {
   std::string out;
@@ -274,12 +292,12 @@ std::string ScreenImage::RowText(int row) const {
   return out;
 }
 
-const Palette& PaletteFor(bool colour) { return colour ? kColourPalette : kMonochromePalette; }
+const Palette &PaletteFor(bool colour) { return colour ? kColourPalette : kMonochromePalette; }
 
 CellSize NeededScreenSize() {
   CellSize needed{0, 0};
   for (HWND h : TopLevelWindows()) {
-    const Window* w = FindWindowRecord(h);
+    const Window *w = FindWindowRecord(h);
     if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
     needed.columns = std::max<int>(needed.columns, Width(w->rect));
     needed.rows = std::max<int>(needed.rows, w->rect.bottom - w->rect.top);
@@ -287,7 +305,7 @@ CellSize NeededScreenSize() {
   return needed;
 }
 
-ScreenImage RenderScreen(CellSize size, const std::string& notice, bool colour) {
+ScreenImage RenderScreen(CellSize size, const std::string &notice, bool colour) {
   g_palette = &PaletteFor(colour);
   ScreenImage image;
   image.columns = std::max(size.columns, 1);
@@ -300,8 +318,7 @@ ScreenImage RenderScreen(CellSize size, const std::string& notice, bool colour) 
     image.tooSmall = true;
     std::fill(image.cells.begin(), image.cells.end(), ScreenCell{U' ', 0x07});
     std::string line = "The dialog needs " + std::to_string(needed.columns) + " x " + std::to_string(needed.rows) +
-                       "; this terminal is " + std::to_string(image.columns) + " x " +
-                       std::to_string(image.rows) + ".";
+                       "; this terminal is " + std::to_string(image.columns) + " x " + std::to_string(image.rows) + ".";
     if (static_cast<int>(line.size()) > image.columns)
       line = "Needs " + std::to_string(needed.columns) + "x" + std::to_string(needed.rows) + ", has " +
              std::to_string(image.columns) + "x" + std::to_string(image.rows);
@@ -315,15 +332,15 @@ ScreenImage RenderScreen(CellSize size, const std::string& notice, bool colour) 
   std::vector<HWND> tops = TopLevelWindows();
   HWND newest = nullptr;
   for (HWND h : tops) {
-    const Window* w = FindWindowRecord(h);
+    const Window *w = FindWindowRecord(h);
     if (w && (w->style & WS_VISIBLE)) newest = h;
   }
   for (HWND h : tops) {
-    const Window* w = FindWindowRecord(h);
+    const Window *w = FindWindowRecord(h);
     if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
     DrawDialog(canvas, *w, h == newest ? notice : std::string(), image, focus);
   }
   return image;
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -24,51 +24,63 @@ unsigned ModifiersOf(DWORD controlState) {
 // The cell's byte: code page 437 has glyphs for the arrows among its control bytes.
 unsigned char Cp437Byte(char32_t c) {
   switch (c) {
-    case U'\u25BA': return 0x10;  // ►
-    case U'\u25C4': return 0x11;  // ◄
-    case U'\u2191': return 0x18;  // ↑
-    case U'\u2193': return 0x19;  // ↓
-    case U'\u25B2': return 0x1E;  // ▲
-    case U'\u25BC': return 0x1F;  // ▼
-    default: return terminal::UnicodeToCp437(c);
+    case U'\u25BA':
+      return 0x10; // ►
+    case U'\u25C4':
+      return 0x11; // ◄
+    case U'\u2191':
+      return 0x18; // ↑
+    case U'\u2193':
+      return 0x19; // ↓
+    case U'\u25B2':
+      return 0x1E; // ▲
+    case U'\u25BC':
+      return 0x1F; // ▼
+    default:
+      return terminal::UnicodeToCp437(c);
   }
 }
 
 bool AnyVisibleWindow() {
   for (HWND h : TopLevelWindows()) {
-    if (Window* w = FindWindowRecord(h); w && (w->style & WS_VISIBLE)) return true;
+    if (Window *w = FindWindowRecord(h); w && (w->style & WS_VISIBLE)) return true;
   }
   return false;
 }
 
 std::string HelpCommandName(UINT command) {
   switch (command) {
-    case HELP_CONTENTS: return "its contents";
-    case HELP_CONTEXT: return "a topic";
+    case HELP_CONTENTS:
+      return "its contents";
+    case HELP_CONTEXT:
+      return "a topic";
     case HELP_KEY:
-    case HELP_PARTIALKEY: return "a keyword";
-    case HELP_HELPONHELP: return "help on help";
-    default: return "command " + std::to_string(command);
+    case HELP_PARTIALKEY:
+      return "a keyword";
+    case HELP_HELPONHELP:
+      return "help on help";
+    default:
+      return "command " + std::to_string(command);
   }
 }
 
 class TerminalScreen : public FrontEnd {
  public:
   bool Available() override {
-    terminal::Terminal* tty = terminal::Terminal::Get();
-    if (tty == nullptr) ReportNoConsole();  // says on standard error what the terminal lacks
+    terminal::Terminal *tty = terminal::Terminal::Get();
+    if (tty == nullptr) ReportNoConsole(); // says on standard error what the terminal lacks
     return tty != nullptr && !tty->HungUp();
   }
 
   CellSize ScreenSize() override {
-    terminal::Terminal* tty = terminal::Terminal::Get();
+    terminal::Terminal *tty = terminal::Terminal::Get();
     if (tty == nullptr) return CellSize{};
     return CellSize{tty->Columns(), tty->Rows()};
   }
 
   bool WaitForInput() override {
-    terminal::Terminal* tty = terminal::Terminal::Get();
-    if (tty == nullptr || tty->HungUp() || !AnyVisibleWindow()) return false;  // no input can come
+    terminal::Terminal *tty = terminal::Terminal::Get();
+    if (tty == nullptr || tty->HungUp() || !AnyVisibleWindow()) return false; // no input can come
     std::vector<KEY_EVENT_RECORD> keys;
     bool shown = false;
     while (keys.empty()) {
@@ -76,31 +88,31 @@ class TerminalScreen : public FrontEnd {
       tty->ReadKeys(keys, kRepaintPollMs);
       if (tty->HungUp()) return false;
     }
-    for (const KEY_EVENT_RECORD& key : keys) {
+    for (const KEY_EVENT_RECORD &key : keys) {
       if (!key.bKeyDown) continue;
       // Keys typed at a dialog that cannot be seen would change fields unseen:
       // only Escape, which leaves it, counts until the terminal is large enough.
       if (!shown && key.wVirtualKeyCode != VK_ESCAPE) continue;
-      notice_.clear();  // a help notice stays until the next key
+      notice_.clear(); // a help notice stays until the next key
       PostKeyInput(key.wVirtualKeyCode, key.uChar.AsciiChar, ModifiersOf(key.dwControlKeyState));
     }
     return true;
   }
 
   void Beep() override {
-    if (terminal::Terminal* tty = terminal::Terminal::Get()) {
-      const std::string& bell = tty->Caps().beep;
+    if (terminal::Terminal *tty = terminal::Terminal::Get()) {
+      const std::string &bell = tty->Caps().beep;
       tty->Write(bell.empty() ? std::string("\a") : bell);
     }
   }
 
-  void HelpRequested(const std::string& file, UINT command) override {
+  void HelpRequested(const std::string &file, UINT command) override {
     if (command == HELP_QUIT) return;
     notice_ = "Help: " + file + ", " + HelpCommandName(command) + " (no help viewer here)";
   }
 
   void WindowsChanged() override {
-    terminal::Terminal* tty = terminal::Terminal::Get();
+    terminal::Terminal *tty = terminal::Terminal::Get();
     if (tty == nullptr || AnyVisibleWindow() || renderer_ == nullptr) return;
     // The last window went: give the terminal back blank, cursor shown.
     std::string out = tty->Caps().attributesOff + tty->Caps().clearScreen + tty->Caps().cursorNormal;
@@ -111,7 +123,7 @@ class TerminalScreen : public FrontEnd {
 
  private:
   // Draws the windows; false when the terminal is too small to show them.
-  bool Draw(terminal::Terminal& tty) {
+  bool Draw(terminal::Terminal &tty) {
     if (renderer_ == nullptr) renderer_ = std::make_unique<terminal::Renderer>(tty.Caps());
     if (tty.TakeRepaint()) renderer_->Invalidate();
     CellSize size{tty.Columns(), tty.Rows()};
@@ -139,7 +151,7 @@ class TerminalScreen : public FrontEnd {
   // when it was shown.
   static void CentreWindows(CellSize size) {
     for (HWND h : TopLevelWindows()) {
-      Window* w = FindWindowRecord(h);
+      Window *w = FindWindowRecord(h);
       if (w == nullptr || !(w->style & WS_VISIBLE)) continue;
       int x = std::max(0, (size.columns - static_cast<int>(w->rect.right - w->rect.left)) / 2);
       int y = std::max(0, (size.rows - static_cast<int>(w->rect.bottom - w->rect.top)) / 2);
@@ -152,11 +164,11 @@ class TerminalScreen : public FrontEnd {
   std::string notice_;
 };
 
-}  // namespace
+} // namespace
 
-FrontEnd& TerminalFrontEnd() {
-  static TerminalScreen* frontEnd = new TerminalScreen;  // used until the process ends
+FrontEnd &TerminalFrontEnd() {
+  static TerminalScreen *frontEnd = new TerminalScreen; // used until the process ends
   return *frontEnd;
 }
 
-}  // namespace winapi
+} // namespace winapi

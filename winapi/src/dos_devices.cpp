@@ -50,15 +50,15 @@
 namespace winapi {
 namespace {
 
-constexpr DWORD kKnownFlags = DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE |
-                              DDD_NO_BROADCAST_SYSTEM;
+constexpr DWORD kKnownFlags =
+    DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE | DDD_NO_BROADCAST_SYSTEM;
 
 struct Definition {
-  std::string name;                  // as first defined
-  std::vector<std::string> targets;  // current first
+  std::string name;                 // as first defined
+  std::vector<std::string> targets; // current first
 };
 
-std::string DeviceDirectory(const std::string& root) { return root + "/dosdevices"; }
+std::string DeviceDirectory(const std::string &root) { return root + "/dosdevices"; }
 
 std::string FileNameOf(std::string_view name) {
   static const char hex[] = "0123456789ABCDEF";
@@ -76,13 +76,13 @@ std::string FileNameOf(std::string_view name) {
   return file;
 }
 
-std::optional<Definition> ParseDefinition(const std::string& fileName, const std::string& content) {
+std::optional<Definition> ParseDefinition(const std::string &fileName, const std::string &content) {
   Definition definition;
   size_t start = 0;
   bool first = true;
   while (start < content.size()) {
     size_t end = content.find('\n', start);
-    if (end == std::string::npos) return std::nullopt;  // a torn last line: not ours
+    if (end == std::string::npos) return std::nullopt; // a torn last line: not ours
     std::string line = content.substr(start, end - start);
     start = end + 1;
     if (first) {
@@ -97,24 +97,24 @@ std::optional<Definition> ParseDefinition(const std::string& fileName, const std
   return definition;
 }
 
-std::optional<Definition> ReadDefinition(const std::string& directory, const std::string& fileName) {
+std::optional<Definition> ReadDefinition(const std::string &directory, const std::string &fileName) {
   std::optional<std::string> content = ReadWholeFile(directory + "/" + fileName);
   if (!content) return std::nullopt;
   return ParseDefinition(fileName, *content);
 }
 
-std::string Serialize(const Definition& definition) {
+std::string Serialize(const Definition &definition) {
   std::string text = definition.name + "\n";
-  for (const std::string& target : definition.targets) text += target + "\n";
+  for (const std::string &target : definition.targets) text += target + "\n";
   return text;
 }
 
-bool ValidName(const char* name, DWORD* error) {
+bool ValidName(const char *name, DWORD *error) {
   if (!name || !*name) {
     *error = ERROR_INVALID_PARAMETER;
     return false;
   }
-  for (const char* p = name; *p; ++p) {
+  for (const char *p = name; *p; ++p) {
     if (*p == '\\' || static_cast<unsigned char>(*p) < 0x20) {
       *error = ERROR_INVALID_NAME;
       return false;
@@ -124,15 +124,15 @@ bool ValidName(const char* name, DWORD* error) {
 }
 
 // Appends each string with its NUL, then the closing NUL, when it fits.
-DWORD StoreMultiString(const std::vector<std::string>& strings, LPSTR buffer, DWORD capacity) {
+DWORD StoreMultiString(const std::vector<std::string> &strings, LPSTR buffer, DWORD capacity) {
   size_t needed = 1;
-  for (const std::string& s : strings) needed += s.size() + 1;
+  for (const std::string &s : strings) needed += s.size() + 1;
   if (!buffer || needed > capacity) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  char* out = buffer;
-  for (const std::string& s : strings) {
+  char *out = buffer;
+  for (const std::string &s : strings) {
     std::memcpy(out, s.c_str(), s.size() + 1);
     out += s.size() + 1;
   }
@@ -140,30 +140,29 @@ DWORD StoreMultiString(const std::vector<std::string>& strings, LPSTR buffer, DW
   return static_cast<DWORD>(needed);
 }
 
-std::vector<std::string> AllNames(const std::string& directory) {
+std::vector<std::string> AllNames(const std::string &directory) {
   std::vector<std::string> files;
-  if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir))
+  if (DIR *dir = ::opendir(directory.c_str())) {
+    while (dirent *entry = ::readdir(dir))
       if (entry->d_name[0] != '.') files.push_back(entry->d_name);
     ::closedir(dir);
   }
   std::sort(files.begin(), files.end());
   std::vector<std::string> names;
-  for (const std::string& file : files)
-    if (std::optional<Definition> definition = ReadDefinition(directory, file))
-      names.push_back(definition->name);
+  for (const std::string &file : files)
+    if (std::optional<Definition> definition = ReadDefinition(directory, file)) names.push_back(definition->name);
   return names;
 }
 
-DWORD RemoveDefinition(const std::string& directory, const std::string& failFlag, const std::string& fileName,
-                       const std::string& target, bool exact) {
+DWORD RemoveDefinition(const std::string &directory, const std::string &failFlag, const std::string &fileName,
+                       const std::string &target, bool exact) {
   if (::access(failFlag.c_str(), F_OK) == 0) return ERROR_ACCESS_DENIED;
   std::optional<Definition> definition = ReadDefinition(directory, fileName);
   if (!definition) return ERROR_FILE_NOT_FOUND;
-  auto& targets = definition->targets;
+  auto &targets = definition->targets;
   auto doomed = targets.begin();
   if (!target.empty()) {
-    doomed = std::find_if(targets.begin(), targets.end(), [&](const std::string& t) {
+    doomed = std::find_if(targets.begin(), targets.end(), [&](const std::string &t) {
       return exact ? AsciiEqualNoCase(t, target) : AsciiStartsWithNoCase(t, target);
     });
     if (doomed == targets.end()) return ERROR_FILE_NOT_FOUND;
@@ -174,41 +173,38 @@ DWORD RemoveDefinition(const std::string& directory, const std::string& failFlag
   return WriteFileAtomically(path, Serialize(*definition)) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-DWORD AddDefinition(const std::string& directory, const std::string& fileName, const std::string& name,
-                    const std::string& target) {
+DWORD AddDefinition(const std::string &directory, const std::string &fileName, const std::string &name,
+                    const std::string &target) {
   Definition definition = ReadDefinition(directory, fileName).value_or(Definition{name, {}});
   definition.targets.insert(definition.targets.begin(), target);
-  return WriteFileAtomically(directory + "/" + fileName, Serialize(definition)) ? ERROR_SUCCESS
-                                                                                : ERROR_ACCESS_DENIED;
+  return WriteFileAtomically(directory + "/" + fileName, Serialize(definition)) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-}  // namespace
+} // namespace
 
-static void TraceDefineFailure(DWORD flags, const char* name, const char* target, DWORD error, const char* cause) {
+static void TraceDefineFailure(DWORD flags, const char *name, const char *target, DWORD error, const char *cause) {
   if (!TracingFailures()) return;
   char hexFlags[16];
   std::snprintf(hexFlags, sizeof hexFlags, "0x%lx", static_cast<unsigned long>(flags));
-  TraceFailure("DefineDosDeviceA(" + std::string(hexFlags) + ", " + TraceString(name) + ", " + TraceString(target) +
-                   ")",
-               error, cause);
+  TraceFailure(
+      "DefineDosDeviceA(" + std::string(hexFlags) + ", " + TraceString(name) + ", " + TraceString(target) + ")", error,
+      cause);
 }
 
-std::string DosDeviceRemovalFailureFlag(const std::string& root) {
-  return DeviceDirectory(root) + "/.fail-removal";
-}
+std::string DosDeviceRemovalFailureFlag(const std::string &root) { return DeviceDirectory(root) + "/.fail-removal"; }
 
-std::optional<std::string> CurrentDosDeviceTarget(const std::string& root, const std::string& name) {
+std::optional<std::string> CurrentDosDeviceTarget(const std::string &root, const std::string &name) {
   std::optional<Definition> definition = ReadDefinition(DeviceDirectory(root), FileNameOf(name));
   if (!definition) return std::nullopt;
   return definition->targets.front();
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 namespace winapi {
 namespace {
 
-DWORD QueryDosDevice(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax, std::string* cause) {
+DWORD QueryDosDevice(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax, std::string *cause) {
   std::string directory = DeviceDirectory(SystemRoot());
   if (!lpDeviceName) return StoreMultiString(AllNames(directory), lpTargetPath, ucchMax);
   DWORD error = ERROR_SUCCESS;
@@ -227,8 +223,8 @@ DWORD QueryDosDevice(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax, std
   return StoreMultiString(definition->targets, lpTargetPath, ucchMax);
 }
 
-}  // namespace
-}  // namespace winapi
+} // namespace
+} // namespace winapi
 
 extern "C" DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax) {
   std::string cause;
@@ -261,7 +257,7 @@ extern "C" BOOL WINAPI DefineDosDeviceA(DWORD dwFlags, LPCSTR lpDeviceName, LPCS
   }
   if (!target.empty() && !(dwFlags & DDD_RAW_TARGET_PATH)) target = "\\??\\" + target;
 
-  std::string root = SystemRoot();  // before the lock: making a new machine takes it too
+  std::string root = SystemRoot(); // before the lock: making a new machine takes it too
   std::string directory = DeviceDirectory(root);
   std::string fileName = FileNameOf(lpDeviceName);
   {
@@ -272,7 +268,7 @@ extern "C" BOOL WINAPI DefineDosDeviceA(DWORD dwFlags, LPCSTR lpDeviceName, LPCS
       std::error_code ignored;
       std::filesystem::create_directories(directory, ignored);
       error = remove ? RemoveDefinition(directory, DosDeviceRemovalFailureFlag(root), fileName, target,
-                                      (dwFlags & DDD_EXACT_MATCH_ON_REMOVE) != 0)
+                                        (dwFlags & DDD_EXACT_MATCH_ON_REMOVE) != 0)
                      : AddDefinition(directory, fileName, lpDeviceName, target);
     }
   }

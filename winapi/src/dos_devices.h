@@ -8,6 +8,6 @@ namespace winapi {
 
 // The current (newest) target of a DOS device name, such as "\Device\cvlan1", or
 // nothing when the name is not defined. The name compares without regard to case.
-std::optional<std::string> CurrentDosDeviceTarget(const std::string& root, const std::string& name);
+std::optional<std::string> CurrentDosDeviceTarget(const std::string &root, const std::string &name);
 
-}  // namespace winapi
+} // namespace winapi

@@ -19,8 +19,8 @@ DiskFile::~DiskFile() { ::close(fd_); }
 
 std::shared_ptr<DiskFile> LookupDiskFile(HANDLE handle) { return LookupHandleAs<DiskFile>(handle); }
 
-HANDLE OpenDiskFile(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
-  (void)share;  // POSIX hosts have no sharing modes to enforce
+HANDLE OpenDiskFile(const char *path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  (void)share; // POSIX hosts have no sharing modes to enforce
   bool mustExist = disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING;
   std::string host;
   DWORD error = ERROR_SUCCESS;
@@ -32,10 +32,17 @@ HANDLE OpenDiskFile(const char* path, DWORD access, DWORD share, DWORD dispositi
   bool writes = access & (GENERIC_WRITE | GENERIC_ALL);
   int mode = writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (disposition) {
-    case CREATE_NEW: mode |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: mode |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: mode |= O_CREAT; break;
+    case CREATE_NEW:
+      mode |= O_CREAT | O_EXCL;
+      break;
+    case CREATE_ALWAYS:
+      mode |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_EXISTING:
+      break;
+    case OPEN_ALWAYS:
+      mode |= O_CREAT;
+      break;
     case TRUNCATE_EXISTING:
       if (!writes) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -43,12 +50,14 @@ HANDLE OpenDiskFile(const char* path, DWORD access, DWORD share, DWORD dispositi
       }
       mode |= O_TRUNC;
       break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
   }
   struct stat before;
   bool existed = ::stat(host.c_str(), &before) == 0;
   if (existed && S_ISDIR(before.st_mode)) {
-    SetLastError(ERROR_ACCESS_DENIED);  // a directory is no file to open
+    SetLastError(ERROR_ACCESS_DENIED); // a directory is no file to open
     return INVALID_HANDLE_VALUE;
   }
   mode_t permissions = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
@@ -66,28 +75,28 @@ HANDLE OpenDiskFile(const char* path, DWORD access, DWORD share, DWORD dispositi
   return handle;
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 namespace {
 
 HANDLE HandleOfFile(HFILE file) { return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)); }
 
-DWORD AttributesOf(std::string host, const struct stat& st) {
+DWORD AttributesOf(std::string host, const struct stat &st) {
   DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (!S_ISDIR(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) attributes |= FILE_ATTRIBUTE_READONLY;
   while (host.size() > 1 && host.back() == '/') host.pop_back();
   std::string name = host.substr(host.find_last_of('/') + 1);
-  if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;  // as Wine shows dot files
+  if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN; // as Wine shows dot files
   return attributes;
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
 // The host path of a Win32 name and what stat (or, not following a final link,
 // lstat) says of it. On failure the Win32 error is set and the answer is false.
-bool StatName(LPCSTR name, bool followLinks, std::string* host, struct stat* st) {
+bool StatName(LPCSTR name, bool followLinks, std::string *host, struct stat *st) {
   DWORD error = ERROR_SUCCESS;
   if (!winapi::HostPath(name, host, &error)) {
     SetLastError(error);
@@ -100,13 +109,13 @@ bool StatName(LPCSTR name, bool followLinks, std::string* host, struct stat* st)
   return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
 HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
   if (!lpReOpenBuff) return HFILE_ERROR;
-  OFSTRUCT* ofs = lpReOpenBuff;
+  OFSTRUCT *ofs = lpReOpenBuff;
   ofs->cBytes = sizeof(OFSTRUCT);
   ofs->nErrCode = 0;
   if (uStyle & OF_REOPEN) lpFileName = ofs->szPathName;
@@ -117,7 +126,7 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
   };
   if (!lpFileName || !*lpFileName) return fail(ERROR_FILE_NOT_FOUND);
   std::string full = winapi::FullWindowsPath(lpFileName);
-  if (full.size() >= OFS_MAXPATHNAME) return fail(ERROR_INVALID_DATA);  // OpenFile's own limit
+  if (full.size() >= OFS_MAXPATHNAME) return fail(ERROR_INVALID_DATA); // OpenFile's own limit
   std::memcpy(ofs->szPathName, full.c_str(), full.size() + 1);
   ofs->fFixedDisk = 1;
   if (uStyle & OF_PARSE) return 0;
@@ -150,7 +159,7 @@ UINT WINAPI _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes) {
   }
   UINT done = 0;
   while (done < uBytes) {
-    ssize_t n = ::read(file->fd(), static_cast<char*>(lpBuffer) + done, uBytes - done);
+    ssize_t n = ::read(file->fd(), static_cast<char *>(lpBuffer) + done, uBytes - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       SetLastError(winapi::ErrorFromErrno(errno));
@@ -192,7 +201,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   }
   auto size = static_cast<ULONGLONG>(st.st_size);
   if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
-  SetLastError(NO_ERROR);  // a low part of 0xFFFFFFFF is then no failure
+  SetLastError(NO_ERROR); // a low part of 0xFFFFFFFF is then no failure
   return static_cast<DWORD>(size);
 }
 
@@ -252,12 +261,12 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   return TRUE;
 }
 
-DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
+DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR *lpFilePart) {
   if (!lpFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (!*lpFileName) return 0;  // as Wine: nothing to resolve, and no error set
+  if (!*lpFileName) return 0; // as Wine: nothing to resolve, and no error set
   std::string full = winapi::FullWindowsPath(lpFileName);
   if (full.size() + 1 > nBufferLength || !lpBuffer) return static_cast<DWORD>(full.size() + 1);
   std::memcpy(lpBuffer, full.c_str(), full.size() + 1);
@@ -274,5 +283,4 @@ DWORD WINAPI CharLowerBuffA(LPSTR lpsz, DWORD cchLength) {
     lpsz[i] = static_cast<char>(winapi::AnsiLower(static_cast<unsigned char>(lpsz[i])));
   return cchLength;
 }
-
 }

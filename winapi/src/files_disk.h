@@ -14,8 +14,8 @@ class DiskFile : public KernelObject {
  public:
   explicit DiskFile(int fd) : fd_(fd) {}
   ~DiskFile() override;
-  DiskFile(const DiskFile&) = delete;
-  DiskFile& operator=(const DiskFile&) = delete;
+  DiskFile(const DiskFile &) = delete;
+  DiskFile &operator=(const DiskFile &) = delete;
   int fd() const { return fd_; }
 
  private:
@@ -24,4 +24,4 @@ class DiskFile : public KernelObject {
 
 std::shared_ptr<DiskFile> LookupDiskFile(HANDLE handle);
 
-}  // namespace winapi
+} // namespace winapi

@@ -25,10 +25,10 @@ class FindSearch : public winapi::KernelObject {
   size_t next = 0;
 };
 
-bool Matches(const char* pattern, const char* name) {
+bool Matches(const char *pattern, const char *name) {
   // Iterative wildcard match with one backtrack point, as the classic glob.
-  const char* star = nullptr;
-  const char* resume = nullptr;
+  const char *star = nullptr;
+  const char *resume = nullptr;
   while (*name) {
     if (*pattern == '*') {
       star = pattern++;
@@ -48,23 +48,23 @@ bool Matches(const char* pattern, const char* name) {
   return *pattern == '\0';
 }
 
-FILETIME FileTimeOf(const timespec& t) {
+FILETIME FileTimeOf(const timespec &t) {
   // 100-nanosecond intervals since 1601-01-01.
-  ULONGLONG ticks = (static_cast<ULONGLONG>(t.tv_sec) + 11644473600ULL) * 10000000ULL +
-                    static_cast<ULONGLONG>(t.tv_nsec) / 100;
+  ULONGLONG ticks =
+      (static_cast<ULONGLONG>(t.tv_sec) + 11644473600ULL) * 10000000ULL + static_cast<ULONGLONG>(t.tv_nsec) / 100;
   return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 // NTFS keeps a directory's names ordered by their upper case.
-std::string UpperKey(const char* name) {
+std::string UpperKey(const char *name) {
   std::string key;
-  for (const char* p = name; *p; ++p) key += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  for (const char *p = name; *p; ++p) key += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
   return key;
 }
 
-bool DotEntry(const char* name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
+bool DotEntry(const char *name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -73,7 +73,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  if (!*lpFileName) {  // as Windows: an empty pattern names no folder
+  if (!*lpFileName) { // as Windows: an empty pattern names no folder
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -92,7 +92,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  DIR* stream = ::opendir(host.c_str());
+  DIR *stream = ::opendir(host.c_str());
   if (!stream) {
     SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : winapi::ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
@@ -100,9 +100,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   if (host.back() != '/') host += '/';
   bool driveRoot = host == "/";
   auto search = std::make_shared<FindSearch>();
-  while (dirent* entry = ::readdir(stream)) {
-    const char* name = entry->d_name;
-    if (driveRoot && DotEntry(name)) continue;  // a drive's root has no dot entries
+  while (dirent *entry = ::readdir(stream)) {
+    const char *name = entry->d_name;
+    if (driveRoot && DotEntry(name)) continue; // a drive's root has no dot entries
     // A POSIX name that Windows cannot spell is not listed.
     if (std::strchr(name, '\\') || std::strlen(name) >= MAX_PATH) continue;
     if (!Matches(pattern.c_str(), name)) continue;
@@ -132,7 +132,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     return INVALID_HANDLE_VALUE;
   }
   std::stable_sort(search->entries.begin(), search->entries.end(),
-                   [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
+                   [](const WIN32_FIND_DATAA &a, const WIN32_FIND_DATAA &b) {
                      bool dotA = DotEntry(a.cFileName), dotB = DotEntry(b.cFileName);
                      if (dotA != dotB) return dotA;
                      std::string keyA = UpperKey(a.cFileName), keyB = UpperKey(b.cFileName);
@@ -167,5 +167,4 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
   winapi::RemoveHandle(hFindFile);
   return TRUE;
 }
-
 }

@@ -12,15 +12,15 @@ struct HandleTable {
   UINT_PTR next = 4;
 };
 
-HandleTable& Table() {
-  static HandleTable* table = new HandleTable;  // never destroyed: handles may be closed from atexit code
+HandleTable &Table() {
+  static HandleTable *table = new HandleTable; // never destroyed: handles may be closed from atexit code
   return *table;
 }
 
-}  // namespace
+} // namespace
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
-  HandleTable& table = Table();
+  HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
   UINT_PTR value = table.next;
   while (table.objects.count(value)) value += 4;
@@ -30,15 +30,15 @@ HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
-  HandleTable& table = Table();
+  HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
   return it == table.objects.end() ? nullptr : it->second;
 }
 
 bool RemoveHandle(HANDLE handle) {
-  std::shared_ptr<KernelObject> doomed;  // destroyed outside the lock
-  HandleTable& table = Table();
+  std::shared_ptr<KernelObject> doomed; // destroyed outside the lock
+  HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
   if (it == table.objects.end()) return false;
@@ -47,7 +47,7 @@ bool RemoveHandle(HANDLE handle) {
   return true;
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
   if (!winapi::RemoveHandle(hObject)) {

@@ -24,4 +24,4 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -14,7 +14,7 @@
 namespace {
 
 struct Block {
-  void* data = nullptr;
+  void *data = nullptr;
   SIZE_T size = 0;
   bool moveable = false;
   unsigned locks = 0;
@@ -25,21 +25,21 @@ constexpr unsigned kMaxLocks = GMEM_LOCKCOUNT;
 
 struct MemoryTable {
   std::mutex mutex;
-  std::unordered_map<UINT_PTR, Block> blocks;      // by handle
-  std::unordered_map<const void*, UINT_PTR> byData;  // data address to handle
+  std::unordered_map<UINT_PTR, Block> blocks;        // by handle
+  std::unordered_map<const void *, UINT_PTR> byData; // data address to handle
   std::vector<UINT_PTR> freeValues;
   UINT_PTR nextValue = kFirstMoveable;
   unsigned failAllocations = 0;
   unsigned failLocks = 0;
 };
 
-MemoryTable& Table() {
-  static MemoryTable* table = new MemoryTable;  // never destroyed: blocks outlive static destructors
+MemoryTable &Table() {
+  static MemoryTable *table = new MemoryTable; // never destroyed: blocks outlive static destructors
   return *table;
 }
 
 HGLOBAL Allocate(UINT flags, SIZE_T bytes) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   if (table.failAllocations) {
     --table.failAllocations;
@@ -49,7 +49,7 @@ HGLOBAL Allocate(UINT flags, SIZE_T bytes) {
   Block block;
   block.moveable = (flags & GMEM_MOVEABLE) != 0;
   block.size = bytes;
-  if (bytes || !block.moveable) {  // a moveable block of 0 bytes is born discarded
+  if (bytes || !block.moveable) { // a moveable block of 0 bytes is born discarded
     block.data = (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
     if (!block.data) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -72,14 +72,14 @@ HGLOBAL Allocate(UINT flags, SIZE_T bytes) {
 }
 
 LPVOID Lock(HGLOBAL memory) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.blocks.find(reinterpret_cast<UINT_PTR>(memory));
   if (it == table.blocks.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  Block& block = it->second;
+  Block &block = it->second;
   if (!block.moveable) return block.data;
   if (table.failLocks) {
     --table.failLocks;
@@ -90,19 +90,19 @@ LPVOID Lock(HGLOBAL memory) {
     SetLastError(ERROR_DISCARDED);
     return nullptr;
   }
-  if (block.locks < kMaxLocks) ++block.locks;  // the count saturates, as NT's does
+  if (block.locks < kMaxLocks) ++block.locks; // the count saturates, as NT's does
   return block.data;
 }
 
 BOOL Unlock(HGLOBAL memory) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.blocks.find(reinterpret_cast<UINT_PTR>(memory));
   if (it == table.blocks.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  Block& block = it->second;
+  Block &block = it->second;
   if (!block.moveable) return TRUE;
   if (block.locks == 0) {
     SetLastError(ERROR_NOT_LOCKED);
@@ -117,7 +117,7 @@ BOOL Unlock(HGLOBAL memory) {
 // NT frees a block even while it is locked; so does this.
 HGLOBAL Free(HGLOBAL memory) {
   if (!memory) return nullptr;
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.blocks.find(reinterpret_cast<UINT_PTR>(memory));
   if (it == table.blocks.end()) {
@@ -134,7 +134,7 @@ HGLOBAL Free(HGLOBAL memory) {
 }
 
 HGLOBAL HandleOf(LPCVOID data) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.byData.find(data);
   if (!data || it == table.byData.end()) {
@@ -145,7 +145,7 @@ HGLOBAL HandleOf(LPCVOID data) {
 }
 
 SIZE_T SizeOf(HGLOBAL memory) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.blocks.find(reinterpret_cast<UINT_PTR>(memory));
   if (it == table.blocks.end()) {
@@ -156,18 +156,18 @@ SIZE_T SizeOf(HGLOBAL memory) {
 }
 
 UINT FlagsOf(HGLOBAL memory) {
-  MemoryTable& table = Table();
+  MemoryTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.blocks.find(reinterpret_cast<UINT_PTR>(memory));
   if (it == table.blocks.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return GMEM_INVALID_HANDLE;
   }
-  const Block& block = it->second;
+  const Block &block = it->second;
   return block.locks | ((block.moveable && !block.data) ? GMEM_DISCARDED : 0);
 }
 
-}  // namespace
+} // namespace
 
 namespace winapi {
 
@@ -186,7 +186,7 @@ std::size_t LiveMemoryBlocks() {
   return Table().blocks.size();
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" {
 
@@ -205,5 +205,4 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) { return Free(hMem); }
 HLOCAL WINAPI LocalHandle(LPCVOID pMem) { return HandleOf(pMem); }
 SIZE_T WINAPI LocalSize(HLOCAL hMem) { return SizeOf(hMem); }
 UINT WINAPI LocalFlags(HLOCAL hMem) { return FlagsOf(hMem); }
-
 }

@@ -10,10 +10,10 @@ namespace {
 
 struct QueuedMessage {
   MSG msg{};
-  char character = 0;  // what TranslateMessage makes of a key message
+  char character = 0; // what TranslateMessage makes of a key message
   unsigned modifiers = 0;
   bool input = false;
-  std::function<void()> action;  // mouse input: done when the loop takes it, in order
+  std::function<void()> action; // mouse input: done when the loop takes it, in order
 };
 
 struct Queue {
@@ -24,8 +24,8 @@ struct Queue {
   unsigned modifiers = 0;
 };
 
-Queue& TheQueue() {
-  static Queue* queue = new Queue;
+Queue &TheQueue() {
+  static Queue *queue = new Queue;
   return *queue;
 }
 
@@ -34,10 +34,10 @@ DWORD TickTime() {
   return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-}  // namespace
+} // namespace
 
 void ResetMessageQueue() {
-  Queue& queue = TheQueue();
+  Queue &queue = TheQueue();
   queue.posted.clear();
   queue.quit = false;
   queue.lastRetrieved = QueuedMessage{};
@@ -54,11 +54,11 @@ void PostInputAction(std::function<void()> action) {
 void SetKeyModifiers(unsigned modifiers) { TheQueue().modifiers = modifiers; }
 
 void PostKeyInput(WORD virtualKey, char character, unsigned modifiers) {
-  QueuedMessage q;  // its window is the one with the focus when it is taken from the queue
+  QueuedMessage q; // its window is the one with the focus when it is taken from the queue
   bool alt = (modifiers & kAlt) != 0;
   q.msg.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
   q.msg.wParam = virtualKey;
-  q.msg.lParam = 1 | (alt ? (1L << 29) : 0);  // repeat count 1, context code for Alt
+  q.msg.lParam = 1 | (alt ? (1L << 29) : 0); // repeat count 1, context code for Alt
   q.msg.time = TickTime();
   q.character = character;
   q.modifiers = modifiers;
@@ -66,7 +66,7 @@ void PostKeyInput(WORD virtualKey, char character, unsigned modifiers) {
   TheQueue().posted.push_back(q);
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 namespace winapi {
 namespace {
@@ -74,7 +74,7 @@ namespace {
 // Takes (or with remove FALSE, copies) the first message that the filter lets
 // through: posted messages first, then the quit message. FALSE when none waits.
 BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL remove) {
-  Queue& queue = TheQueue();
+  Queue &queue = TheQueue();
   auto wanted = [&](UINT message, HWND target) {
     if (hWnd != nullptr && target != hWnd && TopLevelOf(target) != hWnd) return false;
     if (filterMin == 0 && filterMax == 0) return true;
@@ -83,14 +83,14 @@ BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL re
   for (size_t i = 0; i < queue.posted.size();) {
     QueuedMessage q = queue.posted[i];
     if (q.action) {
-      if (!remove) return FALSE;  // what lies behind it depends on it
+      if (!remove) return FALSE; // what lies behind it depends on it
       queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
       q.action();
       continue;
     }
     if (q.input && q.msg.hwnd == nullptr) {
-      q.msg.hwnd = KeyboardTarget();  // input goes to the window with the focus when it is taken
-      if (q.msg.hwnd == nullptr) {    // nobody to type to: the key is lost
+      q.msg.hwnd = KeyboardTarget(); // input goes to the window with the focus when it is taken
+      if (q.msg.hwnd == nullptr) {   // nobody to type to: the key is lost
         queue.posted.erase(queue.posted.begin() + static_cast<long>(i));
         continue;
       }
@@ -107,7 +107,8 @@ BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL re
     }
     return TRUE;
   }
-  if (queue.quit && (hWnd == nullptr) && ((filterMin == 0 && filterMax == 0) || (filterMin <= WM_QUIT && WM_QUIT <= filterMax))) {
+  if (queue.quit && (hWnd == nullptr) &&
+      ((filterMin == 0 && filterMax == 0) || (filterMin <= WM_QUIT && WM_QUIT <= filterMax))) {
     if (remove) queue.quit = false;
     *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, TickTime(), {0, 0}};
     return TRUE;
@@ -115,8 +116,8 @@ BOOL TakeMessage(LPMSG lpMsg, HWND hWnd, UINT filterMin, UINT filterMax, BOOL re
   return FALSE;
 }
 
-}  // namespace
-}  // namespace winapi
+} // namespace
+} // namespace winapi
 
 extern "C" {
 
@@ -132,7 +133,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-  winapi::Queue& queue = winapi::TheQueue();
+  winapi::Queue &queue = winapi::TheQueue();
   queue.quit = true;
   queue.quitCode = nExitCode;
 }
@@ -158,23 +159,24 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
   return winapi::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
 }
 
-BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-  winapi::Queue& queue = winapi::TheQueue();
+BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
+  winapi::Queue &queue = winapi::TheQueue();
   if (lpMsg == nullptr || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN)) return FALSE;
-  const winapi::QueuedMessage& last = queue.lastRetrieved;
-  if (!last.input || last.character == 0 || last.msg.hwnd != lpMsg->hwnd || last.msg.wParam != lpMsg->wParam) return FALSE;
+  const winapi::QueuedMessage &last = queue.lastRetrieved;
+  if (!last.input || last.character == 0 || last.msg.hwnd != lpMsg->hwnd || last.msg.wParam != lpMsg->wParam)
+    return FALSE;
   winapi::QueuedMessage q;
   q.msg = *lpMsg;
   q.msg.message = lpMsg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
   q.msg.wParam = static_cast<unsigned char>(last.character);
   q.modifiers = last.modifiers;
   q.input = true;
-  queue.posted.push_front(q);  // the character comes next, before anything posted later
+  queue.posted.push_front(q); // the character comes next, before anything posted later
   queue.lastRetrieved.character = 0;
   return TRUE;
 }
 
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
   if (lpMsg == nullptr || lpMsg->hwnd == nullptr) return 0;
   return SendMessageA(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
@@ -187,4 +189,4 @@ SHORT WINAPI GetKeyState(int nVirtKey) {
   return down ? static_cast<SHORT>(0x8000) : 0;
 }
 
-}  // extern "C"
+} // extern "C"

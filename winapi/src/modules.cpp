@@ -23,14 +23,14 @@
 
 namespace {
 
-bool EndsWithNoCase(const std::string& s, const char* suffix) {
+bool EndsWithNoCase(const std::string &s, const char *suffix) {
   size_t n = std::strlen(suffix);
   return s.size() >= n && winapi::AnsiEqualNoCase(s.substr(s.size() - n), suffix);
 }
 
 // Splits a module name into its directory (empty for a bare name) and the host
 // file name that it stands for.
-void SplitModuleName(const std::string& name, std::string* directory, std::string* file) {
+void SplitModuleName(const std::string &name, std::string *directory, std::string *file) {
   size_t slash = name.find_last_of("\\/");
   size_t colon = name.find(':');
   size_t cut = slash != std::string::npos ? slash + 1 : (colon == 1 ? 2 : 0);
@@ -40,15 +40,17 @@ void SplitModuleName(const std::string& name, std::string* directory, std::strin
     *file = base;
     return;
   }
-  if (!base.empty() && base.back() == '.') base.pop_back();  // "x." means no extension
-  else if (base.find('.') == std::string::npos) base += ".dll";  // Windows adds .dll
+  if (!base.empty() && base.back() == '.')
+    base.pop_back(); // "x." means no extension
+  else if (base.find('.') == std::string::npos)
+    base += ".dll"; // Windows adds .dll
   if (EndsWithNoCase(base, ".dll")) base = base.substr(0, base.size() - 4);
   std::string lower;
   for (char c : base) lower += static_cast<char>(winapi::AnsiLower(static_cast<unsigned char>(c)));
   *file = "lib" + lower + ".so";
 }
 
-std::string RealPath(const std::string& path) {
+std::string RealPath(const std::string &path) {
   char buffer[PATH_MAX];
   return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
 }
@@ -59,7 +61,7 @@ std::string ProgramDirectory() {
 }
 
 // The host directory of a module name's directory part ("" when it does not exist).
-std::string HostDirectory(const std::string& directory) {
+std::string HostDirectory(const std::string &directory) {
   std::string host;
   DWORD error = ERROR_SUCCESS;
   if (!winapi::HostPath(directory.c_str(), &host, &error)) return "";
@@ -68,13 +70,13 @@ std::string HostDirectory(const std::string& directory) {
 }
 
 struct LoadedSearch {
-  std::string file;        // host file name to find, e.g. libcvsetup.so
-  std::string exactPath;   // when set, the real path the module must have
+  std::string file;      // host file name to find, e.g. libcvsetup.so
+  std::string exactPath; // when set, the real path the module must have
   std::string found;
 };
 
-int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
-  auto* search = static_cast<LoadedSearch*>(data);
+int VisitLoaded(dl_phdr_info *info, size_t, void *data) {
+  auto *search = static_cast<LoadedSearch *>(data);
   if (!info->dlpi_name || !*info->dlpi_name) return 0;
   std::string path = info->dlpi_name;
   std::string base = path.substr(path.find_last_of('/') + 1);
@@ -85,48 +87,48 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
 }
 
 // The load address of the module that holds an address.
-HMODULE BaseOf(const void* address) {
+HMODULE BaseOf(const void *address) {
   Dl_info info{};
   if (!address || ::dladdr(address, &info) == 0) return nullptr;
   return static_cast<HMODULE>(info.dli_fbase);
 }
 
-HMODULE MainProgram() { return BaseOf(reinterpret_cast<const void*>(::getauxval(AT_PHDR))); }
+HMODULE MainProgram() { return BaseOf(reinterpret_cast<const void *>(::getauxval(AT_PHDR))); }
 
 // The module loaded from path, without taking a reference.
-HMODULE HandleOfLoaded(const std::string& path) {
-  void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+HMODULE HandleOfLoaded(const std::string &path) {
+  void *handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
   if (!handle) return nullptr;
-  link_map* map = nullptr;
+  link_map *map = nullptr;
   HMODULE base = (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) ? BaseOf(map->l_ld) : nullptr;
-  ::dlclose(handle);  // the module stays loaded; this lookup takes no reference
+  ::dlclose(handle); // the module stays loaded; this lookup takes no reference
   return base;
 }
 
 // The loader's handle of a module, with a reference that the caller drops with
 // dlclose; NULL when no module lies at that address.
-void* LoaderHandleOf(HMODULE module) {
+void *LoaderHandleOf(HMODULE module) {
   if (!module || module == MainProgram()) return ::dlopen(nullptr, RTLD_LAZY);
   Dl_info info{};
   if (::dladdr(module, &info) == 0 || info.dli_fbase != module || !info.dli_fname) return nullptr;
   return ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
 }
 
-void* SymbolOf(HMODULE module, const char* name) {
-  void* handle = LoaderHandleOf(module);
+void *SymbolOf(HMODULE module, const char *name) {
+  void *handle = LoaderHandleOf(module);
   if (!handle) return nullptr;
-  void* symbol = ::dlsym(handle, name);
+  void *symbol = ::dlsym(handle, name);
   ::dlclose(handle);
   return symbol;
 }
 
-}  // namespace
+} // namespace
 
 namespace winapi {
 
-void* ModuleSymbol(HMODULE module, const char* name) { return name ? SymbolOf(module, name) : nullptr; }
+void *ModuleSymbol(HMODULE module, const char *name) { return name ? SymbolOf(module, name) : nullptr; }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" {
 
@@ -150,20 +152,20 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     candidates.push_back("./" + file);
     candidates.push_back(file);
   }
-  std::string reasons;  // the loader's, for each file that exists but did not load
-  for (const std::string& candidate : candidates) {
+  std::string reasons; // the loader's, for each file that exists but did not load
+  for (const std::string &candidate : candidates) {
     if (candidate.find('/') != std::string::npos && ::access(candidate.c_str(), F_OK) != 0) continue;
-    void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
-    link_map* map = nullptr;
+    void *handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    link_map *map = nullptr;
     if (handle && ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) return BaseOf(map->l_ld);
     if (!handle) {
-      const char* reason = ::dlerror();
+      const char *reason = ::dlerror();
       if (reason) reasons += std::string(reasons.empty() ? "" : "; ") + reason;
     }
   }
   if (winapi::TracingFailures()) {
     std::string looked;
-    for (const std::string& candidate : candidates) looked += (looked.empty() ? "" : ", ") + candidate;
+    for (const std::string &candidate : candidates) looked += (looked.empty() ? "" : ", ") + candidate;
     winapi::TraceFailure("LoadLibraryA(" + winapi::TraceString(lpLibFileName) + ")", ERROR_MOD_NOT_FOUND,
                          reasons.empty() ? "no such file (looked for " + looked + ")" : reasons);
   }
@@ -190,7 +192,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return module;
 }
 
-BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
+BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE *phModule) {
   if (!phModule) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -239,24 +241,24 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  auto trace = [&](const char* cause) {
+  auto trace = [&](const char *cause) {
     if (!winapi::TracingFailures()) return;
     char call[64];
     if (lpProcName && IS_INTRESOURCE(lpProcName))
-      std::snprintf(call, sizeof call, "GetProcAddress(%p, #%u)", static_cast<void*>(hModule),
+      std::snprintf(call, sizeof call, "GetProcAddress(%p, #%u)", static_cast<void *>(hModule),
                     static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(lpProcName)));
     else
-      std::snprintf(call, sizeof call, "GetProcAddress(%p, ", static_cast<void*>(hModule));
+      std::snprintf(call, sizeof call, "GetProcAddress(%p, ", static_cast<void *>(hModule));
     std::string line = call;
     if (!lpProcName || !IS_INTRESOURCE(lpProcName)) line += winapi::TraceString(lpProcName) + ")";
     winapi::TraceFailure(line, ERROR_PROC_NOT_FOUND, cause);
   };
-  if (!lpProcName || IS_INTRESOURCE(lpProcName)) {  // no ordinals on this host
+  if (!lpProcName || IS_INTRESOURCE(lpProcName)) { // no ordinals on this host
     trace(lpProcName ? "ordinals are not supported on this host" : "no name");
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  void* symbol = SymbolOf(hModule, lpProcName);
+  void *symbol = SymbolOf(hModule, lpProcName);
   if (!symbol) {
     trace("the module exports no such name");
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -267,14 +269,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   if (!hLibModule || hLibModule == MainProgram()) return hLibModule != nullptr;
-  void* handle = LoaderHandleOf(hLibModule);
+  void *handle = LoaderHandleOf(hLibModule);
   if (!handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  ::dlclose(handle);  // the reference taken by the lookup
-  ::dlclose(handle);  // the caller's reference
+  ::dlclose(handle); // the reference taken by the lookup
+  ::dlclose(handle); // the caller's reference
   return TRUE;
 }
-
 }

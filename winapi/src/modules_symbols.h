@@ -8,6 +8,6 @@ namespace winapi {
 
 // The address of the named symbol of the module (NULL: the program itself), or
 // NULL when the module has no such symbol.
-void* ModuleSymbol(HMODULE module, const char* name);
+void *ModuleSymbol(HMODULE module, const char *name);
 
-}  // namespace winapi
+} // namespace winapi

@@ -17,19 +17,26 @@
 namespace {
 
 struct Button {
-  const char* label;  // its first letter answers it
+  const char *label; // its first letter answers it
   int id;
 };
 
 std::vector<Button> ButtonsOf(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
-    case MB_ABORTRETRYIGNORE: return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
-    case MB_YESNOCANCEL: return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
-    case MB_YESNO: return {{"Yes", IDYES}, {"No", IDNO}};
-    case MB_RETRYCANCEL: return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
-    case MB_CANCELTRYCONTINUE: return {{"Cancel", IDCANCEL}, {"Try Again", IDTRYAGAIN}, {"Continue", IDCONTINUE}};
-    default: return {{"OK", IDOK}};
+    case MB_OKCANCEL:
+      return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+    case MB_ABORTRETRYIGNORE:
+      return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
+    case MB_YESNOCANCEL:
+      return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
+    case MB_YESNO:
+      return {{"Yes", IDYES}, {"No", IDNO}};
+    case MB_RETRYCANCEL:
+      return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+    case MB_CANCELTRYCONTINUE:
+      return {{"Cancel", IDCANCEL}, {"Try Again", IDTRYAGAIN}, {"Continue", IDCONTINUE}};
+    default:
+      return {{"OK", IDOK}};
   }
 }
 
@@ -39,12 +46,12 @@ size_t DefaultIndex(UINT type, size_t count) {
 }
 
 std::mutex handlerMutex;
-winapi::MessageBoxHandler& Handler() {
-  static auto* handler = new winapi::MessageBoxHandler;
+winapi::MessageBoxHandler &Handler() {
+  static auto *handler = new winapi::MessageBoxHandler;
   return *handler;
 }
 
-void WriteAll(int fd, const std::string& text) {
+void WriteAll(int fd, const std::string &text) {
   size_t done = 0;
   while (done < text.size()) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -56,7 +63,7 @@ void WriteAll(int fd, const std::string& text) {
 
 // Reads one answer line; false at the end of input. Works whether the terminal
 // is in line mode or raw mode (a dialog may have it raw).
-bool ReadLine(int fd, std::string& line) {
+bool ReadLine(int fd, std::string &line) {
   line.clear();
   for (;;) {
     char c;
@@ -64,16 +71,16 @@ bool ReadLine(int fd, std::string& line) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return !line.empty();
     if (c == '\n' || c == '\r') return true;
-    if (c == 4 && line.empty()) return false;  // Ctrl+D in raw mode
+    if (c == 4 && line.empty()) return false; // Ctrl+D in raw mode
     line += c;
   }
 }
 
-int AskOnTerminal(int fd, const char* text, const char* caption, UINT type) {
+int AskOnTerminal(int fd, const char *text, const char *caption, UINT type) {
   std::vector<Button> buttons = ButtonsOf(type);
   size_t fallback = DefaultIndex(type, buttons.size());
   std::string prompt = "\r\n[" + std::string(caption ? caption : "Error") + "]\r\n";
-  for (const char* p = text ? text : ""; *p; ++p) prompt += (*p == '\n') ? std::string("\r\n") : std::string(1, *p);
+  for (const char *p = text ? text : ""; *p; ++p) prompt += (*p == '\n') ? std::string("\r\n") : std::string(1, *p);
   prompt += "\r\n";
   for (size_t i = 0; i < buttons.size(); ++i) {
     prompt += i ? ", " : "";
@@ -85,8 +92,8 @@ int AskOnTerminal(int fd, const char* text, const char* caption, UINT type) {
     std::string line;
     if (!ReadLine(fd, line)) break;
     size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos) break;  // Enter alone: the default button
-    for (const Button& button : buttons)
+    if (start == std::string::npos) break; // Enter alone: the default button
+    for (const Button &button : buttons)
       if (std::toupper(static_cast<unsigned char>(line[start])) == button.label[0]) {
         WriteAll(fd, "\r\n");
         return button.id;
@@ -96,7 +103,7 @@ int AskOnTerminal(int fd, const char* text, const char* caption, UINT type) {
   return buttons[fallback].id;
 }
 
-}  // namespace
+} // namespace
 
 namespace winapi {
 
@@ -110,7 +117,7 @@ int DefaultMessageBoxAnswer(UINT type) {
   return buttons[DefaultIndex(type, buttons.size())].id;
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   {

@@ -20,15 +20,20 @@ unsigned char AnsiLower(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
   switch (c) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: return c;
+    case 0x8A:
+      return 0x9A;
+    case 0x8C:
+      return 0x9C;
+    case 0x8E:
+      return 0x9E;
+    case 0x9F:
+      return 0xFF;
+    default:
+      return c;
   }
 }
 
-bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
+bool AnsiEqualNoCase(const std::string &a, const std::string &b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (AnsiLower(static_cast<unsigned char>(a[i])) != AnsiLower(static_cast<unsigned char>(b[i]))) return false;
@@ -37,19 +42,28 @@ bool AnsiEqualNoCase(const std::string& a, const std::string& b) {
 
 DWORD ErrorFromErrno(int error) {
   switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_FILE_EXISTS;
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    default: return ERROR_GEN_FAILURE;
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    default:
+      return ERROR_GEN_FAILURE;
   }
 }
 
@@ -63,12 +77,12 @@ std::string CurrentDirectory() {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool IsDrive(const std::string& s) {
+bool IsDrive(const std::string &s) {
   return s.size() >= 2 && s[1] == ':' && std::isalpha(static_cast<unsigned char>(s[0]));
 }
 
 // Folds the names after a root ("Z:\" or "\\server\share\").
-std::string Fold(const std::string& root, const std::string& rest) {
+std::string Fold(const std::string &root, const std::string &rest) {
   std::vector<std::string> names;
   size_t start = 0;
   bool trailing = false;
@@ -102,9 +116,9 @@ std::string Fold(const std::string& root, const std::string& rest) {
   return full;
 }
 
-}  // namespace
+} // namespace
 
-std::string WindowsFormOfHostPath(const std::string& host) {
+std::string WindowsFormOfHostPath(const std::string &host) {
   std::string full = "Z:";
   if (host.empty() || host[0] != '/') full += '\\';
   for (char c : host) full += (c == '/') ? '\\' : c;
@@ -112,11 +126,11 @@ std::string WindowsFormOfHostPath(const std::string& host) {
   return full;
 }
 
-std::string FullWindowsPath(const char* name) {
+std::string FullWindowsPath(const char *name) {
   std::string path = name ? name : "";
   if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '?' || path[2] == '.') &&
       IsSeparator(path[3]))
-    return path;  // a device or verbatim name is taken as it is
+    return path; // a device or verbatim name is taken as it is
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     // \\server\share\rest: the share is the root.
     size_t server = path.find_first_of("\\/", 2);
@@ -149,11 +163,11 @@ namespace {
 
 // The entry of directory dir whose name equals name without regard to case; the
 // exact name wins, then the first in byte order, so the choice is stable.
-bool FindNoCase(const std::string& dir, const std::string& name, std::string* found) {
-  DIR* stream = ::opendir(dir.empty() ? "/" : dir.c_str());
+bool FindNoCase(const std::string &dir, const std::string &name, std::string *found) {
+  DIR *stream = ::opendir(dir.empty() ? "/" : dir.c_str());
   if (!stream) return false;
   std::vector<std::string> matches;
-  while (dirent* entry = ::readdir(stream)) {
+  while (dirent *entry = ::readdir(stream)) {
     if (AnsiEqualNoCase(entry->d_name, name)) matches.push_back(entry->d_name);
   }
   ::closedir(stream);
@@ -162,21 +176,21 @@ bool FindNoCase(const std::string& dir, const std::string& name, std::string* fo
   return true;
 }
 
-bool Exists(const std::string& path) {
+bool Exists(const std::string &path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-}  // namespace
+} // namespace
 
-bool HostPath(const char* name, std::string* host, DWORD* error, bool mustExist) {
+bool HostPath(const char *name, std::string *host, DWORD *error, bool mustExist) {
   if (!name || !*name) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
   std::string full = FullWindowsPath(name);
   if (full.size() < 3 || std::toupper(static_cast<unsigned char>(full[0])) != 'Z' || full[1] != ':') {
-    *error = ERROR_PATH_NOT_FOUND;  // only drive Z: exists here
+    *error = ERROR_PATH_NOT_FOUND; // only drive Z: exists here
     return false;
   }
   bool trailing = full.back() == '\\' && full.size() > 3;
@@ -188,7 +202,7 @@ bool HostPath(const char* name, std::string* host, DWORD* error, bool mustExist)
     start = end + 1;
   }
   std::string path;
-  for (const std::string& n : names) path += "/" + n;
+  for (const std::string &n : names) path += "/" + n;
   if (path.empty()) path = "/";
   if (!Exists(path)) {
     // Walk name by name, matching each without regard to case.
@@ -219,4 +233,4 @@ bool HostPath(const char* name, std::string* host, DWORD* error, bool mustExist)
   return true;
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -43,7 +43,7 @@ constexpr DWORD kMaximumAllowed = 0x02000000;
 class RegistryKeyObject : public KernelObject {
  public:
   RegistryKeyObject(std::vector<std::string> path, REGSAM access) : path(std::move(path)), access(access) {}
-  const std::vector<std::string> path;  // key names below HKEY_LOCAL_MACHINE
+  const std::vector<std::string> path; // key names below HKEY_LOCAL_MACHINE
   const REGSAM access;
 };
 
@@ -58,17 +58,16 @@ REGSAM GrantedAccess(REGSAM desired) {
 // An open key: the snapshot it was found in and the key itself.
 struct OpenedKey {
   LSTATUS error = ERROR_SUCCESS;
-  std::string cause;  // why, on failure
+  std::string cause; // why, on failure
   RegistrySnapshot snapshot;
-  const RegistryKey* key = nullptr;
+  const RegistryKey *key = nullptr;
   std::vector<std::string> path;
   REGSAM access = 0;
 };
 
 bool IsPredefined(HKEY key) {
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(key);
-  return value >= reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT) &&
-         value <= reinterpret_cast<ULONG_PTR>(HKEY_DYN_DATA);
+  return value >= reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT) && value <= reinterpret_cast<ULONG_PTR>(HKEY_DYN_DATA);
 }
 
 OpenedKey Resolve(HKEY handle, REGSAM needed) {
@@ -96,7 +95,7 @@ OpenedKey Resolve(HKEY handle, REGSAM needed) {
     return opened;
   }
   opened.key = opened.snapshot.machine.get();
-  for (const std::string& name : opened.path) {
+  for (const std::string &name : opened.path) {
     opened.key = opened.key->FindSubkey(name);
     if (!opened.key) {
       opened.error = ERROR_KEY_DELETED;
@@ -109,15 +108,15 @@ OpenedKey Resolve(HKEY handle, REGSAM needed) {
 
 // A key as the trace names it: its path from the root, else the handle's value.
 std::string KeyName(HKEY handle) {
-  static const char* const kPredefined[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                                            "HKEY_USERS",            "HKEY_PERFORMANCE_DATA",
-                                            "HKEY_CURRENT_CONFIG",   "HKEY_DYN_DATA"};
+  static const char *const kPredefined[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                                            "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+                                            "HKEY_DYN_DATA"};
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(handle);
   ULONG_PTR first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
   if (IsPredefined(handle)) return kPredefined[value - first];
   if (auto object = LookupHandleAs<RegistryKeyObject>(reinterpret_cast<HANDLE>(handle))) {
     std::string name = "HKEY_LOCAL_MACHINE";
-    for (const std::string& key : object->path) name += "\\" + AnsiName(key);
+    for (const std::string &key : object->path) name += "\\" + AnsiName(key);
     return name;
   }
   char number[32];
@@ -126,7 +125,7 @@ std::string KeyName(HKEY handle) {
 }
 
 // The call's status, traced when it failed.
-LSTATUS Traced(LSTATUS status, const std::string& call, const std::string& cause) {
+LSTATUS Traced(LSTATUS status, const std::string &call, const std::string &cause) {
   if (status != ERROR_SUCCESS && TracingFailures()) TraceFailure(call, static_cast<DWORD>(status), cause);
   return status;
 }
@@ -135,13 +134,13 @@ std::string TooSmall(DWORD given, size_t needed) {
   return "a buffer of " + std::to_string(given) + " for " + std::to_string(needed);
 }
 
-DWORD DataSizeInHive(const RegistryValue& value) {
+DWORD DataSizeInHive(const RegistryValue &value) {
   bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
   return static_cast<DWORD>(value.data.size() * (text ? 2 : 1));
 }
 
 // Data into the caller's buffer as RegQueryValueExA and RegEnumValueA give it.
-LSTATUS StoreData(const RegistryValue& value, LPDWORD type, LPBYTE data, LPDWORD size) {
+LSTATUS StoreData(const RegistryValue &value, LPDWORD type, LPBYTE data, LPDWORD size) {
   LSTATUS status = ERROR_SUCCESS;
   if (type) *type = value.type;
   DWORD needed = static_cast<DWORD>(value.data.size());
@@ -156,8 +155,8 @@ LSTATUS StoreData(const RegistryValue& value, LPDWORD type, LPBYTE data, LPDWORD
   return status;
 }
 
-}  // namespace
-}  // namespace winapi
+} // namespace
+} // namespace winapi
 
 using winapi::OpenedKey;
 using winapi::Resolve;
@@ -166,21 +165,21 @@ using winapi::Traced;
 namespace winapi {
 namespace {
 
-LSTATUS OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult, std::string* cause) {
+LSTATUS OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult, std::string *cause) {
   if (!phkResult) return *cause = "phkResult is NULL", ERROR_INVALID_PARAMETER;
   OpenedKey parent = Resolve(hKey, 0);
   if (parent.error != ERROR_SUCCESS) return *cause = parent.cause, parent.error;
   std::string_view subKey = lpSubKey ? lpSubKey : "";
   if (!subKey.empty() && subKey.front() == '\\') return *cause = "a subkey path starts with '\\'", ERROR_BAD_PATHNAME;
-  const winapi::RegistryKey* key = parent.key;
+  const winapi::RegistryKey *key = parent.key;
   std::vector<std::string> path = parent.path;
   while (!subKey.empty()) {
     size_t end = std::min(subKey.find('\\'), subKey.size());
     if (end > 0) {
-      const winapi::RegistryKey* subkey = key->FindSubkey(subKey.substr(0, end));
+      const winapi::RegistryKey *subkey = key->FindSubkey(subKey.substr(0, end));
       if (!subkey) {
         std::string where = "HKEY_LOCAL_MACHINE";
-        for (const std::string& name : path) where += "\\" + winapi::AnsiName(name);
+        for (const std::string &name : path) where += "\\" + winapi::AnsiName(name);
         *cause = "no such key: " + where + " has no subkey \"" + std::string(subKey.substr(0, end)) + "\"";
         return ERROR_FILE_NOT_FOUND;
       }
@@ -194,7 +193,7 @@ LSTATUS OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult, 
   return ERROR_SUCCESS;
 }
 
-LSTATUS EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName, std::string* cause) {
+LSTATUS EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName, std::string *cause) {
   if (!lpName) return *cause = "lpName is NULL", ERROR_INVALID_PARAMETER;
   OpenedKey opened = Resolve(hKey, KEY_ENUMERATE_SUB_KEYS);
   if (opened.error != ERROR_SUCCESS) return *cause = opened.cause, opened.error;
@@ -207,16 +206,16 @@ LSTATUS EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName, std::stri
 }
 
 LSTATUS QueryInfoKey(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
-                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                     LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
-                     PFILETIME lpftLastWriteTime, std::string* cause) {
+                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                     LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime,
+                     std::string *cause) {
   if (lpReserved || (lpClass && !lpcchClass))
     return *cause = lpReserved ? "lpReserved is not NULL" : "lpClass without lpcchClass", ERROR_INVALID_PARAMETER;
   OpenedKey opened = Resolve(hKey, KEY_QUERY_VALUE);
   if (opened.error != ERROR_SUCCESS) return *cause = opened.cause, opened.error;
-  const winapi::RegistryKey& key = *opened.key;
+  const winapi::RegistryKey &key = *opened.key;
   LSTATUS status = ERROR_SUCCESS;
-  if (lpClass) {  // no key has a class: an empty one, which still needs its NUL
+  if (lpClass) { // no key has a class: an empty one, which still needs its NUL
     if (*lpcchClass == 0) {
       status = ERROR_MORE_DATA;
       *cause = "no room for the class's NUL";
@@ -228,7 +227,7 @@ LSTATUS QueryInfoKey(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRes
   DWORD maxSubkey = 0, maxName = 0, maxData = 0;
   for (size_t i = 0; i < key.SubkeyCount(); ++i)
     maxSubkey = std::max(maxSubkey, static_cast<DWORD>(winapi::AnsiName(key.Subkey(i).name()).size()));
-  for (const winapi::RegistryValue& value : key.values()) {
+  for (const winapi::RegistryValue &value : key.values()) {
     maxName = std::max(maxName, static_cast<DWORD>(winapi::AnsiName(value.name).size()));
     maxData = std::max(maxData, winapi::DataSizeInHive(value));
   }
@@ -244,15 +243,15 @@ LSTATUS QueryInfoKey(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRes
 }
 
 LSTATUS EnumValue(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
-                  LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, std::string* cause) {
+                  LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, std::string *cause) {
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
     return *cause = "a required pointer is NULL or lpReserved is not", ERROR_INVALID_PARAMETER;
   OpenedKey opened = Resolve(hKey, KEY_QUERY_VALUE);
   if (opened.error != ERROR_SUCCESS) return *cause = opened.cause, opened.error;
-  const auto& values = opened.key->values();
+  const auto &values = opened.key->values();
   if (dwIndex >= values.size())
     return *cause = "the key has " + std::to_string(values.size()) + " values", ERROR_NO_MORE_ITEMS;
-  const winapi::RegistryValue& value = values[dwIndex];
+  const winapi::RegistryValue &value = values[dwIndex];
   DWORD given = lpcbData ? *lpcbData : 0;
   LSTATUS status = winapi::StoreData(value, lpType, lpData, lpcbData);
   if (status != ERROR_SUCCESS) return *cause = "data: " + winapi::TooSmall(given, value.data.size()), status;
@@ -271,13 +270,13 @@ LSTATUS EnumValue(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValu
   return status;
 }
 
-LSTATUS QueryValue(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                   LPDWORD lpcbData, std::string* cause) {
+LSTATUS QueryValue(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData,
+                   std::string *cause) {
   if (lpReserved || (lpData && !lpcbData))
     return *cause = lpReserved ? "lpReserved is not NULL" : "lpData without lpcbData", ERROR_INVALID_PARAMETER;
   OpenedKey opened = Resolve(hKey, KEY_QUERY_VALUE);
   if (opened.error != ERROR_SUCCESS) return *cause = opened.cause, opened.error;
-  const winapi::RegistryValue* value = opened.key->FindValue(lpValueName ? lpValueName : "");
+  const winapi::RegistryValue *value = opened.key->FindValue(lpValueName ? lpValueName : "");
   if (!value) return *cause = "no such value", ERROR_FILE_NOT_FOUND;
   DWORD given = lpcbData ? *lpcbData : 0;
   LSTATUS status = winapi::StoreData(*value, lpType, lpData, lpcbData);
@@ -285,8 +284,8 @@ LSTATUS QueryValue(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lp
   return status;
 }
 
-}  // namespace
-}  // namespace winapi
+} // namespace
+} // namespace winapi
 
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                         PHKEY phkResult) {

@@ -27,23 +27,23 @@ struct FileVersion {
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = -1;
-  long long modified = 0, changed = 0;  // nanoseconds
-  bool operator==(const FileVersion&) const = default;
+  long long modified = 0, changed = 0; // nanoseconds
+  bool operator==(const FileVersion &) const = default;
 };
 
-FileVersion VersionOf(const std::string& path, const struct stat& st) {
-  auto ns = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+FileVersion VersionOf(const std::string &path, const struct stat &st) {
+  auto ns = [](const timespec &t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
   return {path, st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
 }
 
-FILETIME FileTimeOf(const struct stat& st) {
+FILETIME FileTimeOf(const struct stat &st) {
   // 100-nanosecond intervals since 1601-01-01.
   unsigned long long ticks = (static_cast<unsigned long long>(st.st_mtim.tv_sec) + 11644473600ULL) * 10000000ULL +
                              static_cast<unsigned long long>(st.st_mtim.tv_nsec) / 100;
   return {static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
 }
 
-bool ReadAll(int fd, std::string* content) {
+bool ReadAll(int fd, std::string *content) {
   char buffer[16384];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -61,8 +61,8 @@ struct Cache {
   RegistrySnapshot snapshot;
 };
 
-Cache& TheCache() {
-  static Cache* cache = new Cache;  // never destroyed: registry calls may run from atexit code
+Cache &TheCache() {
+  static Cache *cache = new Cache; // never destroyed: registry calls may run from atexit code
   return *cache;
 }
 
@@ -73,7 +73,7 @@ RegistrySnapshot Failed(DWORD error, std::string problem) {
   return snapshot;
 }
 
-}  // namespace
+} // namespace
 
 RegistrySnapshot CurrentRegistry() {
   std::string path = SystemRoot() + "/registry.reg";
@@ -93,7 +93,7 @@ RegistrySnapshot CurrentRegistry() {
     return Failed(ERROR_REGISTRY_IO_FAILED, path + ": not a regular file");
   }
   FileVersion version = VersionOf(path, st);
-  Cache& cache = TheCache();
+  Cache &cache = TheCache();
   {
     std::lock_guard lock(cache.mutex);
     if (cache.valid && cache.version == version) {
@@ -126,4 +126,4 @@ RegistrySnapshot CurrentRegistry() {
   return snapshot;
 }
 
-}  // namespace winapi
+} // namespace winapi

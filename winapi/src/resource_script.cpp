@@ -9,33 +9,76 @@ namespace winapi {
 namespace {
 
 struct Constant {
-  const char* name;
+  const char *name;
   DWORD value;
 };
 
-#define CV_CONSTANT(name) {#name, (DWORD)(name)}
+#define CV_CONSTANT(name) \
+  { #name, (DWORD)(name) }
 constexpr Constant kConstants[] = {
-    CV_CONSTANT(WS_OVERLAPPED), CV_CONSTANT(WS_POPUP), CV_CONSTANT(WS_CHILD),
-    CV_CONSTANT(WS_MINIMIZE), CV_CONSTANT(WS_VISIBLE), CV_CONSTANT(WS_DISABLED),
-    CV_CONSTANT(WS_CLIPSIBLINGS), CV_CONSTANT(WS_CLIPCHILDREN), CV_CONSTANT(WS_MAXIMIZE),
-    CV_CONSTANT(WS_CAPTION), CV_CONSTANT(WS_BORDER), CV_CONSTANT(WS_DLGFRAME),
-    CV_CONSTANT(WS_VSCROLL), CV_CONSTANT(WS_HSCROLL), CV_CONSTANT(WS_SYSMENU),
-    CV_CONSTANT(WS_THICKFRAME), CV_CONSTANT(WS_GROUP), CV_CONSTANT(WS_TABSTOP),
-    CV_CONSTANT(WS_MINIMIZEBOX), CV_CONSTANT(WS_MAXIMIZEBOX), CV_CONSTANT(DS_ABSALIGN),
-    CV_CONSTANT(DS_SYSMODAL), CV_CONSTANT(DS_3DLOOK), CV_CONSTANT(DS_FIXEDSYS),
-    CV_CONSTANT(DS_NOFAILCREATE), CV_CONSTANT(DS_LOCALEDIT), CV_CONSTANT(DS_SETFONT),
-    CV_CONSTANT(DS_MODALFRAME), CV_CONSTANT(DS_NOIDLEMSG), CV_CONSTANT(DS_SETFOREGROUND),
-    CV_CONSTANT(DS_CONTROL), CV_CONSTANT(DS_CENTER), CV_CONSTANT(DS_CENTERMOUSE),
-    CV_CONSTANT(DS_CONTEXTHELP), CV_CONSTANT(SS_LEFT), CV_CONSTANT(SS_CENTER),
-    CV_CONSTANT(SS_RIGHT), CV_CONSTANT(BS_PUSHBUTTON), CV_CONSTANT(BS_DEFPUSHBUTTON),
-    CV_CONSTANT(BS_CHECKBOX), CV_CONSTANT(BS_AUTOCHECKBOX), CV_CONSTANT(BS_RADIOBUTTON),
-    CV_CONSTANT(BS_3STATE), CV_CONSTANT(BS_AUTO3STATE), CV_CONSTANT(BS_GROUPBOX),
-    CV_CONSTANT(BS_AUTORADIOBUTTON), CV_CONSTANT(BS_LEFTTEXT), CV_CONSTANT(ES_LEFT),
-    CV_CONSTANT(ES_AUTOHSCROLL), CV_CONSTANT(ES_READONLY), CV_CONSTANT(CBS_SIMPLE),
-    CV_CONSTANT(CBS_DROPDOWN), CV_CONSTANT(CBS_DROPDOWNLIST), CV_CONSTANT(CBS_AUTOHSCROLL),
-    CV_CONSTANT(CBS_SORT), CV_CONSTANT(CBS_HASSTRINGS), CV_CONSTANT(IDOK),
-    CV_CONSTANT(IDCANCEL), CV_CONSTANT(IDABORT), CV_CONSTANT(IDRETRY),
-    CV_CONSTANT(IDIGNORE), CV_CONSTANT(IDYES), CV_CONSTANT(IDNO),
+    CV_CONSTANT(WS_OVERLAPPED),
+    CV_CONSTANT(WS_POPUP),
+    CV_CONSTANT(WS_CHILD),
+    CV_CONSTANT(WS_MINIMIZE),
+    CV_CONSTANT(WS_VISIBLE),
+    CV_CONSTANT(WS_DISABLED),
+    CV_CONSTANT(WS_CLIPSIBLINGS),
+    CV_CONSTANT(WS_CLIPCHILDREN),
+    CV_CONSTANT(WS_MAXIMIZE),
+    CV_CONSTANT(WS_CAPTION),
+    CV_CONSTANT(WS_BORDER),
+    CV_CONSTANT(WS_DLGFRAME),
+    CV_CONSTANT(WS_VSCROLL),
+    CV_CONSTANT(WS_HSCROLL),
+    CV_CONSTANT(WS_SYSMENU),
+    CV_CONSTANT(WS_THICKFRAME),
+    CV_CONSTANT(WS_GROUP),
+    CV_CONSTANT(WS_TABSTOP),
+    CV_CONSTANT(WS_MINIMIZEBOX),
+    CV_CONSTANT(WS_MAXIMIZEBOX),
+    CV_CONSTANT(DS_ABSALIGN),
+    CV_CONSTANT(DS_SYSMODAL),
+    CV_CONSTANT(DS_3DLOOK),
+    CV_CONSTANT(DS_FIXEDSYS),
+    CV_CONSTANT(DS_NOFAILCREATE),
+    CV_CONSTANT(DS_LOCALEDIT),
+    CV_CONSTANT(DS_SETFONT),
+    CV_CONSTANT(DS_MODALFRAME),
+    CV_CONSTANT(DS_NOIDLEMSG),
+    CV_CONSTANT(DS_SETFOREGROUND),
+    CV_CONSTANT(DS_CONTROL),
+    CV_CONSTANT(DS_CENTER),
+    CV_CONSTANT(DS_CENTERMOUSE),
+    CV_CONSTANT(DS_CONTEXTHELP),
+    CV_CONSTANT(SS_LEFT),
+    CV_CONSTANT(SS_CENTER),
+    CV_CONSTANT(SS_RIGHT),
+    CV_CONSTANT(BS_PUSHBUTTON),
+    CV_CONSTANT(BS_DEFPUSHBUTTON),
+    CV_CONSTANT(BS_CHECKBOX),
+    CV_CONSTANT(BS_AUTOCHECKBOX),
+    CV_CONSTANT(BS_RADIOBUTTON),
+    CV_CONSTANT(BS_3STATE),
+    CV_CONSTANT(BS_AUTO3STATE),
+    CV_CONSTANT(BS_GROUPBOX),
+    CV_CONSTANT(BS_AUTORADIOBUTTON),
+    CV_CONSTANT(BS_LEFTTEXT),
+    CV_CONSTANT(ES_LEFT),
+    CV_CONSTANT(ES_AUTOHSCROLL),
+    CV_CONSTANT(ES_READONLY),
+    CV_CONSTANT(CBS_SIMPLE),
+    CV_CONSTANT(CBS_DROPDOWN),
+    CV_CONSTANT(CBS_DROPDOWNLIST),
+    CV_CONSTANT(CBS_AUTOHSCROLL),
+    CV_CONSTANT(CBS_SORT),
+    CV_CONSTANT(CBS_HASSTRINGS),
+    CV_CONSTANT(IDOK),
+    CV_CONSTANT(IDCANCEL),
+    CV_CONSTANT(IDABORT),
+    CV_CONSTANT(IDRETRY),
+    CV_CONSTANT(IDIGNORE),
+    CV_CONSTANT(IDYES),
+    CV_CONSTANT(IDNO),
 };
 #undef CV_CONSTANT
 
@@ -43,7 +86,7 @@ enum class TokenKind { End, Name, Number, String, Punct };
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string text;  // the name, the string's value, or the punctuation character
+  std::string text; // the name, the string's value, or the punctuation character
   DWORD number = 0;
   int line = 1;
 };
@@ -53,7 +96,7 @@ class Lexer {
   explicit Lexer(std::string_view text) : text_(text) {}
 
   // Reads the next token; false with an error message on a malformed one.
-  bool Next(Token& token, std::string& error) {
+  bool Next(Token &token, std::string &error) {
     SkipBlanks();
     token = Token{};
     token.line = line_;
@@ -61,7 +104,8 @@ class Lexer {
     char c = text_[pos_];
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       size_t start = pos_;
-      while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_')) ++pos_;
+      while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_'))
+        ++pos_;
       token.kind = TokenKind::Name;
       token.text = std::string(text_.substr(start, pos_ - start));
       return true;
@@ -71,7 +115,7 @@ class Lexer {
       while (pos_ < text_.size() && std::isalnum(static_cast<unsigned char>(text_[pos_]))) ++pos_;
       std::string digits(text_.substr(start, pos_ - start));
       if (!digits.empty() && (digits.back() == 'L' || digits.back() == 'l')) digits.pop_back();
-      char* end = nullptr;
+      char *end = nullptr;
       unsigned long value = std::strtoul(digits.c_str(), &end, 0);
       if (digits.empty() || *end != '\0') {
         error = "bad number '" + digits + "'";
@@ -103,7 +147,7 @@ class Lexer {
         lineStart = true;
       } else if (std::isspace(static_cast<unsigned char>(c))) {
         ++pos_;
-      } else if (lineStart && c == '#') {  // preprocessor lines: windres's business
+      } else if (lineStart && c == '#') { // preprocessor lines: windres's business
         while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
       } else if (text_.substr(pos_, 2) == "//") {
         while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
@@ -118,7 +162,7 @@ class Lexer {
     }
   }
 
-  bool ReadString(Token& token, std::string& error) {
+  bool ReadString(Token &token, std::string &error) {
     ++pos_;
     std::string value;
     while (true) {
@@ -128,7 +172,7 @@ class Lexer {
       }
       char c = text_[pos_++];
       if (c == '"') {
-        if (pos_ < text_.size() && text_[pos_] == '"') {  // "" stands for one quote
+        if (pos_ < text_.size() && text_[pos_] == '"') { // "" stands for one quote
           value += '"';
           ++pos_;
           continue;
@@ -138,11 +182,21 @@ class Lexer {
       if (c == '\\' && pos_ < text_.size()) {
         char e = text_[pos_++];
         switch (e) {
-          case 'n': value += '\n'; break;
-          case 't': value += '\t'; break;
-          case 'r': value += '\r'; break;
-          case '0': value += '\0'; break;
-          default: value += e; break;
+          case 'n':
+            value += '\n';
+            break;
+          case 't':
+            value += '\t';
+            break;
+          case 'r':
+            value += '\r';
+            break;
+          case '0':
+            value += '\0';
+            break;
+          default:
+            value += e;
+            break;
         }
         continue;
       }
@@ -160,9 +214,9 @@ class Lexer {
 
 class Parser {
  public:
-  Parser(std::string_view text, ResourceScript& script) : lexer_(text), script_(script) {}
+  Parser(std::string_view text, ResourceScript &script) : lexer_(text), script_(script) {}
 
-  bool Run(std::string& error) {
+  bool Run(std::string &error) {
     if (!Advance()) return Fail(error);
     while (token_.kind != TokenKind::End) {
       if (!Statement()) return Fail(error);
@@ -171,14 +225,14 @@ class Parser {
   }
 
  private:
-  bool Fail(std::string& error) {
+  bool Fail(std::string &error) {
     error = "line " + std::to_string(token_.line) + ": " + error_;
     return false;
   }
 
   bool Advance() { return lexer_.Next(token_, error_); }
 
-  bool IsName(const char* name) const { return token_.kind == TokenKind::Name && token_.text == name; }
+  bool IsName(const char *name) const { return token_.kind == TokenKind::Name && token_.text == name; }
   bool IsPunct(char c) const { return token_.kind == TokenKind::Punct && token_.text[0] == c; }
 
   bool Expect(char c) {
@@ -186,7 +240,7 @@ class Parser {
     return Advance();
   }
 
-  bool Error(const std::string& message) {
+  bool Error(const std::string &message) {
     error_ = message;
     return false;
   }
@@ -202,8 +256,8 @@ class Parser {
 
   // Memory flags after a resource type: accepted and ignored, as they are on NT.
   bool SkipMemoryFlags() {
-    while (IsName("MOVEABLE") || IsName("FIXED") || IsName("PURE") || IsName("IMPURE") ||
-           IsName("PRELOAD") || IsName("LOADONCALL") || IsName("DISCARDABLE")) {
+    while (IsName("MOVEABLE") || IsName("FIXED") || IsName("PURE") || IsName("IMPURE") || IsName("PRELOAD") ||
+           IsName("LOADONCALL") || IsName("DISCARDABLE")) {
       if (!Advance()) return false;
     }
     return true;
@@ -246,7 +300,7 @@ class Parser {
     dialog.y = static_cast<short>(v[1]);
     dialog.cx = static_cast<short>(v[2]);
     dialog.cy = static_cast<short>(v[3]);
-    dialog.style = WS_POPUP | WS_BORDER | WS_SYSMENU;  // the compiler's default
+    dialog.style = WS_POPUP | WS_BORDER | WS_SYSMENU; // the compiler's default
     while (!IsName("BEGIN") && !IsPunct('{')) {
       if (IsName("STYLE")) {
         if (!Advance() || !Style(0, dialog.style)) return false;
@@ -279,16 +333,17 @@ class Parser {
   }
 
   // CONTROL text, id, class, style, x, y, cx, cy [, exstyle]
-  bool Control(DialogTemplate& dialog) {
+  bool Control(DialogTemplate &dialog) {
     DialogItemTemplate item;
     if (token_.kind != TokenKind::String) return Error("expected the control's text");
     item.text = token_.text;
     DWORD id = 0;
     if (!Advance() || !Expect(',') || !Number(id) || !Expect(',')) return false;
     item.id = static_cast<int>(id);
-    if (token_.kind != TokenKind::String && token_.kind != TokenKind::Name) return Error("expected the control's class");
+    if (token_.kind != TokenKind::String && token_.kind != TokenKind::Name)
+      return Error("expected the control's class");
     item.className = token_.text;
-    for (char& c : item.className) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : item.className) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (!Advance() || !Expect(',') || !Style(WS_CHILD | WS_VISIBLE, item.style)) return false;
     DWORD v[4];
     for (int i = 0; i < 4; ++i) {
@@ -306,7 +361,7 @@ class Parser {
   }
 
   // A number, a known constant, or a negative number.
-  bool Number(DWORD& value) {
+  bool Number(DWORD &value) {
     bool negative = false;
     if (IsPunct('-')) {
       negative = true;
@@ -326,7 +381,7 @@ class Parser {
   }
 
   // style = term { | term }, term = [NOT] number; NOT clears bits of the default.
-  bool Style(DWORD defaults, DWORD& style) {
+  bool Style(DWORD defaults, DWORD &style) {
     DWORD set = 0, clear = 0;
     while (true) {
       bool isNot = IsName("NOT");
@@ -350,25 +405,25 @@ class Parser {
     return true;
   }
 
-  static std::optional<DWORD> Lookup(const std::string& name) {
-    for (const Constant& constant : kConstants) {
+  static std::optional<DWORD> Lookup(const std::string &name) {
+    for (const Constant &constant : kConstants) {
       if (name == constant.name) return constant.value;
     }
     return std::nullopt;
   }
 
   Lexer lexer_;
-  ResourceScript& script_;
+  ResourceScript &script_;
   Token token_;
   std::string error_;
 };
 
-}  // namespace
+} // namespace
 
-bool ParseResourceScript(std::string_view text, ResourceScript& script, std::string& error) {
+bool ParseResourceScript(std::string_view text, ResourceScript &script, std::string &error) {
   script = ResourceScript{};
   Parser parser(text, script);
   return parser.Run(error);
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -15,16 +15,16 @@ namespace winapi {
 struct DialogItemTemplate {
   std::string text;
   int id = 0;
-  std::string className;  // "STATIC", "BUTTON", "COMBOBOX", "EDIT", upper case
+  std::string className; // "STATIC", "BUTTON", "COMBOBOX", "EDIT", upper case
   DWORD style = 0;
   DWORD exStyle = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+  short x = 0, y = 0, cx = 0, cy = 0; // dialog units
 };
 
 struct DialogTemplate {
   DWORD style = 0;
   DWORD exStyle = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+  short x = 0, y = 0, cx = 0, cy = 0; // dialog units
   std::string caption;
   std::string fontName;
   int pointSize = 0;
@@ -39,10 +39,10 @@ struct ResourceScript {
 // Reads a script with DIALOG resources made of CONTROL statements and STRINGTABLE
 // blocks; style expressions combine the Win32 constant names with | and NOT, as
 // the resource compiler does. On error, returns false with the line and reason.
-bool ParseResourceScript(std::string_view text, ResourceScript& script, std::string& error);
+bool ParseResourceScript(std::string_view text, ResourceScript &script, std::string &error);
 
 // The resources of a loaded module (NULL: the program itself), or nullptr when
 // it carries none.
-const ResourceScript* ModuleResources(HMODULE module);
+const ResourceScript *ModuleResources(HMODULE module);
 
-}  // namespace winapi
+} // namespace winapi

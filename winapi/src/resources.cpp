@@ -17,9 +17,9 @@ namespace winapi {
 namespace {
 
 struct ModuleScript {
-  const void* module = nullptr;  // its load address
-  const char* text = nullptr;
-  std::unique_ptr<ResourceScript> parsed;  // read at first use
+  const void *module = nullptr; // its load address
+  const char *text = nullptr;
+  std::unique_ptr<ResourceScript> parsed; // read at first use
   bool failed = false;
 };
 
@@ -28,29 +28,29 @@ struct Registry {
   std::vector<ModuleScript> modules;
 };
 
-Registry& TheRegistry() {
-  static Registry* registry = new Registry;  // outlives every static destructor
+Registry &TheRegistry() {
+  static Registry *registry = new Registry; // outlives every static destructor
   return *registry;
 }
 
 // The load address of the module that holds an address: what a module handle
 // is, on Windows and here.
-const void* ModuleOf(const void* address) {
+const void *ModuleOf(const void *address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0) return nullptr;
   return info.dli_fbase;
 }
 
-const void* ModuleOfHandle(HMODULE handle) {
+const void *ModuleOfHandle(HMODULE handle) {
   if (handle != nullptr) return handle;
-  static const void* program = ModuleOf(reinterpret_cast<const void*>(getauxval(AT_PHDR)));  // NULL: the program
+  static const void *program = ModuleOf(reinterpret_cast<const void *>(getauxval(AT_PHDR))); // NULL: the program
   return program;
 }
 
-}  // namespace
+} // namespace
 
-EmbeddedResourceScript::EmbeddedResourceScript(const char* scriptText) {
-  Registry& registry = TheRegistry();
+EmbeddedResourceScript::EmbeddedResourceScript(const char *scriptText) {
+  Registry &registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   ModuleScript module;
   module.module = ModuleOf(scriptText);
@@ -58,11 +58,11 @@ EmbeddedResourceScript::EmbeddedResourceScript(const char* scriptText) {
   registry.modules.push_back(std::move(module));
 }
 
-const ResourceScript* ModuleResources(HMODULE handle) {
-  const void* wanted = ModuleOfHandle(handle);
-  Registry& registry = TheRegistry();
+const ResourceScript *ModuleResources(HMODULE handle) {
+  const void *wanted = ModuleOfHandle(handle);
+  Registry &registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
-  for (ModuleScript& module : registry.modules) {
+  for (ModuleScript &module : registry.modules) {
     if (wanted == nullptr || module.module != wanted) continue;
     if (!module.parsed && !module.failed) {
       auto script = std::make_unique<ResourceScript>();
@@ -70,7 +70,7 @@ const ResourceScript* ModuleResources(HMODULE handle) {
       if (ParseResourceScript(module.text, *script, error)) {
         module.parsed = std::move(script);
       } else {
-        module.failed = true;  // a build fault: say it once, then behave as without resources
+        module.failed = true; // a build fault: say it once, then behave as without resources
         std::fprintf(stderr, "winapi: the module's resource script is malformed: %s\n", error.c_str());
       }
     }
@@ -79,7 +79,7 @@ const ResourceScript* ModuleResources(HMODULE handle) {
   return nullptr;
 }
 
-}  // namespace winapi
+} // namespace winapi
 
 extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
   if (lpBuffer == nullptr || cchBufferMax <= 0) {
@@ -87,7 +87,7 @@ extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer,
     return 0;
   }
   lpBuffer[0] = '\0';
-  const winapi::ResourceScript* script = winapi::ModuleResources(reinterpret_cast<HMODULE>(hInstance));
+  const winapi::ResourceScript *script = winapi::ModuleResources(reinterpret_cast<HMODULE>(hInstance));
   if (script == nullptr) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return 0;

@@ -11,8 +11,8 @@
 
 namespace {
 
-pthread_mutex_t* MutexOf(LPCRITICAL_SECTION section) {
-  auto* mutex = static_cast<pthread_mutex_t*>(section->LockSemaphore);
+pthread_mutex_t *MutexOf(LPCRITICAL_SECTION section) {
+  auto *mutex = static_cast<pthread_mutex_t *>(section->LockSemaphore);
   if (!mutex) {
     // Entering a section that was never initialised (or already deleted) is a
     // program error that NT does not survive either; say so rather than corrupt.
@@ -24,12 +24,12 @@ pthread_mutex_t* MutexOf(LPCRITICAL_SECTION section) {
 
 HANDLE ThisThread() { return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(pthread_self())); }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
-  auto* mutex = new pthread_mutex_t;
+  auto *mutex = new pthread_mutex_t;
   pthread_mutexattr_t attributes;
   pthread_mutexattr_init(&attributes);
   pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
@@ -59,7 +59,7 @@ BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
 }
 
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
-  pthread_mutex_t* mutex = MutexOf(lpCriticalSection);
+  pthread_mutex_t *mutex = MutexOf(lpCriticalSection);
   if (lpCriticalSection->RecursionCount <= 0 || lpCriticalSection->OwningThread != ThisThread()) return;
   --lpCriticalSection->LockCount;
   if (--lpCriticalSection->RecursionCount == 0) lpCriticalSection->OwningThread = nullptr;
@@ -67,7 +67,7 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
 }
 
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
-  auto* mutex = static_cast<pthread_mutex_t*>(lpCriticalSection->LockSemaphore);
+  auto *mutex = static_cast<pthread_mutex_t *>(lpCriticalSection->LockSemaphore);
   if (!mutex) return;
   pthread_mutex_destroy(mutex);
   delete mutex;
@@ -76,5 +76,4 @@ void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
   lpCriticalSection->RecursionCount = 0;
   lpCriticalSection->OwningThread = nullptr;
 }
-
 }

@@ -17,7 +17,7 @@ std::atomic<MachineMaker> registeredMaker{nullptr};
 // one. Whoever renames first wins; the other's copy is removed. The rename also
 // replaces an empty directory; a root that holds only a lock file is filled in
 // place under that lock.
-void MakeDefaultMachine(const std::string& root, MachineMaker maker) {
+void MakeDefaultMachine(const std::string &root, MachineMaker maker) {
   std::error_code error;
   std::filesystem::path final(root);
   if (final.has_parent_path()) std::filesystem::create_directories(final.parent_path(), error);
@@ -36,7 +36,7 @@ void MakeDefaultMachine(const std::string& root, MachineMaker maker) {
   if (lock.held() && ExamineRoot(root) == RootContent::kNothing) maker(root);
 }
 
-}  // namespace
+} // namespace
 
 void RegisterMachineMaker(MachineMaker maker) { registeredMaker = maker; }
 
@@ -47,9 +47,9 @@ std::string SystemRoot() {
     MakeDefaultMachine(root, maker);
   } else {
     std::error_code error;
-    std::filesystem::create_directories(root, error);  // a machine with nothing in it
+    std::filesystem::create_directories(root, error); // a machine with nothing in it
   }
   return root;
 }
 
-}  // namespace winapi
+} // namespace winapi

@@ -21,26 +21,26 @@ constexpr int kEscapeDelayMs = 40;
 
 // What the signal handlers need, kept where they may reach it safely.
 int g_fd = -1;
-termios g_saved{};  // the terminal as the process found it
-termios g_raw{};    // as the console runs it
+termios g_saved{}; // the terminal as the process found it
+termios g_raw{};   // as the console runs it
 char g_restore[128];
 size_t g_restoreLength = 0;
 char g_resume[128];
 size_t g_resumeLength = 0;
-char g_clear[128];  // what blanks the screen
+char g_clear[128]; // what blanks the screen
 size_t g_clearLength = 0;
-volatile sig_atomic_t g_clearAtRestore = 0;  // windows are drawn: blank them on the way out
-volatile sig_atomic_t g_active = 0;   // raw mode is in force
-volatile sig_atomic_t g_repaint = 0;  // resized, or resumed after a stop
+volatile sig_atomic_t g_clearAtRestore = 0; // windows are drawn: blank them on the way out
+volatile sig_atomic_t g_active = 0;         // raw mode is in force
+volatile sig_atomic_t g_repaint = 0;        // resized, or resumed after a stop
 
 constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 struct sigaction g_previous[sizeof kTerminatingSignals / sizeof kTerminatingSignals[0]];
 
-Terminal* g_terminal = nullptr;
-std::string* g_problem = new std::string;  // why there is no terminal; kept for exit-time calls
+Terminal *g_terminal = nullptr;
+std::string *g_problem = new std::string; // why there is no terminal; kept for exit-time calls
 void (*g_hangUpHandler)() = nullptr;
 
-void WriteAll(int fd, const char* bytes, size_t length) {
+void WriteAll(int fd, const char *bytes, size_t length) {
   while (length > 0) {
     ssize_t n = write(fd, bytes, length);
     if (n < 0) {
@@ -50,14 +50,14 @@ void WriteAll(int fd, const char* bytes, size_t length) {
         poll(&p, 1, 100);
         continue;
       }
-      return;  // the terminal is gone
+      return; // the terminal is gone
     }
     bytes += n;
     length -= static_cast<size_t>(n);
   }
 }
 
-void CopyInto(char* buffer, size_t size, size_t* length, const std::string& text) {
+void CopyInto(char *buffer, size_t size, size_t *length, const std::string &text) {
   *length = std::min(text.size(), size);
   std::memcpy(buffer, text.data(), *length);
 }
@@ -67,7 +67,7 @@ void OnTerminatingSignal(int signal) {
   Terminal::RestoreNow();
   for (size_t i = 0; i < sizeof kTerminatingSignals / sizeof kTerminatingSignals[0]; ++i)
     if (kTerminatingSignals[i] == signal) sigaction(signal, &g_previous[i], nullptr);
-  raise(signal);  // delivered as the process had it once this handler returns
+  raise(signal); // delivered as the process had it once this handler returns
   errno = saved;
 }
 
@@ -86,7 +86,7 @@ void OnContinue(int) {
     WriteAll(g_fd, g_resume, g_resumeLength);
     g_active = 1;
   }
-  struct sigaction stop{};
+  struct sigaction stop {};
   stop.sa_handler = OnStop;
   sigemptyset(&stop.sa_mask);
   sigaction(SIGTSTP, &stop, nullptr);
@@ -96,14 +96,14 @@ void OnContinue(int) {
 
 void OnResize(int) { g_repaint = 1; }
 
-void Handle(int signal, void (*handler)(int), struct sigaction* previous) {
-  struct sigaction current{};
+void Handle(int signal, void (*handler)(int), struct sigaction *previous) {
+  struct sigaction current {};
   sigaction(signal, nullptr, &current);
-  if (current.sa_handler == SIG_IGN) {  // ignored as the process was started (nohup): stays so
+  if (current.sa_handler == SIG_IGN) { // ignored as the process was started (nohup): stays so
     if (previous) *previous = current;
     return;
   }
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
@@ -115,26 +115,26 @@ int ElapsedMs(std::chrono::steady_clock::time_point since) {
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count());
 }
 
-}  // namespace
+} // namespace
 
 void ExitHandler() {
   if (g_terminal && g_terminal->exitHook_) g_terminal->exitHook_();
   Terminal::RestoreNow();
 }
 
-Terminal* Terminal::Get() {
-  static Terminal* terminal = [] {
-    auto* t = new Terminal;
+Terminal *Terminal::Get() {
+  static Terminal *terminal = [] {
+    auto *t = new Terminal;
     if (!t->Open()) {
       delete t;
-      return static_cast<Terminal*>(nullptr);
+      return static_cast<Terminal *>(nullptr);
     }
     return t;
   }();
   return terminal;
 }
 
-const std::string& Terminal::Problem() {
+const std::string &Terminal::Problem() {
   Get();
   return *g_problem;
 }
@@ -152,9 +152,10 @@ bool Terminal::Open() {
     fd_ = -1;
     return false;
   }
-  for (const auto& [sequence, virtualKey] : caps_.keys) decoder_.AddSequence(sequence, virtualKey);
+  for (const auto &[sequence, virtualKey] : caps_.keys) decoder_.AddSequence(sequence, virtualKey);
   UpdateSize();
-  CopyInto(g_restore, sizeof g_restore, &g_restoreLength, caps_.acsOff + caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
+  CopyInto(g_restore, sizeof g_restore, &g_restoreLength,
+           caps_.acsOff + caps_.attributesOff + caps_.cursorNormal + caps_.keypadOff);
   CopyInto(g_resume, sizeof g_resume, &g_resumeLength, caps_.keypadOn);
   CopyInto(g_clear, sizeof g_clear, &g_clearLength, caps_.attributesOff + caps_.clearScreen);
   g_fd = fd_;
@@ -219,9 +220,9 @@ bool Terminal::IsThisTerminal(int fd) const {
   return session != -1 && session == getsid(0);
 }
 
-void Terminal::Write(const std::string& bytes) { WriteAll(fd_, bytes.data(), bytes.size()); }
+void Terminal::Write(const std::string &bytes) { WriteAll(fd_, bytes.data(), bytes.size()); }
 
-void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
+void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD> &out, int timeoutMs) {
   auto start = std::chrono::steady_clock::now();
   size_t before = out.size();
   for (;;) {
@@ -275,4 +276,4 @@ void Terminal::RestoreNow() {
   tcsetattr(g_fd, TCSADRAIN, &g_saved);
 }
 
-}  // namespace winapi::terminal
+} // namespace winapi::terminal

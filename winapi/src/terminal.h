@@ -17,7 +17,7 @@ namespace winapi::terminal {
 struct Cell {
   unsigned char ch = ' ';
   WORD attr = 0x07;
-  bool operator==(const Cell&) const = default;
+  bool operator==(const Cell &) const = default;
 };
 
 // The Unicode character that a code page 437 byte stands for on screen. Control
@@ -26,7 +26,7 @@ char32_t Cp437ToUnicode(unsigned char byte);
 // The code page 437 byte for a Unicode character, or '?' when it has none.
 unsigned char UnicodeToCp437(char32_t c);
 // Appends c as UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
+void AppendUtf8(std::string &out, char32_t c);
 
 // Decodes what a terminal sends for keys into key-down events (the console adds
 // the key-up events). Escape sequences of xterm, VT and Linux console kind are
@@ -37,15 +37,15 @@ class KeyDecoder {
  public:
   KeyDecoder();
   // A sequence that this terminal's terminfo entry names for a key.
-  void AddSequence(const std::string& sequence, WORD virtualKey);
-  void Feed(const char* bytes, size_t count, std::vector<KEY_EVENT_RECORD>& out);
+  void AddSequence(const std::string &sequence, WORD virtualKey);
+  void Feed(const char *bytes, size_t count, std::vector<KEY_EVENT_RECORD> &out);
   bool Pending() const { return !pending_.empty(); }
   // The terminal went quiet: what is pending are keys of their own (Escape).
-  void Flush(std::vector<KEY_EVENT_RECORD>& out);
+  void Flush(std::vector<KEY_EVENT_RECORD> &out);
 
  private:
   // Length of the complete key at the start of pending_, 0 when more is needed.
-  size_t DecodeOne(bool flushing, std::vector<KEY_EVENT_RECORD>& out);
+  size_t DecodeOne(bool flushing, std::vector<KEY_EVENT_RECORD> &out);
   std::string pending_;
   std::map<std::string, WORD> terminfoKeys_;
 };
@@ -64,21 +64,21 @@ enum class Charset { kUtf8, kLatin1, kLatin9, kAscii };
 Charset LocaleCharset();
 
 // Why the terminal cannot be drawn on, for a diagnostic: "" when it can.
-std::string TerminalProblem(const char* terminalType, int fd);
+std::string TerminalProblem(const char *terminalType, int fd);
 
 // The terminfo strings that drawing needs. Loaded for the terminal, or for a
 // named terminal type (tests). Every string is ready to send: its padding
 // ($<N>) already turned into pad characters or dropped, as the terminal needs.
 struct Capabilities {
-  std::string clearScreen;     // clear
-  std::string cursorAddress;   // cup, with its two parameters
-  std::string attributesOff;   // sgr0
-  std::string foreground;      // setaf
-  std::string background;      // setab
-  std::string bold;            // bold
-  std::string dim;             // dim
-  std::string reverse;         // rev
-  std::string underline;       // smul
+  std::string clearScreen;   // clear
+  std::string cursorAddress; // cup, with its two parameters
+  std::string attributesOff; // sgr0
+  std::string foreground;    // setaf
+  std::string background;    // setab
+  std::string bold;          // bold
+  std::string dim;           // dim
+  std::string reverse;       // rev
+  std::string underline;     // smul
   // Whether colours are sent: the terminal has them and the user has not asked
   // for none (NO_COLOR set and not empty).
   bool colour = true;
@@ -101,57 +101,56 @@ struct Capabilities {
   int baudRate = 0;
   char padChar = 0;
   bool noPadChar = false;
-  bool autoMargin = true;      // am: writing the last cell may scroll...
-  bool eatNewline = false;     // xenl: ...unless the terminal holds the wrap
-  int fallbackColumns = 0, fallbackRows = 0;  // from terminfo, when the terminal cannot say
-  std::map<std::string, WORD> keys;  // key sequences of this terminal type
+  bool autoMargin = true;                    // am: writing the last cell may scroll...
+  bool eatNewline = false;                   // xenl: ...unless the terminal holds the wrap
+  int fallbackColumns = 0, fallbackRows = 0; // from terminfo, when the terminal cannot say
+  std::map<std::string, WORD> keys;          // key sequences of this terminal type
   // Relative cursor motions: the one-step strings (cuu1, cud1, cub1, cuf1) and
   // the counted ones (cuu, cud, cub, cuf); a cud1 of "\n" is left out, as the
   // terminal's output processing may add a carriage return to it.
   std::string up1, down1, left1, right1;
   std::string upN, downN, leftN, rightN;
-  std::string MoveTo(int column, int row) const;  // 0-based
+  std::string MoveTo(int column, int row) const; // 0-based
   // The shortest relative motion by so many cells (negative: up or left); ""
   // when the terminal has none.
   std::string MoveBy(int dx, int dy) const;
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
   // A terminfo string with its padding replaced by what the terminal needs.
-  std::string Padded(const std::string& raw) const;
+  std::string Padded(const std::string &raw) const;
 };
 // False when the terminal type is unknown or cannot address the cursor.
-bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps);
+bool LoadCapabilities(const char *terminalType, int fd, Capabilities &caps);
 
 // Turns frames of cells into terminal output, writing only the cells that differ
 // from what the terminal shows. Frames larger than the terminal are clipped to
 // its top-left part.
 class Renderer {
  public:
-  explicit Renderer(const Capabilities& caps) : caps_(caps) {}
+  explicit Renderer(const Capabilities &caps) : caps_(caps) {}
   void SetTerminalSize(int columns, int rows);
   // The terminal's content is unknown (start, resize, resume): repaint all.
   void Invalidate() { valid_ = false; }
   // Appends to out what brings rows firstRow to lastRow of the terminal to the
   // frame (all rows when the terminal's content is unknown).
-  void Render(const Cell* cells, int width, int height, std::string& out, int firstRow = 0,
-              int lastRow = 0x7FFF);
+  void Render(const Cell *cells, int width, int height, std::string &out, int firstRow = 0, int lastRow = 0x7FFF);
   // Appends what shows the cursor at that cell, or hides it (a cursor outside
   // the terminal is hidden).
-  void PlaceCursor(COORD cursor, bool visible, std::string& out);
+  void PlaceCursor(COORD cursor, bool visible, std::string &out);
 
  private:
-  void MoveTo(int x, int y, std::string& out);
-  void SetAttribute(WORD attr, std::string& out);
+  void MoveTo(int x, int y, std::string &out);
+  void SetAttribute(WORD attr, std::string &out);
   // Appends a code page 437 cell's character as the terminal's charset can show it.
-  void AppendGlyph(unsigned char ch, std::string& out);
-  void LeaveAcs(std::string& out);
-  const Capabilities& caps_;
-  bool acsShown_ = false;  // the terminal is in its alternate character set
+  void AppendGlyph(unsigned char ch, std::string &out);
+  void LeaveAcs(std::string &out);
+  const Capabilities &caps_;
+  bool acsShown_ = false; // the terminal is in its alternate character set
   int columns_ = 0, rows_ = 0;
   bool valid_ = false;
-  std::vector<Cell> shown_;  // columns_ * rows_
-  int cursorX_ = -1, cursorY_ = -1;  // where the terminal's cursor is; -1: unknown
-  WORD attr_ = 0xFFFF;               // the terminal's current attribute; 0xFFFF: unknown
+  std::vector<Cell> shown_;         // columns_ * rows_
+  int cursorX_ = -1, cursorY_ = -1; // where the terminal's cursor is; -1: unknown
+  WORD attr_ = 0xFFFF;              // the terminal's current attribute; 0xFFFF: unknown
   bool cursorShown_ = true;
 };
 
@@ -163,23 +162,23 @@ class Terminal {
  public:
   // The one terminal of the process, opened on first call; null when the
   // process has none or its type cannot address the cursor.
-  static Terminal* Get();
+  static Terminal *Get();
   // Why Get() gave no terminal ("" when it gave one): for a diagnostic.
-  static const std::string& Problem();
+  static const std::string &Problem();
 
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
-  const Capabilities& Caps() const { return caps_; }
+  const Capabilities &Caps() const { return caps_; }
   // True once after the terminal was resized or the process resumed after a stop;
   // the size is up to date and the screen content must be redrawn.
   bool TakeRepaint();
   // True when fd is this terminal (standard output not redirected, say).
   bool IsThisTerminal(int fd) const;
 
-  void Write(const std::string& bytes);
+  void Write(const std::string &bytes);
   // Waits up to timeoutMs (0: not at all; negative: until a key comes) and
   // appends the keys read to out.
-  void ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs);
+  void ReadKeys(std::vector<KEY_EVENT_RECORD> &out, int timeoutMs);
   // The terminal hung up: no key will come again.
   bool HungUp() const { return hungUp_; }
   // Called once when a hang-up or a read error is first seen (the console's
@@ -214,4 +213,4 @@ class Terminal {
   friend void ExitHandler();
 };
 
-}  // namespace winapi::terminal
+} // namespace winapi::terminal

@@ -17,9 +17,9 @@ bool TracingFailures();
 void TraceFailure(std::string_view call, DWORD error, std::string_view cause);
 
 // An argument as the line shows it: a string in quotes, or NULL.
-std::string TraceString(const char* text);
+std::string TraceString(const char *text);
 
 // The name of an error code ("ERROR_FILE_NOT_FOUND"); the number for one unnamed.
 std::string ErrorName(DWORD error);
 
-}  // namespace winapi
+} // namespace winapi

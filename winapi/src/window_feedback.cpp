@@ -12,12 +12,12 @@ HCURSOR CursorHandle(LPCSTR name) {
   static const char shapes[4] = {};
   ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
   size_t index = id == reinterpret_cast<ULONG_PTR>(IDC_WAIT) ? 1 : id == reinterpret_cast<ULONG_PTR>(IDC_IBEAM) ? 2 : 0;
-  return reinterpret_cast<HCURSOR>(const_cast<char*>(&shapes[index]));
+  return reinterpret_cast<HCURSOR>(const_cast<char *>(&shapes[index]));
 }
 
 HCURSOR currentCursor = nullptr;
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -39,4 +39,4 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
   return previous;
 }
 
-}  // extern "C"
+} // extern "C"

@@ -5,12 +5,12 @@
 namespace winapi {
 namespace {
 
-FrontEnd* automationFrontEnd = nullptr;
+FrontEnd *automationFrontEnd = nullptr;
 
-}  // namespace
+} // namespace
 
-void SetAutomationFrontEnd(FrontEnd* frontEnd) { automationFrontEnd = frontEnd; }
+void SetAutomationFrontEnd(FrontEnd *frontEnd) { automationFrontEnd = frontEnd; }
 
-FrontEnd& CurrentFrontEnd() { return automationFrontEnd ? *automationFrontEnd : TerminalFrontEnd(); }
+FrontEnd &CurrentFrontEnd() { return automationFrontEnd ? *automationFrontEnd : TerminalFrontEnd(); }
 
-}  // namespace winapi
+} // namespace winapi

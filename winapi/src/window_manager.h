@@ -16,27 +16,27 @@ namespace winapi {
 // A text field's contents and caret, shared by edit controls and combo boxes.
 struct EditField {
   int caret = 0;
-  int anchor = 0;  // the other end of the selection; equal to caret when none
-  int limit = 0;   // most characters the user may type; 0 for no limit
+  int anchor = 0; // the other end of the selection; equal to caret when none
+  int limit = 0;  // most characters the user may type; 0 for no limit
 };
 
 struct ComboState {
   std::vector<std::string> items;
   int selection = -1;
   bool dropped = false;
-  int highlight = -1;  // the item under the cursor of the dropped list
-  int top = 0;         // first item shown in the dropped list
+  int highlight = -1; // the item under the cursor of the dropped list
+  int top = 0;        // first item shown in the dropped list
 };
 
 struct Window {
   HWND handle = nullptr;
-  std::string className;  // upper case: "#32770" for dialogs, "BUTTON", "COMBOBOX", ...
+  std::string className; // upper case: "#32770" for dialogs, "BUTTON", "COMBOBOX", ...
   DWORD style = 0;
   DWORD exStyle = 0;
   int id = 0;
   HWND parent = nullptr;
-  std::vector<HWND> children;  // in creation order, which is the tab order
-  RECT rect{};                 // relative to the parent's client area (the screen for top-level windows)
+  std::vector<HWND> children; // in creation order, which is the tab order
+  RECT rect{};                // relative to the parent's client area (the screen for top-level windows)
   std::string text;
   WNDPROC proc = nullptr;
   bool destroying = false;
@@ -44,10 +44,10 @@ struct Window {
   // Dialogs.
   DLGPROC dialogProc = nullptr;
   int templateDefaultId = 0;
-  int defaultId = 0;  // changes while a push button has the focus
+  int defaultId = 0; // changes while a push button has the focus
   HWND lastFocus = nullptr;
   std::string fontName;
-  int listRows = 0;  // combo boxes: rows of the dropped list
+  int listRows = 0; // combo boxes: rows of the dropped list
 
   // Controls.
   int check = BST_UNCHECKED;
@@ -64,20 +64,20 @@ RECT DialogUnitsToCells(int x, int y, int cx, int cy);
 // A closed drop-down combo box is taken as 10 units high, as the check boxes
 // beside it are: its template height includes the list.
 constexpr int kClosedComboHeight = 10;
-RECT ControlUnitsToCells(const std::string& className, DWORD style, int x, int y, int cx, int cy);
+RECT ControlUnitsToCells(const std::string &className, DWORD style, int x, int y, int cx, int cy);
 
 // The window behind a handle, or nullptr (with ERROR_INVALID_WINDOW_HANDLE).
-Window* FindWindowRecord(HWND handle);
+Window *FindWindowRecord(HWND handle);
 HWND CreateWindowRecord(Window window);
 HWND DesktopHandle();
 // Every live top-level window, oldest first.
 std::vector<HWND> TopLevelWindows();
 // Screen rectangle of a window, and of its client area (inside caption and frame).
-RECT ScreenRect(const Window& window);
-RECT ClientScreenRect(const Window& window);
+RECT ScreenRect(const Window &window);
+RECT ClientScreenRect(const Window &window);
 // Whether a window and all its parents are visible, and enabled.
-bool ReallyVisible(const Window& window);
-bool ReallyEnabled(const Window& window);
+bool ReallyVisible(const Window &window);
+bool ReallyEnabled(const Window &window);
 HWND TopLevelOf(HWND handle);
 
 // Focus. The window that receives keyboard input: the focus window, or the
@@ -93,15 +93,15 @@ LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ComboProc(HWND, UINT, WPARAM, LPARAM);
-WNDPROC ClassProc(const std::string& className);
+WNDPROC ClassProc(const std::string &className);
 
 // Editing keys of a text field; true when the text changed. Shared by edits and combos.
-bool EditFieldKey(Window& window, WPARAM key, bool shift);
-bool EditFieldChar(Window& window, char c);
-int VisibleFieldWidth(const Window& window);
+bool EditFieldKey(Window &window, WPARAM key, bool shift);
+bool EditFieldChar(Window &window, char c);
+int VisibleFieldWidth(const Window &window);
 
 // Sends WM_COMMAND with a notification code to a control's parent.
-void NotifyParent(const Window& control, WORD code);
+void NotifyParent(const Window &control, WORD code);
 
 // Mouse actions on a combo box: a click on its button, a click on a list item.
 void ComboToggleList(HWND combo);
@@ -137,14 +137,14 @@ class FrontEnd {
   // and returns true, or returns false when no input can ever come.
   virtual bool WaitForInput() = 0;
   virtual void Beep() = 0;
-  virtual void HelpRequested(const std::string& file, UINT command) = 0;
+  virtual void HelpRequested(const std::string &file, UINT command) = 0;
   // A window was destroyed or hidden: the front end may tidy its display.
   virtual void WindowsChanged() {}
 };
 
-FrontEnd& CurrentFrontEnd();
+FrontEnd &CurrentFrontEnd();
 // An automation session takes the place of the terminal while it lives.
-void SetAutomationFrontEnd(FrontEnd* frontEnd);
-FrontEnd& TerminalFrontEnd();
+void SetAutomationFrontEnd(FrontEnd *frontEnd);
+FrontEnd &TerminalFrontEnd();
 
-}  // namespace winapi
+} // namespace winapi

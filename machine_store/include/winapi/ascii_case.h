@@ -12,7 +12,7 @@ inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>
 
 inline std::string AsciiUpper(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = AsciiUpper(c);
+  for (char &c : upper) c = AsciiUpper(c);
   return upper;
 }
 
@@ -27,4 +27,4 @@ inline bool AsciiStartsWithNoCase(std::string_view text, std::string_view prefix
   return text.size() >= prefix.size() && AsciiEqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-}  // namespace winapi
+} // namespace winapi

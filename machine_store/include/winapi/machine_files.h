@@ -17,7 +17,7 @@ std::string SystemRootPath();
 // be made there. kMachine: a registry, DOS device names or devices. kOther: files
 // that are no machine's, or not a directory: left as they are.
 enum class RootContent { kNothing, kMachine, kOther };
-RootContent ExamineRoot(const std::string& root);
+RootContent ExamineRoot(const std::string &root);
 
 // While it lives, the job-control stops (SIGTSTP, SIGTTIN, SIGTTOU) of the
 // calling thread wait; a stop that came meanwhile takes effect when it ends.
@@ -25,8 +25,8 @@ class StopsHeldBack {
  public:
   StopsHeldBack();
   ~StopsHeldBack();
-  StopsHeldBack(const StopsHeldBack&) = delete;
-  StopsHeldBack& operator=(const StopsHeldBack&) = delete;
+  StopsHeldBack(const StopsHeldBack &) = delete;
+  StopsHeldBack &operator=(const StopsHeldBack &) = delete;
 
  private:
   sigset_t previousMask_;
@@ -44,22 +44,22 @@ bool LockFile(int fd);
 // at the terminal never stops every other program of the machine with it.
 class MachineLock {
  public:
-  explicit MachineLock(const std::string& root);
+  explicit MachineLock(const std::string &root);
   ~MachineLock();
-  MachineLock(const MachineLock&) = delete;
-  MachineLock& operator=(const MachineLock&) = delete;
+  MachineLock(const MachineLock &) = delete;
+  MachineLock &operator=(const MachineLock &) = delete;
   bool held() const { return fd_ >= 0; }
 
  private:
-  StopsHeldBack stops_;  // first made, last ended
+  StopsHeldBack stops_; // first made, last ended
   int fd_ = -1;
 };
 
 // Writes a file so that readers see either the old or the new content, never a
 // mix: a temporary file beside it, flushed, then renamed over it.
-bool WriteFileAtomically(const std::string& path, const std::string& content);
+bool WriteFileAtomically(const std::string &path, const std::string &content);
 
 // The whole content of a file, or nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+std::optional<std::string> ReadWholeFile(const std::string &path);
 
-}  // namespace winapi
+} // namespace winapi

@@ -38,9 +38,9 @@ namespace winapi {
 std::string AnsiName(std::string_view name);
 
 struct RegistryValue {
-  std::string name;  // empty for the default value
+  std::string name; // empty for the default value
   DWORD type = REG_NONE;
-  std::string data;  // the bytes that the ANSI calls return: strings carry their NUL
+  std::string data; // the bytes that the ANSI calls return: strings carry their NUL
 };
 
 // A key: subkeys in NT's order (sorted by upper-cased name), values in the order
@@ -50,29 +50,29 @@ struct RegistryValue {
 class RegistryKey {
  public:
   explicit RegistryKey(std::string name = "HKEY_LOCAL_MACHINE") : name_(std::move(name)) {}
-  RegistryKey(RegistryKey&&) = default;
-  RegistryKey& operator=(RegistryKey&&) = default;
+  RegistryKey(RegistryKey &&) = default;
+  RegistryKey &operator=(RegistryKey &&) = default;
 
-  const std::string& name() const { return name_; }
+  const std::string &name() const { return name_; }
 
   size_t SubkeyCount() const { return subkeys_.size(); }
-  const RegistryKey& Subkey(size_t index) const { return *subkeys_[index]; }
-  const RegistryKey* FindSubkey(std::string_view name) const;
+  const RegistryKey &Subkey(size_t index) const { return *subkeys_[index]; }
+  const RegistryKey *FindSubkey(std::string_view name) const;
   // A path of names separated by backslashes below this key; empty names (a
   // doubled or trailing backslash) are skipped. Null when a key is missing.
-  const RegistryKey* FindPath(std::string_view path) const;
+  const RegistryKey *FindPath(std::string_view path) const;
   // Finds or makes every key of the path and returns the last.
-  RegistryKey& CreatePath(std::string_view path);
+  RegistryKey &CreatePath(std::string_view path);
   bool RemoveSubkey(std::string_view name);
 
-  const std::vector<RegistryValue>& values() const { return values_; }
-  const RegistryValue* FindValue(std::string_view name) const;
+  const std::vector<RegistryValue> &values() const { return values_; }
+  const RegistryValue *FindValue(std::string_view name) const;
   // Replaces the value of that name where it stands (keeping the name's first
   // spelling), or adds it after the others.
   void SetValue(RegistryValue value);
   void SetString(std::string_view name, std::string_view text);  // REG_SZ
   void SetDword(std::string_view name, DWORD number);            // REG_DWORD
-  void SetBinary(std::string_view name, std::string_view bytes);  // REG_BINARY
+  void SetBinary(std::string_view name, std::string_view bytes); // REG_BINARY
   bool RemoveValue(std::string_view name);
 
  private:
@@ -88,28 +88,28 @@ class RegistryKey {
 // other roots that the file names, kept so that a rewrite loses nothing.
 struct RegistryFile {
   RegistryKey machine;
-  std::vector<RegistryKey> otherRoots;  // named by their root, in the file's order
-  size_t machinePlace = 0;              // HKEY_LOCAL_MACHINE comes before otherRoots[machinePlace]
+  std::vector<RegistryKey> otherRoots; // named by their root, in the file's order
+  size_t machinePlace = 0;             // HKEY_LOCAL_MACHINE comes before otherRoots[machinePlace]
 };
 
 struct RegistryTextError {
-  int line = 0;         // 1 for the first line; 0 for an empty text
-  std::string problem;  // what is wrong there
+  int line = 0;        // 1 for the first line; 0 for an empty text
+  std::string problem; // what is wrong there
 };
 
 // Parses .reg text into *file. On malformed text returns false, sets *error and
 // leaves *file empty: never a part of it.
-bool ParseRegistryText(std::string_view text, RegistryFile* file, RegistryTextError* error);
+bool ParseRegistryText(std::string_view text, RegistryFile *file, RegistryTextError *error);
 
 // The same for HKEY_LOCAL_MACHINE alone (the other roots are read and left out);
 // *error becomes "line N: what is wrong".
-bool ParseRegistryText(std::string_view text, RegistryKey* machine, std::string* error);
+bool ParseRegistryText(std::string_view text, RegistryKey *machine, std::string *error);
 
 // The keys and everything below them as version 5.00 text that ParseRegistryText
 // reads back to the same keys and values, roots in the order given. The text is
 // made of lines: names that hold a line break cannot be written. Text with names
 // beyond Latin-1 is written as UTF-16LE with its byte order mark.
-std::string SerializeRegistryText(const RegistryFile& file);
-std::string SerializeRegistryText(const RegistryKey& machine);
+std::string SerializeRegistryText(const RegistryFile &file);
+std::string SerializeRegistryText(const RegistryKey &machine);
 
-}  // namespace winapi
+} // namespace winapi

@@ -20,7 +20,7 @@ namespace {
 
 using cvtest::RunProgram;
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string &path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -36,24 +36,24 @@ class CvMonEndToEnd : public testing::Test {
     if (!cvtest::TmuxSession::Available()) GTEST_SKIP() << "tmux is not installed";
     if (access(cvtest::BinPath("cvsim").c_str(), X_OK) != 0) GTEST_SKIP() << "cvsim is not built";
   }
-  void Sim(const std::vector<std::string>& args) {
+  void Sim(const std::vector<std::string> &args) {
     auto result = RunProgram("cvsim", args);
     ASSERT_EQ(result.status, 0) << "cvsim " << testing::PrintToString(args) << ": " << result.err;
   }
   // cv_mon in the session; its exit status goes to a file (the last one
   // written), and the pane keeps what it left on the screen.
-  void Run(const std::string& args = "") {
+  void Run(const std::string &args = "") {
     // The shell goes on after an interrupted cv_mon, to write down what it left.
-    tmux.Start("trap 'true' INT; cd " + machine.root() + " && stty -a > stty.before; " + cvtest::BinPath("cv_mon") + " " + args +
-               "; s=$?; stty -a > stty.after; echo $s > status; exec sleep 600");
+    tmux.Start("trap 'true' INT; cd " + machine.root() + " && stty -a > stty.before; " + cvtest::BinPath("cv_mon") +
+               " " + args + "; s=$?; stty -a > stty.after; echo $s > status; exec sleep 600");
   }
   std::string Status() {
     for (int i = 0; i < 50 && ReadText(machine.path("status")).empty(); ++i) usleep(100000);
     std::string status = ReadText(machine.path("status"));
     return status.empty() ? "none" : status.substr(0, status.find('\n'));
   }
-  bool TitleShown(const char* title) {
-    return tmux.WaitFor([&](const std::vector<std::string>& rows) { return rows[0].find(title) != std::string::npos; });
+  bool TitleShown(const char *title) {
+    return tmux.WaitFor([&](const std::vector<std::string> &rows) { return rows[0].find(title) != std::string::npos; });
   }
   // The monitor's pid: the one child of the pane's shell.
   pid_t MonitorPid() {
@@ -69,10 +69,10 @@ class CvMonEndToEnd : public testing::Test {
     MonitorReset();
     g_nowMs = 0;
     SetTickClock(TestClock);
-    std::vector<char*> argv;
+    std::vector<char *> argv;
     static char name[] = "cv_mon";
     argv.push_back(name);
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string &arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::vector<std::string> rows;
     if (MonitorStart(static_cast<int>(args.size() + 1), argv.data()) < 0) {
@@ -96,14 +96,16 @@ class CvMonEndToEnd : public testing::Test {
     return rows;
   }
 
-  void ExpectSameScreen(const std::vector<std::string>& expected) {
+  void ExpectSameScreen(const std::vector<std::string> &expected) {
     ASSERT_EQ(expected.size(), 25u);
     std::vector<std::string> shown;
     // Three rate passes have run after some 3.2 seconds; the machine is frozen.
-    bool same = tmux.WaitFor([&](const std::vector<std::string>& rows) {
-      shown = rows;
-      return rows == expected;
-    }, 6000);
+    bool same = tmux.WaitFor(
+        [&](const std::vector<std::string> &rows) {
+          shown = rows;
+          return rows == expected;
+        },
+        6000);
     if (!same) {
       for (int y = 0; y < 25; ++y) EXPECT_EQ(shown[y], expected[y]) << "row " << y + 1;
     }
@@ -149,10 +151,12 @@ TEST_F(CvMonEndToEnd, FollowsAPokedCounterWithinASecond) {
   Run();
   ASSERT_TRUE(TitleShown("Corvane Monitor Utility"));
   usleep(600000);
-  Sim({"poke", "561", "39", "30"});  // TxHost, 0x500 + 0x61: 12345
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) { return rows[6].substr(10, 5) == "12345"; }, 1000));
+  Sim({"poke", "561", "39", "30"}); // TxHost, 0x500 + 0x61: 12345
+  EXPECT_TRUE(
+      tmux.WaitFor([](const std::vector<std::string> &rows) { return rows[6].substr(10, 5) == "12345"; }, 1000));
   Sim({"poke", "561", "07", "00"});
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) { return rows[6].substr(10, 5) == "    7"; }, 1000));
+  EXPECT_TRUE(
+      tmux.WaitFor([](const std::vector<std::string> &rows) { return rows[6].substr(10, 5) == "    7"; }, 1000));
 }
 
 TEST_F(CvMonEndToEnd, PagesDownAndUp) {
@@ -161,14 +165,18 @@ TEST_F(CvMonEndToEnd, PagesDownAndUp) {
   Run();
   ASSERT_TRUE(TitleShown("Corvane Monitor Utility"));
   tmux.Keys("NPage");
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) {
-    return rows[19].substr(0, 3) == " 11" && rows[23].substr(0, 3) == " 15" && rows[23].substr(37, 3) == " 20";
-  }, 2500));
+  EXPECT_TRUE(tmux.WaitFor(
+      [](const std::vector<std::string> &rows) {
+        return rows[19].substr(0, 3) == " 11" && rows[23].substr(0, 3) == " 15" && rows[23].substr(37, 3) == " 20";
+      },
+      2500));
   tmux.Keys("PPage");
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) {
-    return rows[19].substr(0, 3) == "  1" && rows[23].substr(37, 3) == " 10";
-  }, 2500));
-  tmux.Keys("PPage");  // on page 0: nothing
+  EXPECT_TRUE(tmux.WaitFor(
+      [](const std::vector<std::string> &rows) {
+        return rows[19].substr(0, 3) == "  1" && rows[23].substr(37, 3) == " 10";
+      },
+      2500));
+  tmux.Keys("PPage"); // on page 0: nothing
   usleep(300000);
   tmux.Keys("q");
   EXPECT_EQ(Status(), "0");
@@ -177,7 +185,7 @@ TEST_F(CvMonEndToEnd, PagesDownAndUp) {
 TEST_F(CvMonEndToEnd, EscapeLetterArrowAndFunctionKeyQuitWithTheCursorOnRow24) {
   Sim({"init"});
   Sim({"freeze"});
-  for (const char* key : {"Escape", "q", "Right", "F1"}) {
+  for (const char *key : {"Escape", "q", "Right", "F1"}) {
     SCOPED_TRACE(key);
     unlink(machine.path("status").c_str());
     Run();
@@ -196,7 +204,7 @@ TEST_F(CvMonEndToEnd, EscapeLetterArrowAndFunctionKeyQuitWithTheCursorOnRow24) {
 TEST_F(CvMonEndToEnd, RestoresTheTerminalOnSignals) {
   Sim({"init"});
   Sim({"freeze"});
-  const std::pair<int, const char*> signals[] = {{SIGTERM, "143"}, {SIGHUP, "129"}, {SIGINT, "130"}};
+  const std::pair<int, const char *> signals[] = {{SIGTERM, "143"}, {SIGHUP, "129"}, {SIGINT, "130"}};
   for (auto [signal, status] : signals) {
     SCOPED_TRACE(signal);
     unlink(machine.path("status").c_str());
@@ -241,7 +249,7 @@ TEST_F(CvMonEndToEnd, ClipsToATerminalSmallerThan80By25) {
 TEST_F(CvMonEndToEnd, QuitsWithTheCursorOnTheLastRowOfATerminalOfAnotherSize) {
   Sim({"init"});
   Sim({"freeze"});
-  for (const char* size : {"cols 60 rows 20", "cols 70 rows 22"}) {
+  for (const char *size : {"cols 60 rows 20", "cols 70 rows 22"}) {
     SCOPED_TRACE(size);
     unlink(machine.path("status").c_str());
     tmux.Start("cd " + machine.root() + " && stty " + size + "; " + cvtest::BinPath("cv_mon") +
@@ -292,7 +300,8 @@ TEST_F(CvMonEndToEnd, WithoutATerminalEndsWithAMessageInsteadOfWaiting) {
 TEST_F(CvMonEndToEnd, StandardOutputRedirectedKeepsTheScreenAndGetsTheLines) {
   Sim({"init"});
   Sim({"freeze"});
-  tmux.Start("cd " + machine.root() + " && " + cvtest::BinPath("cv_mon") + " > out.txt; echo $? > status; exec sleep 600");
+  tmux.Start("cd " + machine.root() + " && " + cvtest::BinPath("cv_mon") +
+             " > out.txt; echo $? > status; exec sleep 600");
   ASSERT_TRUE(TitleShown("Corvane Monitor Utility"));
   usleep(800000);
   auto rows = tmux.Screen();
@@ -306,4 +315,4 @@ TEST_F(CvMonEndToEnd, StandardOutputRedirectedKeepsTheScreenAndGetsTheLines) {
   EXPECT_EQ(out.substr(out.size() - 14, 7).find('-'), 6u) << "the station address line ends the file: " << out;
 }
 
-}  // namespace
+} // namespace

@@ -31,7 +31,7 @@ using namespace cvsim;
 
 const uint32_t kStatuses[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xFFFFFFFF};
 
-std::string StatusName(const testing::TestParamInfo<uint32_t>& info) {
+std::string StatusName(const testing::TestParamInfo<uint32_t> &info) {
   return info.param == 0xFFFFFFFF ? std::string("StatusMax") : "Status" + std::to_string(info.param);
 }
 
@@ -42,18 +42,18 @@ class CvMonFaults : public testing::TestWithParam<uint32_t> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(BuildMachine(machine.root(), MachineOptions{}));
-    Change([](AdapterState& s) {
+    Change([](AdapterState &s) {
       Freeze(s);
       const uint8_t address[kAddressSize] = {0x00, 0xA0, 0xF8, 0x12, 0x34, 0x56};
       SetStationAddress(s, address);
     });
   }
 
-  void Change(const std::function<void(AdapterState&)>& act) {
+  void Change(const std::function<void(AdapterState &)> &act) {
     ASSERT_EQ(WithAdapter(machine.root(), "cvlan1", act), AdapterAccess::kDone);
   }
   void FailFrom(uint32_t oid) {
-    Change([&](AdapterState& s) {
+    Change([&](AdapterState &s) {
       ClearFaults(s);
       SetFault(s, oid, GetParam());
     });
@@ -67,7 +67,7 @@ class CvMonFaults : public testing::TestWithParam<uint32_t> {
     g_nowMs = 0;
     SetTickClock(TestClock);
     static char name[] = "cv_mon";
-    char* argv[] = {name, nullptr};
+    char *argv[] = {name, nullptr};
     std::vector<std::string> rows;
     if (MonitorStart(1, argv) < 0) {
       MonitorBeginLoop();
@@ -113,7 +113,7 @@ TEST_P(CvMonMemoryFaults, StopEveryFieldPassWithTheStatisticsError) {
 
 TEST_P(CvMonMemoryFaults, OnACellApShowTheStationScreenWhenTheModeCannotBeRead) {
   ASSERT_TRUE(BuildMachine(machine.root(), MachineOptions{true}));
-  Change([](AdapterState& s) { Freeze(s); });
+  Change([](AdapterState &s) { Freeze(s); });
   FailFrom(kOidMemory);
   std::vector<std::string> shown = Screen();
   ASSERT_EQ(shown.size(), 25u);
@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(EveryStatus, CvMonMemoryFaults, testing::ValuesIn(kStat
 INSTANTIATE_TEST_SUITE_P(EveryStatus, CvMonAddressFaults, testing::ValuesIn(kStatuses), StatusName);
 INSTANTIATE_TEST_SUITE_P(EveryStatus, CvMonConfigurationFaults, testing::ValuesIn(kStatuses), StatusName);
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string &path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -163,29 +163,31 @@ TEST(CvMonFaultsUnderTmux, ShowsTheErrorWhileReadsFailAndRecoversWhenTheyAnswer)
   if (access(cvtest::BinPath("cv_mon").c_str(), X_OK) != 0) GTEST_SKIP() << "cv_mon is not built";
   cvtest::TempMachine machine;
   ASSERT_TRUE(BuildMachine(machine.root(), MachineOptions{}));
-  auto change = [&](const std::function<void(AdapterState&)>& act) {
+  auto change = [&](const std::function<void(AdapterState &)> &act) {
     ASSERT_EQ(WithAdapter(machine.root(), "cvlan1", act), AdapterAccess::kDone);
   };
-  change([](AdapterState& s) { Freeze(s); });
+  change([](AdapterState &s) { Freeze(s); });
   cvtest::TmuxSession tmux;
   tmux.Start("cd " + machine.root() + " && " + cvtest::BinPath("cv_mon") + "; echo $? > status; exec sleep 600");
-  ASSERT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) {
-    return rows[2].substr(45, 4) == " 101";  // the first field pass has drawn
+  ASSERT_TRUE(tmux.WaitFor([](const std::vector<std::string> &rows) {
+    return rows[2].substr(45, 4) == " 101"; // the first field pass has drawn
   }));
-  change([](AdapterState& s) { SetFault(s, kOidMemory, 12); });
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) {
-    return rows[24].substr(0, 25) == "Error reading Statistics ";
-  }, 2000));
-  change([](AdapterState& s) {
+  change([](AdapterState &s) { SetFault(s, kOidMemory, 12); });
+  EXPECT_TRUE(tmux.WaitFor(
+      [](const std::vector<std::string> &rows) { return rows[24].substr(0, 25) == "Error reading Statistics "; },
+      2000));
+  change([](AdapterState &s) {
     ClearFaults(s);
     SetNetId(s, 0x2B2B);
   });
-  EXPECT_TRUE(tmux.WaitFor([](const std::vector<std::string>& rows) {
-    return rows[24] == std::string(80, ' ') && rows[2].substr(45, 4) == "2B2B";
-  }, 2000));
+  EXPECT_TRUE(tmux.WaitFor(
+      [](const std::vector<std::string> &rows) {
+        return rows[24] == std::string(80, ' ') && rows[2].substr(45, 4) == "2B2B";
+      },
+      2000));
   tmux.Keys("q");
   for (int i = 0; i < 50 && ReadText(machine.path("status")).empty(); ++i) usleep(100000);
   EXPECT_EQ(ReadText(machine.path("status")), "0\n");
 }
 
-}  // namespace
+} // namespace

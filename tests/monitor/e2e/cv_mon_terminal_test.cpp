@@ -20,7 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string &path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -31,8 +31,8 @@ std::string ReadText(const std::string& path) {
 // signal ignored (as nohup starts it); all it sends is kept.
 class PtyMonitor {
  public:
-  PtyMonitor(const std::string& term, const std::string& locale, const std::string& errorFile = "",
-             const std::vector<std::string>& command = {"cv_mon"}) {
+  PtyMonitor(const std::string &term, const std::string &locale, const std::string &errorFile = "",
+             const std::vector<std::string> &command = {"cv_mon"}) {
     winsize size{};
     size.ws_col = 80;
     size.ws_row = 25;
@@ -46,8 +46,8 @@ class PtyMonitor {
       setenv("LC_ALL", locale.c_str(), 1);
       if (!errorFile.empty()) freopen(errorFile.c_str(), "w", stderr);
       std::string program = cvtest::BinPath(command[0]);
-      std::vector<char*> argv;
-      for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+      std::vector<char *> argv;
+      for (const std::string &arg : command) argv.push_back(const_cast<char *>(arg.c_str()));
       argv.push_back(nullptr);
       execv(program.c_str(), argv.data());
       _exit(127);
@@ -63,7 +63,7 @@ class PtyMonitor {
   bool Started() const { return pid_ > 0; }
 
   // Reads what the program sends until the text appears or the time is up.
-  bool ReadUntil(const std::string& text, int timeoutMs) {
+  bool ReadUntil(const std::string &text, int timeoutMs) {
     auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (output.find(text) == std::string::npos) {
       int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
@@ -72,7 +72,7 @@ class PtyMonitor {
     return true;
   }
   void ReadFor(int ms) { ReadUntil(std::string(1, '\x7f') + "never", ms); }
-  void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), (ssize_t)keys.size()); }
+  void Type(const std::string &keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), (ssize_t)keys.size()); }
   void CloseTerminal() {
     close(master_);
     master_ = -1;
@@ -81,7 +81,7 @@ class PtyMonitor {
   int WaitExit(int timeoutMs) {
     auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Clock::now() < end) {
-      if (master_ >= 0) ReadSome(10);  // a full terminal would hold the program up
+      if (master_ >= 0) ReadSome(10); // a full terminal would hold the program up
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exited_ = true;
@@ -109,7 +109,7 @@ class PtyMonitor {
   bool exited_ = false;
 };
 
-bool AnyHighByte(const std::string& bytes) {
+bool AnyHighByte(const std::string &bytes) {
   for (char c : bytes)
     if (static_cast<unsigned char>(c) >= 0x80) return true;
   return false;
@@ -126,8 +126,8 @@ class CvMonTerminals : public testing::Test {
 
 TEST_F(CvMonTerminals, SendNoPaddingAndNoByteTheLocaleCannotShow) {
   struct Case {
-    const char* term;
-    const char* locale;
+    const char *term;
+    const char *locale;
     bool highBytes;
   };
   for (Case c : {Case{"xterm", "C.UTF-8", true}, Case{"xterm", "C", false}, Case{"vt100", "C", false},
@@ -136,7 +136,7 @@ TEST_F(CvMonTerminals, SendNoPaddingAndNoByteTheLocaleCannotShow) {
     PtyMonitor monitor(c.term, c.locale);
     ASSERT_TRUE(monitor.Started());
     ASSERT_TRUE(monitor.ReadUntil("Corvane Monitor Utility", 10000)) << monitor.output;
-    monitor.ReadFor(2500);  // two rate passes: bars, rates and tables drawn
+    monitor.ReadFor(2500); // two rate passes: bars, rates and tables drawn
     monitor.Type("q");
     EXPECT_EQ(monitor.WaitExit(5000), 0);
     EXPECT_EQ(monitor.output.find("$<"), std::string::npos) << "padding sent as text";
@@ -159,19 +159,19 @@ TEST_F(CvMonTerminals, HangUpEndsTheMonitorAndRemovesItsDosName) {
 
 TEST_F(CvMonTerminals, SayWhyATerminalCannotShowTheStatistics) {
   struct Case {
-    const char* term;
-    const char* reason;
+    const char *term;
+    const char *reason;
   };
-  for (Case c : {Case{"dumb", "cv_mon: terminal type \"dumb\" cannot address the cursor (no cup capability)\n"},
-                 Case{"no-such-terminal", "cv_mon: terminal type \"no-such-terminal\" is not in the terminfo database\n"},
-                 Case{"", "cv_mon: TERM is not set, so the terminal type is unknown\n"}}) {
+  for (Case c :
+       {Case{"dumb", "cv_mon: terminal type \"dumb\" cannot address the cursor (no cup capability)\n"},
+        Case{"no-such-terminal", "cv_mon: terminal type \"no-such-terminal\" is not in the terminfo database\n"},
+        Case{"", "cv_mon: TERM is not set, so the terminal type is unknown\n"}}) {
     SCOPED_TRACE(c.term);
     std::string errors = machine.path("stderr.txt");
     PtyMonitor monitor(c.term, "C.UTF-8", errors);
     ASSERT_TRUE(monitor.Started());
     EXPECT_EQ(monitor.WaitExit(10000), 1);
-    EXPECT_NE(monitor.output.find("Error - No console to show the statistics on"), std::string::npos)
-        << monitor.output;
+    EXPECT_NE(monitor.output.find("Error - No console to show the statistics on"), std::string::npos) << monitor.output;
     EXPECT_EQ(ReadText(errors), c.reason);
   }
   // Without a controlling terminal at all: a session of its own, output to files.
@@ -181,7 +181,7 @@ TEST_F(CvMonTerminals, SayWhyATerminalCannotShowTheStatistics) {
     freopen(machine.path("stdout.txt").c_str(), "w", stdout);
     freopen(machine.path("stderr.txt").c_str(), "w", stderr);
     std::string program = cvtest::BinPath("cv_mon");
-    execl(program.c_str(), "cv_mon", static_cast<char*>(nullptr));
+    execl(program.c_str(), "cv_mon", static_cast<char *>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -211,4 +211,4 @@ TEST_F(CvMonTerminals, TheDialogEndsOnHangUpAndSaysWhatTheTerminalLacks) {
   EXPECT_EQ(ReadText(errors), "cvsetup-host: terminal type \"dumb\" cannot address the cursor (no cup capability)\n");
 }
 
-}  // namespace
+} // namespace

@@ -23,10 +23,10 @@
 
 namespace {
 
-double Seconds(const std::chrono::steady_clock::duration& d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(const std::chrono::steady_clock::duration &d) { return std::chrono::duration<double>(d).count(); }
 
 template <class F>
-double BestOf(int runs, F&& f) {
+double BestOf(int runs, F &&f) {
   double best = 1e30;
   for (int i = 0; i < runs; ++i) {
     auto start = std::chrono::steady_clock::now();
@@ -36,18 +36,18 @@ double BestOf(int runs, F&& f) {
   return best;
 }
 
-std::string Directory(const char* argv0) {
+std::string Directory(const char *argv0) {
   std::string self = argv0;
   size_t slash = self.find_last_of('/');
   return slash == std::string::npos ? "." : self.substr(0, slash);
 }
 
-int Run(const std::string& command) {
+int Run(const std::string &command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int CheckBench(const char* argv0, long megabytes) {
+int CheckBench(const char *argv0, long megabytes) {
   char pattern[] = "/tmp/setup-bench-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   std::string file = std::string(pattern) + "/big.inf";
@@ -55,7 +55,7 @@ int CheckBench(const char* argv0, long megabytes) {
     // INF-like lines, none of which begins with CVLAN (some hold it further on).
     std::ofstream out(file, std::ios::binary);
     std::mt19937 random(1);
-    const char* words[] = {"OptionType", "NetAdapter", "Driver", "cvlan1", "CVLAN", "Service", "Parameters", "="};
+    const char *words[] = {"OptionType", "NetAdapter", "Driver", "cvlan1", "CVLAN", "Service", "Parameters", "="};
     long target = megabytes * 1024 * 1024, written = 0;
     std::string line;
     while (written < target) {
@@ -95,11 +95,11 @@ int HeapBench() {
   // alive, freed in an order of their own.
   std::mt19937 random(2);
   std::vector<LONG> sizes(200000);
-  for (LONG& size : sizes) size = 16 + static_cast<LONG>(random() % (20000 - 16 + 1));
+  for (LONG &size : sizes) size = 16 + static_cast<LONG>(random() % (20000 - 16 + 1));
   std::vector<size_t> victims(sizes.size());
-  for (size_t& v : victims) v = random() % 256;
+  for (size_t &v : victims) v = random() % 256;
   HGLOBAL heap = PageHeapCreate();
-  std::vector<void*> live(256, nullptr);
+  std::vector<void *> live(256, nullptr);
   std::vector<LONG> liveSize(256, 0);
   double setup = BestOf(5, [&] {
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -118,9 +118,9 @@ int HeapBench() {
       size_t slot = victims[i];
       std::free(live[slot]);
       live[slot] = std::malloc(static_cast<size_t>(sizes[i]));
-      static_cast<volatile char*>(live[slot])[0] = 1;
+      static_cast<volatile char *>(live[slot])[0] = 1;
     }
-    for (void*& block : live) {
+    for (void *&block : live) {
       std::free(block);
       block = nullptr;
     }
@@ -132,9 +132,9 @@ int HeapBench() {
   return 0;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   std::string what = argc > 1 ? argv[1] : "";
   if (what == "check") return CheckBench(argv[0], argc > 2 ? std::atol(argv[2]) : 100);
   if (what == "heap") return HeapBench();

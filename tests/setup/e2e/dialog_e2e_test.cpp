@@ -21,23 +21,23 @@ class DialogOnTheTerminal : public ::testing::Test {
 
   // Starts cvsetup-host MODE with its output in result.txt of the machine;
   // environment goes before the command (VAR=value ... ).
-  void Start(const std::string& mode, const std::string& environment = "") {
-    session.Start(environment + "CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " " +
-                  mode + " > " + machine.path("result.txt") + "; echo finished > " + machine.path("done"));
+  void Start(const std::string &mode, const std::string &environment = "") {
+    session.Start(environment + "CVLAN_SYSROOT=" + machine.root() + " " + cvtest::BinPath("cvsetup-host") + " " + mode +
+                  " > " + machine.path("result.txt") + "; echo finished > " + machine.path("done"));
     ASSERT_TRUE(Showing("Veltrane Systems Corvane NT Installation"));
   }
 
-  bool Showing(const std::string& text) {
-    return session.WaitFor([&](const std::vector<std::string>& rows) {
-      for (const std::string& row : rows)
+  bool Showing(const std::string &text) {
+    return session.WaitFor([&](const std::vector<std::string> &rows) {
+      for (const std::string &row : rows)
         if (row.find(text) != std::string::npos) return true;
       return false;
     });
   }
 
-  bool Gone(const std::string& text) {
-    return session.WaitFor([&](const std::vector<std::string>& rows) {
-      for (const std::string& row : rows)
+  bool Gone(const std::string &text) {
+    return session.WaitFor([&](const std::vector<std::string> &rows) {
+      for (const std::string &row : rows)
         if (row.find(text) != std::string::npos) return false;
       return true;
     });
@@ -90,11 +90,11 @@ TEST_F(DialogOnTheTerminal, ReconfigurationShowsTheMachinesValues) {
   ASSERT_EQ(cvtest::RunProgram("cvsim", {"--root", machine.root(), "init"}).status, 0);
   Start("99999");
   ASSERT_TRUE(Showing("PCMCIA"));
-  for (int field = 0; field < 5; ++field) session.Keys("Tab");  // to the Diversity check box
+  for (int field = 0; field < 5; ++field) session.Keys("Tab"); // to the Diversity check box
   session.Keys("Space");
   bool checked = Showing("Diversity:[X]");
   if (!checked)
-    for (const std::string& row : session.Screen()) std::printf("%s\n", row.c_str());
+    for (const std::string &row : session.Screen()) std::printf("%s\n", row.c_str());
   ASSERT_TRUE(checked);
   session.Keys("Enter");
   EXPECT_EQ(Result(), "0,0,5,992,832,851968,257,1,1,0,\n");
@@ -123,7 +123,7 @@ TEST_F(DialogOnTheTerminal, CtrlCLeavesTheScreenBlank) {
   Start("0");
   session.Keys("C-c");
   EXPECT_TRUE(Gone("Veltrane Systems Corvane NT Installation"));
-  for (const std::string& row : session.Screen()) {
+  for (const std::string &row : session.Screen()) {
     EXPECT_EQ(row.find("\u2502"), std::string::npos) << row;
     EXPECT_EQ(row.find("Card Type:"), std::string::npos) << row;
   }
@@ -135,7 +135,7 @@ TEST_F(DialogOnTheTerminal, ASmallTerminalSaysTheSizeNeededAndTheDialogIsCentred
   ASSERT_TRUE(Showing("The dialog needs 80 x 24; this terminal is 70 x 20."))
       << testing::PrintToString(session.Screen());
   EXPECT_TRUE(Gone("Card Type:"));
-  session.Keys("Enter");  // unseen: not taken for OK
+  session.Keys("Enter"); // unseen: not taken for OK
   session.Resize(100, 30);
   ASSERT_TRUE(Showing("Veltrane Systems Corvane NT Installation"));
   std::vector<std::string> rows = session.Screen();
@@ -152,7 +152,7 @@ TEST_F(DialogOnTheTerminal, NoColorSendsNoColourAndShowsTheFocusInReverse) {
                 machine.path("result.txt") + "; echo finished > " + machine.path("done"));
   ASSERT_TRUE(Showing("Card Type:"));
   bool reverse = false;
-  for (const std::string& row : session.ScreenWithAttributes()) {
+  for (const std::string &row : session.ScreenWithAttributes()) {
     for (size_t at = row.find("\x1b["); at != std::string::npos; at = row.find("\x1b[", at + 1)) {
       size_t end = row.find('m', at);
       std::string parameters = row.substr(at + 2, end - at - 2) + ";";
@@ -170,4 +170,4 @@ TEST_F(DialogOnTheTerminal, NoColorSendsNoColourAndShowsTheFocusInReverse) {
   EXPECT_EQ(Result(), "2,\n");
 }
 
-}  // namespace
+} // namespace

@@ -39,7 +39,7 @@ bool ReadStatusBlock(CVLAPI_PROC cvlapi) {
   return cvlapi(CVL_FN_READ_MEMORY, 0x500, 191, block) == CVL_SUCCESS;
 }
 
-void OneProcess(benchmark::State& state, bool frozen) {
+void OneProcess(benchmark::State &state, bool frozen) {
   std::string root = MakeMachine(frozen);
   CVLAPI_PROC cvlapi = CvlapiLocate();
   if (!cvlapi) state.SkipWithError("no adapter");
@@ -50,17 +50,17 @@ void OneProcess(benchmark::State& state, bool frozen) {
   std::filesystem::remove_all(root);
 }
 
-void BM_StatusBlockFrozen(benchmark::State& state) { OneProcess(state, true); }
-void BM_StatusBlockLive(benchmark::State& state) { OneProcess(state, false); }
+void BM_StatusBlockFrozen(benchmark::State &state) { OneProcess(state, true); }
+void BM_StatusBlockLive(benchmark::State &state) { OneProcess(state, false); }
 
 // Four processes, each with its own connection, making requests together: the
 // rate counts the requests of all four.
-void BM_StatusBlockLiveFourProcesses(benchmark::State& state) {
+void BM_StatusBlockLiveFourProcesses(benchmark::State &state) {
   constexpr int kProcesses = 4, kEach = 20000;
   std::string root = MakeMachine(false);
   for (auto _ : state) {
     pid_t children[kProcesses];
-    for (pid_t& child : children) {
+    for (pid_t &child : children) {
       child = fork();
       if (child == 0) {
         CVLAPI_PROC cvlapi = CvlapiLocate();
@@ -84,6 +84,6 @@ BENCHMARK(BM_StatusBlockFrozen)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StatusBlockLive)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StatusBlockLiveFourProcesses)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -28,7 +28,7 @@ class Diagnostics : public ::testing::Test {
   }
   void TearDown() override { unsetenv("CVLAN_DEBUG_OUTPUT"); }
 
-  void Init(const std::vector<std::string>& options) {
+  void Init(const std::vector<std::string> &options) {
     std::vector<std::string> args = {"init"};
     args.insert(args.end(), options.begin(), options.end());
     ProgramResult result = RunProgram("cvsim", args);
@@ -37,7 +37,7 @@ class Diagnostics : public ::testing::Test {
 
   // CV_UTIL I all, traced; the same run untraced must differ only on standard error,
   // where it writes nothing.
-  ProgramResult Traced(const std::string& expectedOut, int expectedStatus) {
+  ProgramResult Traced(const std::string &expectedOut, int expectedStatus) {
     unsetenv("CVLAN_DEBUG_OUTPUT");
     ProgramResult quiet = RunProgram("CV_UTIL", {"I", "all"});
     setenv("CVLAN_DEBUG_OUTPUT", "1", 1);
@@ -56,7 +56,7 @@ class Diagnostics : public ::testing::Test {
   cvtest::TempMachine machine_;
 };
 
-std::string ReplaceLine(const std::string& text, int number, const std::string& line) {
+std::string ReplaceLine(const std::string &text, int number, const std::string &line) {
   std::istringstream in(text);
   std::string out, current;
   for (int n = 1; std::getline(in, current); ++n) out += (n == number ? line : current) + "\n";
@@ -78,8 +78,7 @@ TEST_F(Diagnostics, ATypoInTheRegistryNamesTheFileTheLineAndWhatIsWrong) {
 TEST_F(Diagnostics, AMissingInstanceKeyEndsTheServicesEnumeration) {
   Init({"--no-instance"});
   ProgramResult traced = Traced(kNotInstalled, 1);
-  EXPECT_NE(traced.err.find("RegEnumKeyA(HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services, "),
-            std::string::npos)
+  EXPECT_NE(traced.err.find("RegEnumKeyA(HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services, "), std::string::npos)
       << traced.err;
   EXPECT_NE(traced.err.find("failed: 259 (ERROR_NO_MORE_ITEMS)"), std::string::npos) << traced.err;
   EXPECT_NE(traced.err.find("CVLAPI: no adapter instance key (cvlan1 to cvlan4) under "
@@ -112,4 +111,4 @@ TEST_F(Diagnostics, AFoundAdapterPrintsTheSameWithTheTraceOn) {
   EXPECT_EQ(traced.err.find("CreateFileA"), std::string::npos) << traced.err;
 }
 
-}  // namespace
+} // namespace

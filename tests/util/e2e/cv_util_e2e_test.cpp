@@ -44,14 +44,14 @@ class CvUtilTest : public ::testing::Test {
   }
 
   // Runs cvsim, which must succeed; returns what it printed.
-  std::string Sim(const std::vector<std::string>& args) {
+  std::string Sim(const std::vector<std::string> &args) {
     ProgramResult result = RunProgram("cvsim", args);
     EXPECT_EQ(result.status, 0) << "cvsim " << Join(args) << ": " << result.err;
     return result.out;
   }
 
   // Runs CV_UTIL with a clean request log (a machine without an adapter has none).
-  ProgramResult Util(const std::vector<std::string>& args) {
+  ProgramResult Util(const std::vector<std::string> &args) {
     RunProgram("cvsim", {"log", "--clear"});
     return RunProgram("CV_UTIL", args);
   }
@@ -70,7 +70,7 @@ class CvUtilTest : public ::testing::Test {
   }
 
   // Writes bytes into the status block at CVL_MEM_STATUS_BLOCK + offset.
-  void PokeStatus(int offset, const std::vector<std::string>& bytes) {
+  void PokeStatus(int offset, const std::vector<std::string> &bytes) {
     std::ostringstream address;
     address << std::hex << std::uppercase << 0x500 + offset;
     std::vector<std::string> args = {"poke", address.str()};
@@ -78,9 +78,9 @@ class CvUtilTest : public ::testing::Test {
     Sim(args);
   }
 
-  static std::string Join(const std::vector<std::string>& args) {
+  static std::string Join(const std::vector<std::string> &args) {
     std::string text;
-    for (const std::string& arg : args) text += (text.empty() ? "" : " ") + arg;
+    for (const std::string &arg : args) text += (text.empty() ? "" : " ") + arg;
     return text;
   }
 
@@ -101,15 +101,15 @@ TEST_F(CvUtilTest, UnknownLetterPrintsUsageOnceTheDriverIsFound) {
   ProgramResult result = Util({"q"});
   EXPECT_EQ(result.out, kUsage);
   EXPECT_EQ(result.status, 0);
-  for (const char* other : {"1", "?", "", "C"}) {
+  for (const char *other : {"1", "?", "", "C"}) {
     EXPECT_EQ(Util({other}).out, kUsage) << other;
   }
 }
 
 TEST_F(CvUtilTest, WithoutUsableDriverEvenAnUnknownLetterEndsWithStatus1) {
-  for (const char* setup : {"--no-instance", "--no-device"}) {
+  for (const char *setup : {"--no-instance", "--no-device"}) {
     Sim({"init", setup});
-    for (const char* letter : {"q", "I"}) {
+    for (const char *letter : {"q", "I"}) {
       ProgramResult result = Util({letter});
       EXPECT_EQ(result.out, kNotInstalled) << setup << " " << letter;
       EXPECT_EQ(result.status, 1) << setup << " " << letter;
@@ -199,7 +199,7 @@ TEST_F(ConfigurationTest, FailedFirmwareReadLeavesOutOnlyItsLine) {
 }
 
 TEST_F(ConfigurationTest, EachFailedStepLeavesOutItsOwnLines) {
-  Sim({"fail", "FF010133", "1"});  // also the version request: not installed
+  Sim({"fail", "FF010133", "1"}); // also the version request: not installed
   EXPECT_EQ(Util({"A"}).out, kNotInstalled);
   Sim({"fail", "--clear"});
   Sim({"fail", "FF020192", "1"});
@@ -211,10 +211,10 @@ TEST_F(ConfigurationTest, EachFailedStepLeavesOutItsOwnLines) {
 }
 
 TEST_F(ConfigurationTest, RegulatoryTableNames) {
-  const char* names[] = {"none", "Std", "Japan", "Korea", "France", "Spain", "tbd", "tbd"};
+  const char *names[] = {"none", "Std", "Japan", "Korea", "France", "Spain", "tbd", "tbd"};
   for (int table = 0; table < 8; table++) {
     char byte[4];
-    snprintf(byte, sizeof byte, "%02X", 0xF8 | table);  // the upper bits do not count
+    snprintf(byte, sizeof byte, "%02X", 0xF8 | table); // the upper bits do not count
     PokeStatus(0x13, {byte});
     std::string out = Util({"A"}).out;
     EXPECT_NE(out.find(std::string("IEEE Table: ") + names[table] + "\n"), std::string::npos) << table;
@@ -281,7 +281,7 @@ TEST_F(CvUtilTest, SetPreferredAccessPointSendsLow16BitsAndPrintsTheWholeValue) 
 // --- N and D ----------------------------------------------------------------
 
 TEST_F(CvUtilTest, SetNetIdSendsItAndTheStatusBlockShowsIt) {
-  for (const char* letter : {"N", "D", "n"}) {
+  for (const char *letter : {"N", "D", "n"}) {
     ProgramResult result = Util({letter, "7"});
     EXPECT_EQ(result.out, "Net_ID set to 7\n") << letter;
     EXPECT_EQ(Requests(), std::vector<std::string>{"FF01010A 2 14 0700"}) << letter;
@@ -305,7 +305,7 @@ TEST_F(CvUtilTest, SetNetIdNeedsExactlyOneParameter) {
 }
 
 TEST_F(CvUtilTest, SetNetIdWithoutANumberSendsNothing) {
-  for (const char* letter : {"N", "D"}) {
+  for (const char *letter : {"N", "D"}) {
     ProgramResult result = Util({letter, "zz"});
     EXPECT_EQ(result.out, "Invalid hex input: zz") << letter;
     EXPECT_EQ(result.status, 0);
@@ -320,9 +320,9 @@ class StatusTest : public CvUtilTest {
   void SetUp() override {
     CvUtilTest::SetUp();
     if (IsSkipped()) return;
-    PokeStatus(0x0C, {"80", "00", "01", "03", "00", "00", "00", "00"});  // associated, PSP, algorithm 3
-    PokeStatus(0x18, {"2B", "1A", "34", "12"});                          // net 1A2B, station 1234
-    PokeStatus(0x1F, {"F2"});                                            // radio type 2
+    PokeStatus(0x0C, {"80", "00", "01", "03", "00", "00", "00", "00"}); // associated, PSP, algorithm 3
+    PokeStatus(0x18, {"2B", "1A", "34", "12"});                         // net 1A2B, station 1234
+    PokeStatus(0x1F, {"F2"});                                           // radio type 2
     PokeStatus(0x22, {"83"});
     PokeStatus(0x39, {"04", "00"});
     PokeStatus(0x51, {"FF", "FF", "01", "00"});
@@ -420,7 +420,7 @@ TEST_F(CvUtilTest, AccessControlListUpTo20Entries) {
 }
 
 TEST_F(CvUtilTest, FailedAccessControlListReadPrintsNothing) {
-  Sim({"fail", "FF010150", "5"});  // mapped to a negative result
+  Sim({"fail", "FF010150", "5"}); // mapped to a negative result
   EXPECT_EQ(Util({"W"}).out, "");
 }
 
@@ -483,10 +483,10 @@ TEST(CvUtilSystemRoot, ARootWithOtherFilesIsLeftUntouched) {
   EXPECT_EQ(result.out, kNotInstalled);
   EXPECT_EQ(result.status, 1);
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(other.root()))
+  for (const auto &entry : std::filesystem::directory_iterator(other.root()))
     names.push_back(entry.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"notes.txt"});
   EXPECT_EQ(other.ReadFile("notes.txt"), "mine");
 }
 
-}  // namespace
+} // namespace

@@ -20,7 +20,7 @@ class CvUtilHostileArgs : public ::testing::Test {
     ASSERT_EQ(RunProgram("cvsim", {"init", "--cellap"}).status, 0);
     ASSERT_EQ(RunProgram("cvsim", {"freeze"}).status, 0);
   }
-  static std::string Util(const std::vector<std::string>& args) {
+  static std::string Util(const std::vector<std::string> &args) {
     cvtest::ProgramResult result = RunProgram("CV_UTIL", args, "", 20);
     EXPECT_EQ(result.status, 0) << result.err;
     return result.out;
@@ -34,10 +34,10 @@ TEST_F(CvUtilHostileArgs, EveryFirstByteSelectsAFunctionOrTheUsage) {
   for (int byte = 1; byte < 256; ++byte) {
     char c = static_cast<char>(byte);
     bool known = std::string("ABDINWXYZabdinwxyz").find(c) != std::string::npos;
-    if (known) continue;  // those have their own tests
+    if (known) continue; // those have their own tests
     EXPECT_EQ(Util({std::string(1, c) + "rest"}), usage) << byte;
   }
-  EXPECT_EQ(Util({"\xC3\xA9"}), usage);  // é in UTF-8
+  EXPECT_EQ(Util({"\xC3\xA9"}), usage); // é in UTF-8
   EXPECT_EQ(Util({std::string(100000, 'Q')}), usage);
 }
 
@@ -59,4 +59,4 @@ TEST_F(CvUtilHostileArgs, EmptyAndNonHexParametersSendNothing) {
   EXPECT_EQ(Util({""}).rfind("Corvane API Utility V3.00\n", 0), 0u);
 }
 
-}  // namespace
+} // namespace

@@ -128,14 +128,13 @@ extern "C" {
 #endif
 
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
-BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE hConsoleOutput,
-                                       PCONSOLE_SCREEN_BUFFER_INFO lpConsoleScreenBufferInfo);
-BOOL WINAPI FillConsoleOutputCharacterA(HANDLE hConsoleOutput, CHAR cCharacter, DWORD nLength,
-                                        COORD dwWriteCoord, LPDWORD lpNumberOfCharsWritten);
-BOOL WINAPI FillConsoleOutputAttribute(HANDLE hConsoleOutput, WORD wAttribute, DWORD nLength,
-                                       COORD dwWriteCoord, LPDWORD lpNumberOfAttrsWritten);
-BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCSTR lpCharacter, DWORD nLength,
-                                         COORD dwWriteCoord, LPDWORD lpNumberOfCharsWritten);
+BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, PCONSOLE_SCREEN_BUFFER_INFO lpConsoleScreenBufferInfo);
+BOOL WINAPI FillConsoleOutputCharacterA(HANDLE hConsoleOutput, CHAR cCharacter, DWORD nLength, COORD dwWriteCoord,
+                                        LPDWORD lpNumberOfCharsWritten);
+BOOL WINAPI FillConsoleOutputAttribute(HANDLE hConsoleOutput, WORD wAttribute, DWORD nLength, COORD dwWriteCoord,
+                                       LPDWORD lpNumberOfAttrsWritten);
+BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCSTR lpCharacter, DWORD nLength, COORD dwWriteCoord,
+                                         LPDWORD lpNumberOfCharsWritten);
 BOOL WINAPI SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition);
 BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID *lpBuffer, DWORD nNumberOfCharsToWrite,
                           LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved);

@@ -9,7 +9,7 @@
 
 #include <win/types.h>
 
-typedef INT_PTR(WINAPI* FARPROC)(void);
+typedef INT_PTR(WINAPI *FARPROC)(void);
 
 #define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
@@ -29,7 +29,7 @@ extern "C" {
 #endif
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
+BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE *phModule);
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);

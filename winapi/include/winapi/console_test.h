@@ -27,8 +27,8 @@ COORD ConsoleCursor();
 // Keys as a terminal sends them ("\x1b[6~" is Page Down), decoded as the
 // terminal layer decodes them, queued as key-down and key-up events. A lone
 // Escape at the end counts as the Escape key.
-void TypeOnConsole(const std::string& terminalBytes);
-void QueueConsoleEvent(const INPUT_RECORD& record);
+void TypeOnConsole(const std::string &terminalBytes);
+void QueueConsoleEvent(const INPUT_RECORD &record);
 size_t QueuedConsoleEvents();
 
-}  // namespace winapi::test
+} // namespace winapi::test

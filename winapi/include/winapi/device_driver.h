@@ -19,8 +19,7 @@ class DeviceDriver {
   // the caller receives; on failure the caller's count is left as it was. The driver
   // may write into out (outSize bytes) on either path, as a METHOD_OUT_DIRECT
   // driver writes through the caller's buffer.
-  virtual DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                          DWORD* bytesReturned) = 0;
+  virtual DWORD IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *bytesReturned) = 0;
 };
 
 // Devices get their drivers by registration; winapi names no driver itself.
@@ -28,19 +27,19 @@ class DeviceDriver {
 // A driver installed in this process for one kernel device answers every handle
 // opened on it from then on; tests use this to script a driver and record what
 // it receives. The kernel device name is compared without regard to case.
-void InstallTestDriver(const std::string& kernelDevice, std::shared_ptr<DeviceDriver> driver);
-void RemoveTestDriver(const std::string& kernelDevice);
+void InstallTestDriver(const std::string &kernelDevice, std::shared_ptr<DeviceDriver> driver);
+void RemoveTestDriver(const std::string &kernelDevice);
 
 // The drivers of a machine's own devices: given the system root and a kernel
 // device name ("\Device\cvlan1", any case), its driver, or null when the machine
 // has no such device. Asked, in the order registered, for a device that has no
 // installed driver. Called without the machine lock held.
-using DeviceDriverSource = std::shared_ptr<DeviceDriver> (*)(const std::string& root, const std::string& kernelDevice);
+using DeviceDriverSource = std::shared_ptr<DeviceDriver> (*)(const std::string &root, const std::string &kernelDevice);
 void RegisterDeviceDriverSource(DeviceDriverSource source);
 
 // <root>/dosdevices/.fail-removal: while this file exists, every DefineDosDeviceA
 // removal on the machine fails with ERROR_ACCESS_DENIED. Create it to show what a
 // program does when it cannot remove a DOS device name; delete it to end that.
-std::string DosDeviceRemovalFailureFlag(const std::string& root);
+std::string DosDeviceRemovalFailureFlag(const std::string &root);
 
-}  // namespace winapi
+} // namespace winapi

@@ -14,4 +14,4 @@ void FailNextLocks(unsigned n);
 // Global and local memory blocks allocated and not yet freed.
 std::size_t LiveMemoryBlocks();
 
-}  // namespace winapi
+} // namespace winapi

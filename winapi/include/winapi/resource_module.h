@@ -6,7 +6,7 @@
 namespace winapi {
 
 struct EmbeddedResourceScript {
-  explicit EmbeddedResourceScript(const char* scriptText);
+  explicit EmbeddedResourceScript(const char *scriptText);
 };
 
-}  // namespace winapi
+} // namespace winapi

@@ -15,7 +15,7 @@ namespace winapi {
 std::string SystemRoot();
 
 // Called with a fresh directory and the machine lock held on it.
-using MachineMaker = void (*)(const std::string& root);
+using MachineMaker = void (*)(const std::string &root);
 void RegisterMachineMaker(MachineMaker maker);
 
-}  // namespace winapi
+} // namespace winapi

@@ -26,17 +26,17 @@
 namespace cvsim {
 
 // The devices of the machine, in name order.
-std::vector<std::string> ListDevices(const std::string& root);
+std::vector<std::string> ListDevices(const std::string &root);
 // The device of that instance name, compared without regard to case.
-std::optional<std::string> FindDevice(const std::string& root, const std::string& instance);
-std::string DevicePath(const std::string& root, const std::string& device);
+std::optional<std::string> FindDevice(const std::string &root, const std::string &instance);
+std::string DevicePath(const std::string &root, const std::string &device);
 
 // Milliseconds of the host clock, shared by every process.
 uint64_t HostMilliseconds();
 
-std::unique_ptr<AdapterState> NewAdapterState(const AdapterSetup& setup);
+std::unique_ptr<AdapterState> NewAdapterState(const AdapterSetup &setup);
 // Writes a new state file at path (atomically: old or new file, never a mix).
-bool SaveAdapterState(const std::string& path, const AdapterState& state);
+bool SaveAdapterState(const std::string &path, const AdapterState &state);
 
 enum class AdapterAccess { kDone, kNoDevice, kDamaged, kNotSaved };
 
@@ -55,37 +55,37 @@ struct UndoPlan {
 // may change, clock catching up included: the state but adapter memory from
 // 0x2000 and the log's ring, the ring's bytes where its record goes, and all of
 // adapter memory for the requests that address it.
-UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t* buffer, uint32_t size);
+UndoPlan RequestUndoPlan(const AdapterState &state, uint32_t oid, const uint8_t *buffer, uint32_t size);
 
 // One device's state file, mapped while the object lives. Threads may share it.
 class MappedAdapter {
  public:
   explicit MappedAdapter(std::string path);
   ~MappedAdapter();
-  MappedAdapter(const MappedAdapter&) = delete;
-  MappedAdapter& operator=(const MappedAdapter&) = delete;
+  MappedAdapter(const MappedAdapter &) = delete;
+  MappedAdapter &operator=(const MappedAdapter &) = delete;
 
   // Runs `act` on the state as one atomic step, after its clock has caught up
   // with the host's. `plan` names what act may change given the state before
   // it; without one the whole state is kept for undo.
-  AdapterAccess Step(const std::function<void(AdapterState&)>& act,
-                     const std::function<UndoPlan(const AdapterState&)>& plan = nullptr);
+  AdapterAccess Step(const std::function<void(AdapterState &)> &act,
+                     const std::function<UndoPlan(const AdapterState &)> &plan = nullptr);
 
  private:
   AdapterAccess MapLocked();
   void Unmap();
 
   std::string path_;
-  std::mutex mutex_;  // threads of this process sharing the mapping
+  std::mutex mutex_; // threads of this process sharing the mapping
   int fd_ = -1;
-  uint8_t* base_ = nullptr;
-  bool checked_ = false;  // the mapped state was found whole
+  uint8_t *base_ = nullptr;
+  bool checked_ = false; // the mapped state was found whole
   pid_t mappedBy_ = 0;
 };
 
 // Runs `act` on the device's adapter as one atomic step, after its clock has
 // caught up with the host's.
-AdapterAccess WithAdapter(const std::string& root, const std::string& device,
-                          const std::function<void(AdapterState&)>& act);
+AdapterAccess WithAdapter(const std::string &root, const std::string &device,
+                          const std::function<void(AdapterState &)> &act);
 
-}  // namespace cvsim
+} // namespace cvsim

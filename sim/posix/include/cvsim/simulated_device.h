@@ -16,11 +16,11 @@ constexpr DWORD kQueryGlobalStats = 0x00170002;
 
 class SimulatedDevice : public winapi::DeviceDriver {
  public:
-  explicit SimulatedDevice(const std::string& path) : adapter_(path), path_(path) {}
+  explicit SimulatedDevice(const std::string &path) : adapter_(path), path_(path) {}
 
   // Input: the 4-byte object identifier. Output: the request block (or the
   // address buffer). Each call is one atomic step on the mapped state.
-  DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* bytesReturned) override;
+  DWORD IoControl(DWORD code, const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *bytesReturned) override;
 
  private:
   MappedAdapter adapter_;
@@ -30,4 +30,4 @@ class SimulatedDevice : public winapi::DeviceDriver {
 // The Win32 error with which DeviceIoControl reports a driver status.
 DWORD ErrorForDriverStatus(uint32_t status);
 
-}  // namespace cvsim
+} // namespace cvsim
