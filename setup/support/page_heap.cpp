@@ -53,8 +53,11 @@ static LONG GiveUnits(PAGE_HEADER* page, LONG first, LONG count) {
   int bit = (int)first - 1, end = bit + (int)count;
   LONG freed = 0;
   for (int i = bit / 64; i * 64 < end; i++) {
-    uint64_t word = MapWord(page, i), mask = MaskOf(i, bit, end);
-    freed += __builtin_popcountll(mask & ~word);
+    uint64_t word = MapWord(page, i), mask = MaskOf(i, bit, end), inUse = mask & ~word;
+    if (inUse == mask)  // as it should be: every unit of the block was in use
+      freed += (end < (i + 1) * 64 ? end : (i + 1) * 64) - (bit > i * 64 ? bit : i * 64);
+    else
+      freed += __builtin_popcountll(inUse);
     SetMapWord(page, i, word | mask);
   }
   return freed;
