@@ -104,11 +104,6 @@ static PAGE_HEADER* NewPage(BOOL withLock) {
   return page;
 }
 
-HGLOBAL PageHeapCreate(void) {
-  PAGE_HEADER* page = NewPage(TRUE);
-  return page ? page->Handle : NULL;
-}
-
 // First fit: the lowest unit that starts a run of count free units, or 0. Words
 // of units all in use are passed over whole; from the first free unit the run
 // is measured up to the next unit in use, a word at a time.
@@ -225,6 +220,32 @@ static BOOL FillTable(PAGE_TABLE* table) {
   return TRUE;
 }
 
+// A table for a heap that has none yet: for a new heap (fresh) its one page,
+// else the chain as it stands. NULL when there is no memory for it.
+static PAGE_TABLE* RegisterTable(HGLOBAL heap, PAGE_HEADER* first, BOOL fresh) {
+  PAGE_TABLE* table = (PAGE_TABLE*)calloc(1, sizeof(PAGE_TABLE));
+  if (!table) return NULL;
+  table->Heap = heap;
+  table->First = first;
+  if (fresh ? !GrowTable(table, 1) : !FillTable(table)) {
+    free(table->Pages);
+    free(table->RunBound);
+    free(table->Room);
+    free(table->Prefixes);
+    free(table);
+    return NULL;
+  }
+  if (fresh) {
+    table->Count = 1;
+    SetPlace(table, 0, first);
+    table->FullBelow = 1;
+  }
+  table->Next = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE);
+  while (!__atomic_compare_exchange_n(&Tables, &table->Next, table, FALSE, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {
+  }
+  return table;
+}
+
 // The heap's table, with the heap's lock held (none: the lock is not held).
 static PAGE_TABLE* EnterHeap(HGLOBAL heap) {
   if (!heap) return NULL;
@@ -240,22 +261,9 @@ static PAGE_TABLE* EnterHeap(HGLOBAL heap) {
     GlobalUnlock(heap);  // the page stays locked from its creation
   }
   EnterCriticalSection(&first->Lock);
-  if (!table && !(table = RegisteredTable(heap))) {
-    table = (PAGE_TABLE*)calloc(1, sizeof(PAGE_TABLE));
-    if (!table || !(table->Heap = heap, table->First = first, FillTable(table))) {
-      if (table) {
-        free(table->Pages);
-        free(table->RunBound);
-        free(table->Room);
-        free(table->Prefixes);
-        free(table);
-      }
-      LeaveCriticalSection(&first->Lock);
-      return NULL;
-    }
-    table->Next = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE);
-    while (!__atomic_compare_exchange_n(&Tables, &table->Next, table, FALSE, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {
-    }
+  if (!table && !(table = RegisteredTable(heap)) && !(table = RegisterTable(heap, first, FALSE))) {
+    LeaveCriticalSection(&first->Lock);
+    return NULL;
   } else if (first->Next != (table->Count > 1 ? table->Pages[table->Count - 1] : NULL) && !FillTable(table)) {
     // The chain grew behind the table's back (another copy of this code): read it again.
     LeaveCriticalSection(&first->Lock);
@@ -263,6 +271,14 @@ static PAGE_TABLE* EnterHeap(HGLOBAL heap) {
   }
   __atomic_store_n(&KnownTable, table, __ATOMIC_RELEASE);
   return table;
+}
+
+HGLOBAL PageHeapCreate(void) {
+  PAGE_HEADER* page = NewPage(TRUE);
+  if (!page) return NULL;
+  // Without memory for its table now, the heap makes one when it is first used.
+  RegisterTable(page->Handle, page, TRUE);
+  return page->Handle;
 }
 
 // Takes a run of units from the page at place, or gives 0 when it has none that long.
