@@ -23,24 +23,10 @@ BOOL CheckDriverLine(LPCSTR Path) {
   if (Set) Set->FirstScan = DirScanBuild(ScanPath, TRUE);
   FILE_ENTRY *Entry = DirScanFirstFile(Set ? Set->FirstScan : NULL);
   FILE_LINES *FileLines = FileLinesNew(Entry, FALSE);
-  BLOCK_LIST Lines = FileLinesGet(FileLines);
-  BLOCK_LIST RangeList = BlockListCreate(&ScanPool);
-  LINE_RANGE *Range =
-      LineRangeNew((LINE_RECORD *)BlockListFirst(Lines), (LINE_RECORD *)BlockListLast(Lines), RangeList);
-  BOOL Found = FALSE;
-  for (LINE_RECORD *Line = LineRangeFirst(Range); Line; Line = (LINE_RECORD *)BlockListNext(Line)) {
-    if (BeginsWithDriverName(LineText(Line))) {
-      Found = TRUE;
-      break;
-    }
-    if (Line == LineRangeLast(Range)) break;
-  }
+  /* The lines are only compared: each is looked at as it is read and none is
+     kept, so the file's size does not bound what the heap must hold. */
+  BOOL Found = FileLinesAny(FileLines, BeginsWithDriverName);
   CompareSetDelete(Set);
   FileLinesDelete(FileLines);
-  /* The range goes with its list (or, without one, as its own record). */
-  if (RangeList)
-    BlockListDestroy(&ScanPool, &RangeList);
-  else if (Range)
-    PageHeapFree(LibraryHeap, Range, sizeof(LINE_RANGE));
   return Found ? 1 : 0;
 }

@@ -44,13 +44,26 @@ void LineReset(LINE_RECORD *line) {
 
 LPSTR LineText(LINE_RECORD *line) { return line ? line->Text : NULL; }
 
-static void LoadLines(FILE_LINES *fileLines) {
+// Reads the object's file line by line. Without a test every line is kept in a
+// new list of the object; with one, each line's text is only handed to the
+// test, until it answers TRUE. The answer is whether it did.
+static BOOL ReadLines(FILE_LINES *fileLines, BOOL (*test)(LPCSTR text)) {
+  BOOL found = FALSE;
   HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
   HFILE file = FileEntryOpen(fileLines->Entry);
   if (file != HFILE_ERROR) {
     LINE_READER *reader = LineReaderOpen(file);
     if (!reader) {
       _lclose(file);
+    } else if (test) {
+      CHAR text[LINE_READER_BUFFER + 1]; // the text as a record would hold it
+      DWORD length;
+      for (LPSTR line; !found && (line = LineReaderNext(reader, &length)) != NULL;) {
+        memcpy(text, line, length);
+        text[length] = '\0';
+        found = test(text);
+      }
+      LineReaderClose(reader); // closes the file
     } else {
       fileLines->Lines = BlockListCreate(&ScanPool);
       if (fileLines->Lines) {
@@ -64,6 +77,18 @@ static void LoadLines(FILE_LINES *fileLines) {
     }
   }
   SetCursor(previous);
+  return found;
+}
+
+static void LoadLines(FILE_LINES *fileLines) { ReadLines(fileLines, NULL); }
+
+BOOL FileLinesAny(FILE_LINES *fileLines, BOOL (*test)(LPCSTR text)) {
+  if (!fileLines || !test) return FALSE;
+  if (!fileLines->Lines) return ReadLines(fileLines, test);
+  for (LINE_RECORD *line = (LINE_RECORD *)BlockListFirst(fileLines->Lines); line;
+       line = (LINE_RECORD *)BlockListNext(line))
+    if (test(line->Text)) return TRUE;
+  return FALSE;
 }
 
 FILE_LINES *FileLinesNew(FILE_ENTRY *entry, BOOL loadNow) {

@@ -31,6 +31,9 @@ typedef struct LINE_RANGE {
 
 FILE_LINES *FileLinesNew(FILE_ENTRY *entry, BOOL loadNow);
 BLOCK_LIST FileLinesGet(FILE_LINES *fileLines);
+// Whether test answers TRUE for the text of some line, in file order. Lines not
+// loaded are read and looked at one by one, and not kept.
+BOOL FileLinesAny(FILE_LINES *fileLines, BOOL (*test)(LPCSTR text));
 void FileLinesDiscard(FILE_LINES *fileLines);
 void FileLinesReset(FILE_LINES *fileLines);
 void FileLinesDelete(FILE_LINES *fileLines);

@@ -1,6 +1,7 @@
 #include "page_heap.h"
 
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 HGLOBAL LibraryHeap;
@@ -54,8 +55,11 @@ static LONG GiveUnits(PAGE_HEADER *page, LONG first, LONG count) {
   int bit = (int)first - 1, end = bit + (int)count;
   LONG freed = 0;
   for (int i = bit / 64; i * 64 < end; i++) {
-    uint64_t word = MapWord(page, i), mask = MaskOf(i, bit, end);
-    freed += __builtin_popcountll(mask & ~word);
+    uint64_t word = MapWord(page, i), mask = MaskOf(i, bit, end), inUse = mask & ~word;
+    if (inUse == mask) // as it should be: every unit of the block was in use
+      freed += (end < (i + 1) * 64 ? end : (i + 1) * 64) - (bit > i * 64 ? bit : i * 64);
+    else
+      freed += __builtin_popcountll(inUse);
     SetMapWord(page, i, word | mask);
   }
   return freed;
@@ -98,14 +102,8 @@ static PAGE_HEADER *NewPage(BOOL withLock) {
   memset(page->UnitMap, 0xFF, sizeof(page->UnitMap));
   TakeUnits(page, 1, PAGE_HEAP_HEADER_UNITS);
   page->FreeUnits = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
-  page->RunBound = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
-  page->FreshUnit = PAGE_HEAP_HEADER_UNITS + 1;
+  page->Place = 0;
   return page;
-}
-
-HGLOBAL PageHeapCreate(void) {
-  PAGE_HEADER *page = NewPage(TRUE);
-  return page ? page->Handle : NULL;
 }
 
 // First fit: the lowest unit that starts a run of count free units, or 0. Words
@@ -140,40 +138,187 @@ static LONG FindRun(const PAGE_HEADER *page, LONG count) {
   return 0;
 }
 
-// What is known of the heap used last: its first page, and a tail of its chain
-// (FullTail onwards) in which no page has a run of FullUnits free units. A walk
-// that found no room in any page makes the tail everything after the page it
-// then adds; any free forgets it.
-static HGLOBAL KnownHeap;
-static PAGE_HEADER *KnownFirst;
-static PAGE_HEADER *FullTail;
-static LONG FullUnits;
+// What a heap keeps beside its pages, so that a walk reads one small array
+// rather than page headers 32 KB apart. Places number the pages in the order
+// they were made (the first page 0); as new pages go directly after the first,
+// the chain visits places 0, Count - 1, Count - 2, ..., 1.
+typedef struct PAGE_TABLE {
+  HGLOBAL Heap;
+  PAGE_HEADER *First;
+  struct PAGE_TABLE *Next; // the process's next table
+  LONG Count, Capacity;
+  PAGE_HEADER **Pages;
+  WORD *RunBound; // no run of free units of the page is longer than this
+  WORD *Room;     // the smaller of the page's free units and RunBound
+  // Bit k-1 set: free unit k may still hold the prefix of a block given back
+  // (all else of a free unit reads zero), cleared when it is handed out again.
+  uint64_t (*Prefixes)[MAP_WORDS];
+  // Places 1 to FullBelow - 1 have no run of FullUnits free units. A walk that
+  // found no room anywhere sets it as it adds a page; any free forgets it.
+  LONG FullBelow, FullUnits;
+} PAGE_TABLE;
 
-// The first page of a heap. Pages are never unlocked nor given back, so the
-// address found for a handle holds for as long as the process lives.
-static PAGE_HEADER *FirstPage(HGLOBAL heap) {
-  if (heap && heap == KnownHeap) return KnownFirst;
-  PAGE_HEADER *first = (PAGE_HEADER *)GlobalLock(heap);
-  if (first) {
-    GlobalUnlock(heap); // the page stays locked from its creation
-    KnownHeap = heap;
-    KnownFirst = first;
-    FullTail = NULL;
-  }
-  return first;
+// Every heap this process has used; tables are never given back.
+static PAGE_TABLE *Tables;
+static PAGE_TABLE *KnownTable; // the table used last
+
+static PAGE_TABLE *RegisteredTable(HGLOBAL heap) {
+  PAGE_TABLE *table = __atomic_load_n(&KnownTable, __ATOMIC_ACQUIRE);
+  if (table && table->Heap == heap) return table;
+  for (table = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE); table; table = table->Next)
+    if (table->Heap == heap) return table;
+  return NULL;
 }
 
-// Takes a run of units from page, or gives 0 when the page has none that long.
-static LONG TakeRun(PAGE_HEADER *page, LONG units) {
-  if (page->FreeUnits < units || page->RunBound < units) return 0;
-  LONG unit = FindRun(page, units);
-  if (!unit) {
-    page->RunBound = (WORD)(units - 1);
-    return 0;
+static void NoteRoom(PAGE_TABLE *table, LONG place) {
+  LONG freeUnits = table->Pages[place]->FreeUnits;
+  LONG bound = table->RunBound[place];
+  table->Room[place] = (WORD)(freeUnits < bound ? (freeUnits < 0 ? 0 : freeUnits) : bound);
+}
+
+static BOOL GrowTable(PAGE_TABLE *table, LONG count) {
+  if (count <= table->Capacity) return TRUE;
+  LONG capacity = table->Capacity ? table->Capacity : 16;
+  while (capacity < count) capacity *= 2;
+  PAGE_HEADER **pages = (PAGE_HEADER **)realloc(table->Pages, (size_t)capacity * sizeof(*pages));
+  if (!pages) return FALSE;
+  table->Pages = pages;
+  WORD *bounds = (WORD *)realloc(table->RunBound, (size_t)capacity * sizeof(*bounds));
+  if (!bounds) return FALSE;
+  table->RunBound = bounds;
+  WORD *room = (WORD *)realloc(table->Room, (size_t)capacity * sizeof(*room));
+  if (!room) return FALSE;
+  table->Room = room;
+  uint64_t(*prefixes)[MAP_WORDS] =
+      (uint64_t(*)[MAP_WORDS])realloc(table->Prefixes, (size_t)capacity * sizeof(*prefixes));
+  if (!prefixes) return FALSE;
+  table->Prefixes = prefixes;
+  table->Capacity = capacity;
+  return TRUE;
+}
+
+static void SetPlace(PAGE_TABLE *table, LONG place, PAGE_HEADER *page) {
+  table->Pages[place] = page;
+  page->Place = (DWORD)place;
+  table->RunBound[place] = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
+  NoteRoom(table, place);
+  memset(table->Prefixes[place], 0, sizeof(table->Prefixes[place]));
+}
+
+// Fills the table from the heap's chain, as it stands.
+static BOOL FillTable(PAGE_TABLE *table) {
+  LONG count = 0;
+  for (PAGE_HEADER *page = table->First; page; page = page->Next) count++;
+  if (!GrowTable(table, count)) return FALSE;
+  table->Count = count;
+  LONG place = 0;
+  for (PAGE_HEADER *page = table->First; page; page = page->Next) {
+    SetPlace(table, place, page);
+    // Pages this table did not see grow may hold a prefix in any free unit.
+    for (int i = 0; i < MAP_WORDS; i++) table->Prefixes[place][i] = MapWord(page, i);
+    place = place == 0 ? count - 1 : place - 1;
   }
-  TakeUnits(page, unit, units);
-  page->FreeUnits -= units;
+  table->FullBelow = 1;
+  table->FullUnits = 0;
+  return TRUE;
+}
+
+// A table for a heap that has none yet: for a new heap (fresh) its one page,
+// else the chain as it stands. NULL when there is no memory for it.
+static PAGE_TABLE *RegisterTable(HGLOBAL heap, PAGE_HEADER *first, BOOL fresh) {
+  PAGE_TABLE *table = (PAGE_TABLE *)calloc(1, sizeof(PAGE_TABLE));
+  if (!table) return NULL;
+  table->Heap = heap;
+  table->First = first;
+  if (fresh ? !GrowTable(table, 1) : !FillTable(table)) {
+    free(table->Pages);
+    free(table->RunBound);
+    free(table->Room);
+    free(table->Prefixes);
+    free(table);
+    return NULL;
+  }
+  if (fresh) {
+    table->Count = 1;
+    SetPlace(table, 0, first);
+    table->FullBelow = 1;
+  }
+  table->Next = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE);
+  while (!__atomic_compare_exchange_n(&Tables, &table->Next, table, FALSE, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {}
+  return table;
+}
+
+// The heap's table, with the heap's lock held (none: the lock is not held).
+static PAGE_TABLE *EnterHeap(HGLOBAL heap) {
+  if (!heap) return NULL;
+  PAGE_TABLE *table = RegisteredTable(heap);
+  PAGE_HEADER *first;
+  if (table) {
+    first = table->First;
+  } else {
+    // Pages are never unlocked nor given back, so the address found for a
+    // handle holds for as long as the process lives.
+    first = (PAGE_HEADER *)GlobalLock(heap);
+    if (!first) return NULL;
+    GlobalUnlock(heap); // the page stays locked from its creation
+  }
+  EnterCriticalSection(&first->Lock);
+  if (!table && !(table = RegisteredTable(heap)) && !(table = RegisterTable(heap, first, FALSE))) {
+    LeaveCriticalSection(&first->Lock);
+    return NULL;
+  } else if (first->Next != (table->Count > 1 ? table->Pages[table->Count - 1] : NULL) && !FillTable(table)) {
+    // The chain grew behind the table's back (another copy of this code): read it again.
+    LeaveCriticalSection(&first->Lock);
+    return NULL;
+  }
+  __atomic_store_n(&KnownTable, table, __ATOMIC_RELEASE);
+  return table;
+}
+
+HGLOBAL PageHeapCreate(void) {
+  PAGE_HEADER *page = NewPage(TRUE);
+  if (!page) return NULL;
+  // Without memory for its table now, the heap makes one when it is first used.
+  RegisterTable(page->Handle, page, TRUE);
+  return page->Handle;
+}
+
+// Takes a run of units from the page at place, or gives 0 when it has none that long.
+static LONG TakeRun(PAGE_TABLE *table, LONG place, LONG units) {
+  PAGE_HEADER *page = table->Pages[place];
+  LONG unit = page->FreeUnits >= units ? FindRun(page, units) : 0;
+  if (unit) {
+    TakeUnits(page, unit, units);
+    page->FreeUnits -= units;
+    // Prefixes of earlier blocks inside the run are all that is not zero.
+    int bit = (int)unit - 1, end = bit + (int)units;
+    uint64_t *prefixes = table->Prefixes[place];
+    for (int i = bit / 64; i * 64 < end; i++) {
+      uint64_t mask = MaskOf(i, bit, end), stale = prefixes[i] & mask;
+      prefixes[i] &= ~mask;
+      for (; stale; stale &= stale - 1)
+        memset((BYTE *)page + (i * 64 + __builtin_ctzll(stale)) * PAGE_HEAP_UNIT_SIZE, 0, PAGE_HEAP_BLOCK_PREFIX);
+    }
+  } else {
+    table->RunBound[place] = (WORD)(units - 1);
+  }
+  NoteRoom(table, place);
   return unit;
+}
+
+// Adds a page directly after the first and takes a run from it: its place, or -1.
+static LONG AddPage(PAGE_TABLE *table, LONG units) {
+  if (!GrowTable(table, table->Count + 1)) return -1;
+  PAGE_HEADER *page = NewPage(FALSE);
+  if (!page) return -1;
+  page->Next = table->First->Next;
+  table->First->Next = page;
+  LONG place = table->Count++;
+  SetPlace(table, place, page);
+  table->FullBelow = place; // the walk before found no room in any other page
+  table->FullUnits = units;
+  TakeRun(table, place, units);
+  return place;
 }
 
 LPVOID PageHeapAlloc(HGLOBAL heap, LONG size) {
@@ -185,44 +330,35 @@ LPVOID PageHeapAlloc(HGLOBAL heap, LONG size) {
     if (!large) GlobalFree(handle);
     return large; // zero-filled by GMEM_ZEROINIT
   }
-  PAGE_HEADER *first = FirstPage(heap);
-  if (!first) return NULL;
+  PAGE_TABLE *table = EnterHeap(heap);
+  if (!table) return NULL;
   LONG units = PAGE_HEAP_UNITS_FOR(size);
   LONG unit = 0;
-  EnterCriticalSection(&first->Lock);
-  PAGE_HEADER *page;
-  for (page = first; page; page = page->Next) {
-    if (page == FullTail && units >= FullUnits) {
-      page = NULL; // none of the rest has room
+  // The chain's order: place 0, then from the newest page back to place 1 (or
+  // to where the rest is known to be full for this many units).
+  LONG stop = units >= table->FullUnits ? table->FullBelow : 1;
+  LONG place = 0;
+  const WORD *room = table->Room;
+  for (;;) {
+    if (room[place] >= units && (unit = TakeRun(table, place, units)) != 0) break;
+    place = place == 0 ? table->Count - 1 : place - 1;
+    while (place >= stop && room[place] < units) place--;
+    if (place < stop || place == 0) {
+      place = AddPage(table, units);
+      if (place < 0) {
+        LeaveCriticalSection(&table->First->Lock);
+        return NULL;
+      }
+      unit = (LONG)(PAGE_HEAP_HEADER_UNITS + 1);
       break;
     }
-    if ((unit = TakeRun(page, units)) != 0) break;
   }
-  if (!page) {
-    page = NewPage(FALSE);
-    if (!page) {
-      LeaveCriticalSection(&first->Lock);
-      return NULL;
-    }
-    page->Next = first->Next; // new pages go directly after the first
-    first->Next = page;
-    if (first == KnownFirst) {
-      FullTail = page->Next;
-      FullUnits = units;
-    }
-    unit = TakeRun(page, units);
-  }
-  // Units from FreshUnit on were never handed out and are still zero.
-  LONG dirtyUnits = page->FreshUnit > unit ? page->FreshUnit - unit : 0;
-  if (page->FreshUnit < unit + units) page->FreshUnit = (WORD)(unit + units);
-  BYTE *block = (BYTE *)page + (unit - 1) * PAGE_HEAP_UNIT_SIZE;
-  DWORD offset = (DWORD)(block - (BYTE *)page);
+  BYTE *block = (BYTE *)table->Pages[place] + (unit - 1) * PAGE_HEAP_UNIT_SIZE;
+  LeaveCriticalSection(&table->First->Lock);
+  // The units were free, so they read zero: only the prefix is written.
+  DWORD offset = (DWORD)((unit - 1) * PAGE_HEAP_UNIT_SIZE);
   memcpy(block, &offset, PAGE_HEAP_BLOCK_PREFIX);
-  LeaveCriticalSection(&first->Lock);
-  LPVOID address = block + PAGE_HEAP_BLOCK_PREFIX;
-  LONG dirty = dirtyUnits * PAGE_HEAP_UNIT_SIZE - PAGE_HEAP_BLOCK_PREFIX;
-  if (dirty > 0) memset(address, 0, (size_t)(dirty < size ? dirty : size));
-  return address;
+  return block + PAGE_HEAP_BLOCK_PREFIX;
 }
 
 void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
@@ -235,8 +371,6 @@ void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
     }
     return;
   }
-  PAGE_HEADER *first = FirstPage(heap);
-  if (!first) return;
   BYTE *block = (BYTE *)address - PAGE_HEAP_BLOCK_PREFIX;
   DWORD offset;
   memcpy(&offset, block, PAGE_HEAP_BLOCK_PREFIX);
@@ -246,16 +380,27 @@ void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
   // use are counted, so that a block freed twice cannot inflate the free count.
   if (offset % PAGE_HEAP_UNIT_SIZE != 0 || unit <= PAGE_HEAP_HEADER_UNITS || unit + units - 1 > PAGE_HEAP_UNITS) return;
   PAGE_HEADER *page = (PAGE_HEADER *)(block - offset);
-  EnterCriticalSection(&first->Lock);
-  if (first == KnownFirst) FullTail = NULL;
+  PAGE_TABLE *table = EnterHeap(heap);
+  if (!table) return;
+  table->FullBelow = 1;
   LONG freed = GiveUnits(page, unit, units);
   page->FreeUnits += freed;
-  // Freeing makes one run longer (joined with its neighbours); no other changes.
+  LONG place = (LONG)page->Place;
   if (freed) {
-    LONG run = RunAround(page, unit, units);
-    if (run > page->RunBound) page->RunBound = (WORD)run;
+    // Free units read zero but for the prefixes of blocks given back, which
+    // are cleared when their unit is handed out again.
+    memset(block + PAGE_HEAP_BLOCK_PREFIX, 0, (size_t)units * PAGE_HEAP_UNIT_SIZE - PAGE_HEAP_BLOCK_PREFIX);
+    if (place < table->Count && table->Pages[place] == page) {
+      table->Prefixes[place][(unit - 1) / 64] |= (uint64_t)1 << ((unit - 1) % 64);
+      // Freeing makes one run longer (joined with its neighbours); no other changes.
+      LONG run = RunAround(page, unit, units);
+      if (run > table->RunBound[place]) table->RunBound[place] = (WORD)run;
+      NoteRoom(table, place);
+    } else {
+      memset(block, 0, PAGE_HEAP_BLOCK_PREFIX); // a page of another heap
+    }
   }
-  LeaveCriticalSection(&first->Lock);
+  LeaveCriticalSection(&table->First->Lock);
 }
 
 LPSTR PageHeapCopyString(HGLOBAL heap, LPCSTR text) {

@@ -2,7 +2,8 @@
 // blocks are runs of 64-byte units in 32 KB pages of global memory, found by a
 // first-fit search of each page's unit map; larger requests get global memory of
 // their own. Every block comes back zero-filled; the caller gives the size back
-// when freeing.
+// when freeing. Units not in use always read zero: a block is cleared when it is
+// given back, so handing it out again writes nothing but its prefix.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +25,7 @@ typedef struct PAGE_HEADER {
   struct PAGE_HEADER *Next;            // next page of the chain
   LONG FreeUnits;                      // units of this page not in use
   DWORD UnitMap[PAGE_HEAP_UNITS / 32]; // bit k-1 set: unit k is free
-  WORD RunBound;                       // no run of free units is longer than this
-  WORD FreshUnit;                      // units from this one on were never handed out: all zero
+  DWORD Place;                         // the page's place in its heap's page table (the first page: 0)
 } PAGE_HEADER;
 
 static_assert(offsetof(PAGE_HEADER, Handle) == 0, "PAGE_HEADER layout");
@@ -33,7 +33,7 @@ static_assert(offsetof(PAGE_HEADER, Lock) == sizeof(HGLOBAL), "PAGE_HEADER layou
 static_assert(offsetof(PAGE_HEADER, Next) == sizeof(HGLOBAL) + sizeof(CRITICAL_SECTION), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, FreeUnits) == offsetof(PAGE_HEADER, Next) + sizeof(void *), "PAGE_HEADER layout");
 static_assert(offsetof(PAGE_HEADER, UnitMap) == offsetof(PAGE_HEADER, FreeUnits) + 4, "PAGE_HEADER layout");
-static_assert(offsetof(PAGE_HEADER, RunBound) == offsetof(PAGE_HEADER, UnitMap) + 64, "PAGE_HEADER layout");
+static_assert(offsetof(PAGE_HEADER, Place) == offsetof(PAGE_HEADER, UnitMap) + 64, "PAGE_HEADER layout");
 static_assert(sizeof(PAGE_HEADER) <= PAGE_HEAP_HEADER_UNITS * PAGE_HEAP_UNIT_SIZE, "the header fits units 1 and 2");
 
 // Units taken by a small block of size bytes: room for the bytes and the

@@ -83,6 +83,56 @@ TEST_F(FileLines, LongLinesComeInPiecesOfAtMost512Bytes) {
   EXPECT_EQ(lines[4], (Line{"tail", 5}));
 }
 
+// The file is read far more than 512 bytes at a time, yet lines come out as a
+// reader of 512-byte reads gives them: cut at line feeds, and a longer line in
+// pieces of 512 bytes from its start. Checked against that rule on a file of
+// many reads, with lines of every length about the piece size.
+TEST_F(FileLines, LinesArePiecesOfAtMost512BytesHoweverTheFileIsRead) {
+  std::string content;
+  std::vector<Line> expected;
+  unsigned seed = 99;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  DWORD number = 1;
+  while (content.size() < 300000) {
+    size_t length = next() % 4 == 0 ? next() % 1600 : 500 + next() % 30;
+    std::string line(length, static_cast<char>('a' + next() % 26));
+    bool last = content.size() + length >= 300000 && next() % 2; // maybe no final line feed
+    if (!last) line += '\n';
+    for (size_t at = 0; at < line.size(); at += 512) expected.push_back({line.substr(at, 512), number++});
+    content += line;
+  }
+  EXPECT_EQ(LinesOf(content), expected);
+  // The lines took pages of their own, which the heap keeps: all must be free.
+  units_ += 510 * (PagesOfHeap() - 1);
+  blocks_ += static_cast<size_t>(PagesOfHeap() - 1);
+}
+
+// A test over the lines sees each line's text as its record would hold it,
+// whether or not the lines are loaded; lines not loaded stay so.
+TEST_F(FileLines, TestingLinesReadsThemWithoutKeepingThem) {
+  std::string text = std::string("x\nab\0cd\n", 8) + std::string(600, 'q') + "\nlast";
+  Write("f.txt", text);
+  scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
+  lines_ = FileLinesNew(DirScanFirstFile(scan_), FALSE);
+  static std::vector<std::string> seen;
+  auto record = [](LPCSTR line) -> BOOL {
+    seen.emplace_back(line);
+    return std::string(line) == "last";
+  };
+  seen.clear();
+  EXPECT_TRUE(FileLinesAny(lines_, record));
+  EXPECT_EQ(lines_->Lines, nullptr);
+  std::vector<std::string> streamed = seen;
+  EXPECT_EQ(streamed,
+            (std::vector<std::string>{"x\n", "ab", std::string(512, 'q'), std::string(88, 'q') + "\n", "last"}));
+  seen.clear();
+  ASSERT_NE(FileLinesGet(lines_), nullptr);
+  EXPECT_TRUE(FileLinesAny(lines_, record));
+  EXPECT_EQ(seen, streamed);
+  EXPECT_FALSE(FileLinesAny(lines_, [](LPCSTR) -> BOOL { return FALSE; }));
+  EXPECT_FALSE(FileLinesAny(nullptr, record));
+}
+
 TEST_F(FileLines, ATextEndsAtItsFirstNulAndGivesBackWhatItTook) {
   std::string text("ab\0cd\n", 6);
   text += std::string(300, 'z') + std::string(1, '\0') + "\n";

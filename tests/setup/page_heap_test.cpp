@@ -1,5 +1,6 @@
 #include <winapi/memory_hooks.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -21,6 +22,23 @@ PAGE_HEADER *PageOf(void *block) {
   DWORD offset;
   std::memcpy(&offset, Bytes(block) - kPrefix, sizeof(offset));
   return reinterpret_cast<PAGE_HEADER *>(Bytes(block) - kPrefix - offset);
+}
+
+// Where a block of units units belongs: in the first page of the chain with a
+// free run that long, at its lowest such run; nullptr when no page has room.
+BYTE *ExpectedBlock(PAGE_HEADER *first, LONG units) {
+  for (PAGE_HEADER *page = first; page; page = page->Next) {
+    for (LONG unit = 1, run = 0; unit <= PAGE_HEAP_UNITS; ++unit) {
+      bool free = (page->UnitMap[(unit - 1) / 32] >> ((unit - 1) % 32)) & 1;
+      run = free ? run + 1 : 0;
+      if (run == units) return Bytes(page) + (unit - units) * PAGE_HEAP_UNIT_SIZE + kPrefix;
+    }
+  }
+  return nullptr;
+}
+
+bool AllZero(const BYTE *block, LONG size) {
+  return std::all_of(block, block + size, [](BYTE b) { return b == 0; });
 }
 
 TEST_F(PageHeap, ANewHeapHandsOutUnit3First) {
@@ -62,18 +80,7 @@ TEST_F(PageHeap, FirstFitMatchesAUnitByUnitSearch) {
     }
     LONG size = 1 + static_cast<LONG>(next() % (next() % 4 == 0 ? 20000 : 300));
     LONG units = PAGE_HEAP_UNITS_FOR(size);
-    // The expected place: the first page of the chain with a free run, lowest unit first.
-    BYTE *expected = nullptr;
-    for (PAGE_HEADER *page = FirstPage(); page && !expected; page = page->Next) {
-      for (LONG unit = 1, run = 0; unit <= PAGE_HEAP_UNITS; ++unit) {
-        bool free = (page->UnitMap[(unit - 1) / 32] >> ((unit - 1) % 32)) & 1;
-        run = free ? run + 1 : 0;
-        if (run == units) {
-          expected = Bytes(page) + (unit - units) * PAGE_HEAP_UNIT_SIZE + kPrefix;
-          break;
-        }
-      }
-    }
+    BYTE *expected = ExpectedBlock(FirstPage(), units);
     BYTE *block = Bytes(PageHeapAlloc(LibraryHeap, size));
     ASSERT_NE(block, nullptr);
     if (expected) {
@@ -169,6 +176,76 @@ TEST_F(PageHeap, EveryBlockReadsZeroEvenWhenItReusesUnits) {
   BYTE *large = Bytes(PageHeapAlloc(LibraryHeap, 30000));
   for (int i = 0; i < 30000; ++i) ASSERT_EQ(large[i], 0) << i;
   PageHeapFree(LibraryHeap, large, 30000);
+}
+
+// Units given back are handed out again as blocks of other shapes: the
+// prefixes of the old blocks then lie inside the new ones, and must read zero
+// like everything else.
+TEST_F(PageHeap, GivenBackUnitsReadZeroInBlocksOfAnyShape) {
+  const LONG sizes[] = {1, 60, 61, 200, 1000, 4000, 20000};
+  for (LONG before : sizes) {
+    for (LONG after : sizes) {
+      std::vector<BYTE *> blocks;
+      for (int i = 0; i < 8; ++i) {
+        blocks.push_back(Bytes(PageHeapAlloc(LibraryHeap, before)));
+        ASSERT_NE(blocks.back(), nullptr);
+        std::memset(blocks.back(), 0xFF, static_cast<size_t>(before));
+      }
+      for (BYTE *block : blocks) PageHeapFree(LibraryHeap, block, before);
+      blocks.clear();
+      for (int i = 0; i < 8; ++i) {
+        blocks.push_back(Bytes(PageHeapAlloc(LibraryHeap, after)));
+        ASSERT_TRUE(AllZero(blocks.back(), after)) << before << " bytes, then " << after << ", block " << i;
+      }
+      for (BYTE *block : blocks) PageHeapFree(LibraryHeap, block, after);
+    }
+  }
+  EXPECT_EQ(FreeUnitsOfHeap(), 510 * PagesOfHeap());
+}
+
+// Two heaps used in turn, each grown to many pages and then thinned out:
+// every block goes where a unit-by-unit first-fit search of its own heap's
+// chain puts it, and reads zero.
+TEST_F(PageHeap, HeapsUsedInTurnEachKeepFirstFit) {
+  HGLOBAL heaps[2] = {LibraryHeap, PageHeapCreate()};
+  ASSERT_NE(heaps[1], nullptr);
+  std::vector<std::pair<BYTE *, LONG>> live[2];
+  unsigned seed = 777;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  for (int step = 0; step < 4000; ++step) {
+    int h = static_cast<int>(next() % 2);
+    PAGE_HEADER *first = static_cast<PAGE_HEADER *>(GlobalLock(heaps[h]));
+    GlobalUnlock(heaps[h]);
+    // Mostly allocations at first, so that the chains grow; then as many frees.
+    bool grow = step < 1500 ? next() % 8 != 0 : next() % 2 == 0;
+    if (!grow && !live[h].empty()) {
+      size_t victim = next() % live[h].size();
+      PageHeapFree(heaps[h], live[h][victim].first, live[h][victim].second);
+      live[h].erase(live[h].begin() + static_cast<long>(victim));
+      continue;
+    }
+    LONG size = 1 + static_cast<LONG>(next() % (next() % 3 == 0 ? 20000 : 700));
+    BYTE *expected = ExpectedBlock(first, PAGE_HEAP_UNITS_FOR(size));
+    BYTE *block = Bytes(PageHeapAlloc(heaps[h], size));
+    ASSERT_NE(block, nullptr);
+    if (expected) {
+      ASSERT_EQ(block, expected) << "step " << step << ", heap " << h << ", " << size << " bytes";
+    } else {
+      ASSERT_EQ(PageOf(block), first->Next) << "step " << step << ": a new page goes after the first";
+    }
+    ASSERT_TRUE(AllZero(block, size)) << "step " << step;
+    std::memset(block, 0x5A, static_cast<size_t>(size));
+    live[h].emplace_back(block, size);
+  }
+  for (int h = 0; h < 2; ++h) {
+    for (auto &[block, size] : live[h]) PageHeapFree(heaps[h], block, size);
+    LONG free = 0, pages = 0;
+    for (auto *page = static_cast<PAGE_HEADER *>(GlobalLock(heaps[h])); page; page = page->Next, ++pages)
+      free += page->FreeUnits;
+    GlobalUnlock(heaps[h]);
+    EXPECT_GT(pages, 10);
+    EXPECT_EQ(free, 510 * pages);
+  }
 }
 
 TEST_F(PageHeap, FreeingKeepsThePageLockCountAndIgnoresDoubleFrees) {

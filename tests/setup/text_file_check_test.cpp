@@ -102,6 +102,21 @@ TEST_F(TextFileCheck, EveryCallGivesBackTheMemoryItTook) {
   EXPECT_EQ(FreeUnitsOfHeap(), units);
 }
 
+// The lines of the file are looked at as they are read: a file far larger
+// than what the heap holds leaves the heap as it was, found or not.
+TEST_F(TextFileCheck, ALargeFileLeavesTheHeapAsItWas) {
+  std::string lines;
+  while (lines.size() < 4000000) lines += "  OptionType = NetAdapter cvlan1 CVLAN\r\n";
+  Write("big.inf", lines);
+  Write("found.inf", lines + std::string(700, '#') + "\r\n" + std::string(1024, '-') + "cvlan3\r\n");
+  Check(Path("big.inf")); // the scan pool's first block stays current between checks
+  LONG units = FreeUnitsOfHeap();
+  EXPECT_EQ(Check(Path("big.inf")), 0);
+  EXPECT_EQ(Check(Path("found.inf")), 1); // in the third 512-byte piece of its line
+  EXPECT_EQ(PagesOfHeap(), 1);
+  EXPECT_EQ(FreeUnitsOfHeap(), units);
+}
+
 TEST_F(TextFileCheck, ModesAreComparedExactly) {
   Write("f.txt", "CVLAN\n");
   EXPECT_EQ(Call({"1", Path("f.txt")}), "2");
