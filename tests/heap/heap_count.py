@@ -31,7 +31,8 @@ import time
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 PROGRAM_DIRS = ("adapter", "console", "util", "monitor")
-PLATFORM_DIRS = ("winapi", "sim")
+PLATFORM_DIRS = ("winapi", "sim", "machine_store")
+PLATFORM_NAMESPACES = ("winapi::", "cvsim::")
 # winapi's global and local memory (GlobalAlloc, LocalAlloc): a program that
 # calls them allocates, though the heap call itself is made inside winapi (and
 # may be a tail call that leaves no frame of the Win32 function).
@@ -90,6 +91,10 @@ def classify(frames):
                 return "program", phase, f"{callers[0][0]} ({callers[0][1]}) calls winapi's memory"
             break
     for index, (name, where) in enumerate(frames):
+        # A function of winapi or sim whose allocation is inlined from a
+        # standard header is named by its own symbol but placed in the header.
+        if where.startswith("/usr/include/") and name.startswith(PLATFORM_NAMESPACES):
+            return "platform", phase, f"{name.split('(')[0]} (inlined from {os.path.basename(where)})"
         if is_allocator(name, where):
             continue
         folder = source_dir(where)
