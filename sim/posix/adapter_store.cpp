@@ -231,7 +231,8 @@ bool SaveAdapterState(const std::string& path, const AdapterState& state) {
   return winapi::WriteFileAtomically(path, file);
 }
 
-UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t* buffer, uint32_t size) {
+UndoPlan RequestUndoPlan(const AdapterState& state, uint64_t hostNowMs, uint32_t oid, const uint8_t* buffer,
+                         uint32_t size) {
   constexpr uint32_t kMemoryAt = offsetof(AdapterState, memory);
   constexpr uint32_t kLogAt = offsetof(AdapterState, log);
   constexpr uint32_t kRingAt = offsetof(AdapterState, log.ring);
@@ -246,6 +247,10 @@ UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t*
   uint16_t op = size >= kBlockHeader ? Load16(buffer + kBlockOperation) : 0;
   if ((oid == kOidMemory || oid == kOidMemoryWindow) && op != kOpQuery) {
     plan.ranges[plan.count++] = {0, kRingAt};
+  } else if (op == kOpQuery && (state.clock.frozen || (state.clock.hostKnown && hostNowMs <= state.clock.hostLastMs))) {
+    // Time stands still: the clock's fields are all the state it changes.
+    plan.ranges[plan.count++] = {0, kMemoryAt};
+    plan.ranges[plan.count++] = {kLogAt, kRingAt - kLogAt};
   } else {
     plan.ranges[plan.count++] = {0, kMemoryAt + kTablesEnd};
     plan.ranges[plan.count++] = {kLogAt, kRingAt - kLogAt};
@@ -305,7 +310,7 @@ AdapterAccess MappedAdapter::MapLocked() {
 }
 
 AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
-                                  const std::function<UndoPlan(const AdapterState&)>& plan) {
+                                  const std::function<UndoPlan(const AdapterState&, uint64_t hostNowMs)>& plan) {
   std::lock_guard guard(mutex_);
   winapi::StopsHeldBack stops;
   // A child of fork() maps the file anew, so that what it holds is its own.
@@ -340,9 +345,10 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
   if (!checked_ && !IsSoundAdapterState(*state)) return unlock(AdapterAccess::kDamaged);
   checked_ = true;
 
+  uint64_t now = HostMilliseconds();
   UndoPlan kept;
   if (plan) {
-    kept = plan(*state);
+    kept = plan(*state, now);
   } else {
     kept.ranges[kept.count++] = {0, sizeof(AdapterState)};
   }
@@ -355,7 +361,7 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState&)>& act,
   }
   __atomic_store_n(&header->undoing, 1, __ATOMIC_RELEASE);  // after every byte of the undo area
 
-  SyncClock(*state, HostMilliseconds());
+  SyncClock(*state, now);
   act(*state);
 
   ++header->steps;

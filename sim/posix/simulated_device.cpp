@@ -42,7 +42,9 @@ DWORD SimulatedDevice::IoControl(DWORD code, const void* in, DWORD inSize, void*
   DriverReply reply{};
   AdapterAccess access =
       adapter_.Step([&](AdapterState& state) { reply = AnswerRequest(state, oid, buffer, outSize); },
-                    [&](const AdapterState& state) { return RequestUndoPlan(state, oid, buffer, outSize); });
+                    [&](const AdapterState& state, uint64_t now) {
+                      return RequestUndoPlan(state, now, oid, buffer, outSize);
+                    });
   switch (access) {
     case AdapterAccess::kNoDevice:
       return ERROR_DEV_NOT_EXIST;

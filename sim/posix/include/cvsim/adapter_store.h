@@ -52,10 +52,12 @@ struct UndoPlan {
 };
 
 // What a request with that identifier and buffer (the request block as sent)
-// may change, clock catching up included: the state but adapter memory from
-// 0x2000 and the log's ring, the ring's bytes where its record goes, and all of
-// adapter memory for the requests that address it.
-UndoPlan RequestUndoPlan(const AdapterState& state, uint32_t oid, const uint8_t* buffer, uint32_t size);
+// may change, its clock catching up with hostNowMs included: the state but
+// adapter memory from 0x2000 and the log's ring, the ring's bytes where its
+// record goes, and all of adapter memory for the requests that address it. A
+// query while the adapter's time does not move keeps no adapter memory.
+UndoPlan RequestUndoPlan(const AdapterState& state, uint64_t hostNowMs, uint32_t oid, const uint8_t* buffer,
+                         uint32_t size);
 
 // One device's state file, mapped while the object lives. Threads may share it.
 class MappedAdapter {
@@ -67,9 +69,10 @@ class MappedAdapter {
 
   // Runs `act` on the state as one atomic step, after its clock has caught up
   // with the host's. `plan` names what act may change given the state before
-  // it; without one the whole state is kept for undo.
+  // it and the host time the clock catches up with; without one the whole
+  // state is kept for undo.
   AdapterAccess Step(const std::function<void(AdapterState&)>& act,
-                     const std::function<UndoPlan(const AdapterState&)>& plan = nullptr);
+                     const std::function<UndoPlan(const AdapterState&, uint64_t hostNowMs)>& plan = nullptr);
 
  private:
   AdapterAccess MapLocked();
