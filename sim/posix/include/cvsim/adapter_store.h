@@ -2,13 +2,14 @@
 // into every process that uses the device and changed there in place.
 //
 // The file: a header page (layout version, sizes, a checksum of them, the undo
-// flag and the count of steps done), the state, and an undo area. A step (one
-// request, or one control of cvsim) runs under an exclusive lock on the file:
-// it first copies the parts of the state it may change into the undo area and
-// raises the undo flag, then changes the state, then lowers the flag. A process
-// killed inside a step leaves the flag raised and its lock released; the next
-// step copies the undo area back before anything else. So every step is atomic
-// across processes and threads, and the state is never torn.
+// flag, the count of steps done and the lock of the steps), the state, and an
+// undo area. A step (one request, or one control of cvsim) runs under the lock,
+// a robust mutex shared by the processes that map the file: it first copies the
+// parts of the state it may change into the undo area and raises the undo flag,
+// then changes the state, then lowers the flag. A process killed inside a step
+// leaves the flag raised and the lock to the next holder, which copies the undo
+// area back before anything else. So every step is atomic across processes and
+// threads, and the state is never torn.
 #pragma once
 
 #include <core/adapter.h>
