@@ -64,8 +64,9 @@ constexpr uint32_t kLockReady = 0x4B434F4C;
 static_assert(kLockAt >= sizeof(FileHeader) && kLockAt + sizeof(StepLock) <= kPage);
 static_assert(sizeof(pthread_mutex_t::__data.__lock) == 4 && offsetof(pthread_mutex_t, __data.__lock) == 0);
 
-// How long a waiter sleeps before it looks whether the holder still runs.
+// How often a waiter looks at a held lock before it sleeps.
 constexpr int kLockSpins = 100;
+// How long a waiter sleeps before it looks whether the holder still runs.
 constexpr long kOwnerCheckNanoseconds = 200'000'000;
 
 struct UndoDirectory {
@@ -159,9 +160,11 @@ inline void CpuRelax() {
 bool TakeLock(int fd, StepLock& lock) {
   if (!LockIsCurrent(lock) && !MakeLock(fd, lock)) return false;
   int taken = EBUSY;
-  for (int tries = 0; tries < kLockSpins && taken == EBUSY; ++tries) {
-    taken = pthread_mutex_trylock(&lock.mutex);
-    if (taken == EBUSY) CpuRelax();
+  const int* word = &lock.mutex.__data.__lock;
+  for (int tries = 0;; ++tries) {
+    if (__atomic_load_n(word, __ATOMIC_RELAXED) == 0) taken = pthread_mutex_trylock(&lock.mutex);
+    if (taken != EBUSY || tries == kLockSpins) break;
+    CpuRelax();
   }
   while (taken == EBUSY || taken == ETIMEDOUT) {
     timespec until{};
