@@ -251,8 +251,9 @@ UndoPlan RequestUndoPlan(const AdapterState& state, uint64_t hostNowMs, uint32_t
   if ((oid == kOidMemory || oid == kOidMemoryWindow) && op != kOpQuery) {
     plan.ranges[plan.count++] = {0, kRingAt};
   } else if (op == kOpQuery && (state.clock.frozen || (state.clock.hostKnown && hostNowMs <= state.clock.hostLastMs))) {
-    // Time stands still: the clock's fields are all the state it changes.
-    plan.ranges[plan.count++] = {0, kMemoryAt};
+    // Time stands still, and queries only read: the clock's fields are all
+    // that changes outside the log.
+    plan.ranges[plan.count++] = {static_cast<uint32_t>(offsetof(AdapterState, clock)), sizeof(SimClock)};
     plan.ranges[plan.count++] = {kLogAt, kRingAt - kLogAt};
   } else {
     plan.ranges[plan.count++] = {0, kMemoryAt + kTablesEnd};

@@ -56,7 +56,7 @@ struct UndoPlan {
 // may change, its clock catching up with hostNowMs included: the state but
 // adapter memory from 0x2000 and the log's ring, the ring's bytes where its
 // record goes, and all of adapter memory for the requests that address it. A
-// query while the adapter's time does not move keeps no adapter memory.
+// query while the adapter's time does not move keeps only the clock and the log.
 UndoPlan RequestUndoPlan(const AdapterState& state, uint64_t hostNowMs, uint32_t oid, const uint8_t* buffer,
                          uint32_t size);
 
