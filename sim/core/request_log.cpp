@@ -6,12 +6,21 @@ namespace cvsim {
 namespace {
 
 // The ring as a byte sequence that wraps at its end.
+// The ring's bytes from offset on, copied piece by piece up to the ring's end.
 void RingWrite(RequestLog &log, uint32_t offset, const uint8_t *bytes, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) log.ring[(offset + i) % kLogCapacity] = bytes[i];
+  for (uint32_t done = 0, piece = 0; done < n; done += piece) {
+    uint32_t at = (offset + done) % kLogCapacity;
+    piece = Min(n - done, kLogCapacity - at);
+    CopyBytes(log.ring + at, bytes + done, piece);
+  }
 }
 
 void RingRead(const RequestLog &log, uint32_t offset, uint8_t *bytes, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) bytes[i] = log.ring[(offset + i) % kLogCapacity];
+  for (uint32_t done = 0, piece = 0; done < n; done += piece) {
+    uint32_t at = (offset + done) % kLogCapacity;
+    piece = Min(n - done, kLogCapacity - at);
+    CopyBytes(bytes + done, log.ring + at, piece);
+  }
 }
 
 uint32_t RingWord(const RequestLog &log, uint32_t offset) {

@@ -4,15 +4,20 @@
 #include <winapi/machine_files.h>
 
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
@@ -22,7 +27,8 @@ namespace cvsim {
 namespace {
 
 constexpr char kMagic[8] = {'C', 'V', 'S', 'T', 'A', 'T', 'E', '\n'};
-constexpr uint32_t kFileVersion = 2; // 1: the bare state, written anew by every request
+// 1: the bare state, written anew by every request; 2: steps under the file's flock
+constexpr uint32_t kFileVersion = 3;
 constexpr size_t kPage = 4096;
 constexpr size_t kStateArea = (sizeof(AdapterState) + kPage - 1) / kPage * kPage;
 constexpr size_t kStateAt = kPage;
@@ -42,6 +48,26 @@ struct FileHeader {
   uint64_t steps; // steps done since the file was made
 };
 static_assert(offsetof(FileHeader, checksum) == 32 && sizeof(FileHeader) == 56);
+
+// The lock of the steps, in the header page: a mutex shared by the processes
+// that map the file and robust, so that the next holder learns of a holder that
+// died. A file is made with none; the first step of each boot of the host
+// makes it (a lock word left by a step of an earlier boot names no thread).
+struct StepLock {
+  uint32_t ready; // kLockReady once the mutex is made
+  uint32_t reserved;
+  char bootId[40]; // the host boot the mutex was made in
+  pthread_mutex_t mutex;
+};
+constexpr size_t kLockAt = 64;
+constexpr uint32_t kLockReady = 0x4B434F4C;
+static_assert(kLockAt >= sizeof(FileHeader) && kLockAt + sizeof(StepLock) <= kPage);
+static_assert(sizeof(pthread_mutex_t::__data.__lock) == 4 && offsetof(pthread_mutex_t, __data.__lock) == 0);
+
+// How often a waiter looks at a held lock before it sleeps.
+constexpr int kLockSpins = 100;
+// How long a waiter sleeps before it looks whether the holder still runs.
+constexpr long kOwnerCheckNanoseconds = 200'000'000;
 
 struct UndoDirectory {
   uint32_t count;
@@ -69,6 +95,90 @@ FileHeader FreshHeader() {
 bool HeaderFits(const FileHeader &header) {
   FileHeader fresh = FreshHeader();
   return std::memcmp(&header, &fresh, offsetof(FileHeader, undoing)) == 0;
+}
+
+// The identifier of this boot of the host, read once.
+const char *BootId() {
+  static const std::string id = [] {
+    std::optional<std::string> text = winapi::ReadWholeFile("/proc/sys/kernel/random/boot_id");
+    std::string line = text ? text->substr(0, text->find('\n')) : std::string();
+    return line.substr(0, sizeof(StepLock::bootId) - 1);
+  }();
+  return id.c_str();
+}
+
+// The mutex is made anew (under the file's flock, once, by whichever process
+// comes first) when the file has none yet or one of an earlier boot.
+bool LockIsCurrent(const StepLock &lock) {
+  return __atomic_load_n(&lock.ready, __ATOMIC_ACQUIRE) == kLockReady &&
+         std::strncmp(lock.bootId, BootId(), sizeof lock.bootId) == 0;
+}
+
+bool MakeLock(int fd, StepLock &lock) {
+  if (!winapi::LockFile(fd)) return false;
+  if (!LockIsCurrent(lock)) {
+    __atomic_store_n(&lock.ready, 0, __ATOMIC_RELEASE);
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    int made = pthread_mutex_init(&lock.mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    std::memset(lock.bootId, 0, sizeof lock.bootId);
+    std::strncpy(lock.bootId, BootId(), sizeof lock.bootId - 1);
+    if (made == 0) __atomic_store_n(&lock.ready, kLockReady, __ATOMIC_RELEASE);
+  }
+  ::flock(fd, LOCK_UN);
+  return LockIsCurrent(lock);
+}
+
+// A lock word that names a thread which no longer runs and never released it
+// (the file was copied in the middle of a step, say): it is marked as the
+// kernel marks the lock of a thread that dies holding it, so that the next
+// holder undoes the step. Under the file's flock, so that only one waiter
+// marks it, and only if the word did not change meanwhile.
+void ReleaseLockOfGoneThread(int fd, StepLock &lock) {
+  int *word = &lock.mutex.__data.__lock;
+  int seen = __atomic_load_n(word, __ATOMIC_ACQUIRE);
+  pid_t owner = seen & FUTEX_TID_MASK;
+  if (owner == 0 || (seen & FUTEX_OWNER_DIED) || ::kill(owner, 0) == 0 || errno != ESRCH) return;
+  if (!winapi::LockFile(fd)) return;
+  if (__atomic_compare_exchange_n(word, &seen, FUTEX_OWNER_DIED, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+    ::syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+  ::flock(fd, LOCK_UN);
+}
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Waits for the mutex: a few tries first, since holders keep it for
+// microseconds, then asleep, looking now and then whether its holder is gone.
+// A holder that died leaves its step to be undone: the undo flag says so.
+bool TakeLock(int fd, StepLock &lock) {
+  if (!LockIsCurrent(lock) && !MakeLock(fd, lock)) return false;
+  int taken = EBUSY;
+  const int *word = &lock.mutex.__data.__lock;
+  for (int tries = 0;; ++tries) {
+    if (__atomic_load_n(word, __ATOMIC_RELAXED) == 0) taken = pthread_mutex_trylock(&lock.mutex);
+    if (taken != EBUSY || tries == kLockSpins) break;
+    CpuRelax();
+  }
+  while (taken == EBUSY || taken == ETIMEDOUT) {
+    timespec until{};
+    clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_nsec += kOwnerCheckNanoseconds;
+    if (until.tv_nsec >= 1'000'000'000) {
+      until.tv_nsec -= 1'000'000'000;
+      ++until.tv_sec;
+    }
+    taken = pthread_mutex_timedlock(&lock.mutex, &until);
+    if (taken == ETIMEDOUT) ReleaseLockOfGoneThread(fd, lock);
+  }
+  if (taken == EOWNERDEAD) taken = pthread_mutex_consistent(&lock.mutex);
+  return taken == 0;
 }
 
 // Leftovers of an atomic write that a killed process never renamed.
@@ -124,7 +234,8 @@ bool SaveAdapterState(const std::string &path, const AdapterState &state) {
   return winapi::WriteFileAtomically(path, file);
 }
 
-UndoPlan RequestUndoPlan(const AdapterState &state, uint32_t oid, const uint8_t *buffer, uint32_t size) {
+UndoPlan RequestUndoPlan(const AdapterState &state, uint64_t hostNowMs, uint32_t oid, const uint8_t *buffer,
+                         uint32_t size) {
   constexpr uint32_t kMemoryAt = offsetof(AdapterState, memory);
   constexpr uint32_t kLogAt = offsetof(AdapterState, log);
   constexpr uint32_t kRingAt = offsetof(AdapterState, log.ring);
@@ -139,6 +250,11 @@ UndoPlan RequestUndoPlan(const AdapterState &state, uint32_t oid, const uint8_t 
   uint16_t op = size >= kBlockHeader ? Load16(buffer + kBlockOperation) : 0;
   if ((oid == kOidMemory || oid == kOidMemoryWindow) && op != kOpQuery) {
     plan.ranges[plan.count++] = {0, kRingAt};
+  } else if (op == kOpQuery && (state.clock.frozen || (state.clock.hostKnown && hostNowMs <= state.clock.hostLastMs))) {
+    // Time stands still, and queries only read: the clock's fields are all
+    // that changes outside the log.
+    plan.ranges[plan.count++] = {static_cast<uint32_t>(offsetof(AdapterState, clock)), sizeof(SimClock)};
+    plan.ranges[plan.count++] = {kLogAt, kRingAt - kLogAt};
   } else {
     plan.ranges[plan.count++] = {0, kMemoryAt + kTablesEnd};
     plan.ranges[plan.count++] = {kLogAt, kRingAt - kLogAt};
@@ -166,6 +282,13 @@ void MappedAdapter::Unmap() {
 
 // Opens and maps the file and takes its lock; on kDone the caller holds it.
 AdapterAccess MappedAdapter::MapLocked() {
+  // The file in hand may have been replaced (cvsim init), removed or cut short
+  // since it was mapped: then the one at the path is taken. This is looked at
+  // before the lock, which lies in the mapping.
+  if (base_) {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || st.st_nlink == 0 || static_cast<size_t>(st.st_size) != kFileSize) Unmap();
+  }
   if (!base_) {
     fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) return errno == ENOENT || errno == ENOTDIR ? AdapterAccess::kNoDevice : AdapterAccess::kNotSaved;
@@ -186,34 +309,25 @@ AdapterAccess MappedAdapter::MapLocked() {
       return AdapterAccess::kDamaged;
     }
   }
-  if (!winapi::LockFile(fd_)) return AdapterAccess::kNotSaved;
+  if (!TakeLock(fd_, *reinterpret_cast<StepLock *>(base_ + kLockAt))) return AdapterAccess::kNotSaved;
   return AdapterAccess::kDone;
 }
 
 AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState &)> &act,
-                                  const std::function<UndoPlan(const AdapterState &)> &plan) {
+                                  const std::function<UndoPlan(const AdapterState &, uint64_t hostNowMs)> &plan) {
   std::lock_guard guard(mutex_);
   winapi::StopsHeldBack stops;
-  // A child of fork() shares the parent's open file and so its lock: it opens
-  // the file anew.
+  // A child of fork() maps the file anew, so that what it holds is its own.
   if (base_ && mappedBy_ != ::getpid()) Unmap();
-  // The file in hand may have been replaced (cvsim init), removed or cut short
-  // since it was mapped: then the one at the path is taken, once.
-  for (int attempt = 0;; ++attempt) {
-    AdapterAccess mapped = MapLocked();
-    if (mapped != AdapterAccess::kDone) return mapped;
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_nlink > 0 && static_cast<size_t>(st.st_size) == kFileSize) break;
-    Unmap(); // closing releases the lock
-    if (attempt == 1) return AdapterAccess::kNoDevice;
-  }
+  AdapterAccess mapped = MapLocked();
+  if (mapped != AdapterAccess::kDone) return mapped;
   auto *header = reinterpret_cast<FileHeader *>(base_);
   auto *state = reinterpret_cast<AdapterState *>(base_ + kStateAt);
   auto *directory = reinterpret_cast<UndoDirectory *>(base_ + kUndoDirectoryAt);
   uint8_t *undo = base_ + kUndoDataAt;
   auto *stateBytes = reinterpret_cast<uint8_t *>(state);
   auto unlock = [&](AdapterAccess access) {
-    ::flock(fd_, LOCK_UN);
+    pthread_mutex_unlock(&reinterpret_cast<StepLock *>(base_ + kLockAt)->mutex);
     return access;
   };
 
@@ -235,9 +349,10 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState &)> &act
   if (!checked_ && !IsSoundAdapterState(*state)) return unlock(AdapterAccess::kDamaged);
   checked_ = true;
 
+  uint64_t now = HostMilliseconds();
   UndoPlan kept;
   if (plan) {
-    kept = plan(*state);
+    kept = plan(*state, now);
   } else {
     kept.ranges[kept.count++] = {0, sizeof(AdapterState)};
   }
@@ -250,7 +365,7 @@ AdapterAccess MappedAdapter::Step(const std::function<void(AdapterState &)> &act
   }
   __atomic_store_n(&header->undoing, 1, __ATOMIC_RELEASE); // after every byte of the undo area
 
-  SyncClock(*state, HostMilliseconds());
+  SyncClock(*state, now);
   act(*state);
 
   ++header->steps;

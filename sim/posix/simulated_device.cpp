@@ -41,9 +41,9 @@ DWORD SimulatedDevice::IoControl(DWORD code, const void *in, DWORD inSize, void 
   uint32_t oid = Load32(static_cast<const uint8_t *>(in));
   auto *buffer = static_cast<uint8_t *>(out);
   DriverReply reply{};
-  AdapterAccess access =
-      adapter_.Step([&](AdapterState &state) { reply = AnswerRequest(state, oid, buffer, outSize); },
-                    [&](const AdapterState &state) { return RequestUndoPlan(state, oid, buffer, outSize); });
+  AdapterAccess access = adapter_.Step(
+      [&](AdapterState &state) { reply = AnswerRequest(state, oid, buffer, outSize); },
+      [&](const AdapterState &state, uint64_t now) { return RequestUndoPlan(state, now, oid, buffer, outSize); });
   switch (access) {
     case AdapterAccess::kNoDevice:
       return ERROR_DEV_NOT_EXIST;

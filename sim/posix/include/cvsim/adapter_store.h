@@ -2,13 +2,14 @@
 // into every process that uses the device and changed there in place.
 //
 // The file: a header page (layout version, sizes, a checksum of them, the undo
-// flag and the count of steps done), the state, and an undo area. A step (one
-// request, or one control of cvsim) runs under an exclusive lock on the file:
-// it first copies the parts of the state it may change into the undo area and
-// raises the undo flag, then changes the state, then lowers the flag. A process
-// killed inside a step leaves the flag raised and its lock released; the next
-// step copies the undo area back before anything else. So every step is atomic
-// across processes and threads, and the state is never torn.
+// flag, the count of steps done and the lock of the steps), the state, and an
+// undo area. A step (one request, or one control of cvsim) runs under the lock,
+// a robust mutex shared by the processes that map the file: it first copies the
+// parts of the state it may change into the undo area and raises the undo flag,
+// then changes the state, then lowers the flag. A process killed inside a step
+// leaves the flag raised and the lock to the next holder, which copies the undo
+// area back before anything else. So every step is atomic across processes and
+// threads, and the state is never torn.
 #pragma once
 
 #include <core/adapter.h>
@@ -52,10 +53,12 @@ struct UndoPlan {
 };
 
 // What a request with that identifier and buffer (the request block as sent)
-// may change, clock catching up included: the state but adapter memory from
-// 0x2000 and the log's ring, the ring's bytes where its record goes, and all of
-// adapter memory for the requests that address it.
-UndoPlan RequestUndoPlan(const AdapterState &state, uint32_t oid, const uint8_t *buffer, uint32_t size);
+// may change, its clock catching up with hostNowMs included: the state but
+// adapter memory from 0x2000 and the log's ring, the ring's bytes where its
+// record goes, and all of adapter memory for the requests that address it. A
+// query while the adapter's time does not move keeps only the clock and the log.
+UndoPlan RequestUndoPlan(const AdapterState &state, uint64_t hostNowMs, uint32_t oid, const uint8_t *buffer,
+                         uint32_t size);
 
 // One device's state file, mapped while the object lives. Threads may share it.
 class MappedAdapter {
@@ -67,9 +70,10 @@ class MappedAdapter {
 
   // Runs `act` on the state as one atomic step, after its clock has caught up
   // with the host's. `plan` names what act may change given the state before
-  // it; without one the whole state is kept for undo.
+  // it and the host time the clock catches up with; without one the whole
+  // state is kept for undo.
   AdapterAccess Step(const std::function<void(AdapterState &)> &act,
-                     const std::function<UndoPlan(const AdapterState &)> &plan = nullptr);
+                     const std::function<UndoPlan(const AdapterState &, uint64_t hostNowMs)> &plan = nullptr);
 
  private:
   AdapterAccess MapLocked();
