@@ -222,10 +222,11 @@ bool Terminal::IsThisTerminal(int fd) const {
 void Terminal::Write(const std::string& bytes) { WriteAll(fd_, bytes.data(), bytes.size()); }
 
 void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
-  auto start = std::chrono::steady_clock::now();
+  // A look without waiting reads no clock: it is made on every turn of a polling loop.
+  auto start = timeoutMs > 0 ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
   size_t before = out.size();
   for (;;) {
-    int wait = timeoutMs < 0 ? -1 : std::max(0, timeoutMs - ElapsedMs(start));
+    int wait = timeoutMs <= 0 ? timeoutMs : std::max(0, timeoutMs - ElapsedMs(start));
     if (decoder_.Pending()) {
       int quiet = kEscapeDelayMs - ElapsedMs(lastByte_);
       if (quiet <= 0) {
@@ -252,9 +253,15 @@ void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs) {
       return;
     }
     if (out.size() > before) return;
-    if (timeoutMs >= 0 && ElapsedMs(start) >= timeoutMs && !decoder_.Pending()) return;
     if (timeoutMs == 0) return;
+    if (timeoutMs > 0 && ElapsedMs(start) >= timeoutMs && !decoder_.Pending()) return;
   }
+}
+
+bool Terminal::WaitReadable(int timeoutMs) {
+  if (decoder_.Pending()) return true;  // the rest of a key sequence is due: the caller reads it
+  pollfd p{fd_, POLLIN, 0};
+  return poll(&p, 1, timeoutMs) != 0;  // a byte, a hang-up or a signal: the caller looks
 }
 
 void Terminal::SetClearAtRestore(bool clear) { g_clearAtRestore = clear ? 1 : 0; }

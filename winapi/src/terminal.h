@@ -180,6 +180,9 @@ class Terminal {
   // Waits up to timeoutMs (0: not at all; negative: until a key comes) and
   // appends the keys read to out.
   void ReadKeys(std::vector<KEY_EVENT_RECORD>& out, int timeoutMs);
+  // Waits up to timeoutMs for the terminal to have something to read (a byte, a
+  // hang-up), reading nothing; false when the time passed without any.
+  bool WaitReadable(int timeoutMs);
   // The terminal hung up: no key will come again.
   bool HungUp() const { return hungUp_; }
   // Called once when a hang-up or a read error is first seen (the console's
