@@ -45,6 +45,7 @@ class XtermModel {
   char32_t At(int x, int y) const { return cells_[y * columns_ + x]; }
   int x_ = 0, y_ = 0;
   bool cursorHidden = false;
+  int erases = 0;
 
  private:
   size_t Escape(const std::string& s, size_t i) {
@@ -66,6 +67,11 @@ class XtermModel {
       if (final == 'C') x_ += n;
       if (final == 'D') x_ -= n;
       EXPECT_TRUE(x_ >= 0 && y_ >= 0 && x_ < columns_ && y_ < rows_) << "moved off the screen";
+    } else if (final == 'X') {  // erases cells from the cursor on, leaving it where it is
+      int n = params.empty() ? 1 : std::stoi(params);
+      EXPECT_LE(x_ + n, columns_) << "erased past the last column";
+      std::fill_n(cells_.begin() + y_ * columns_ + x_, std::min(n, columns_ - x_), U' ');
+      ++erases;
     } else if (final == 'J') {
       std::fill(cells_.begin(), cells_.end(), U' ');
     } else if (final == 'l' && params == "?25") {
@@ -150,6 +156,43 @@ TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
   std::string relative = update(caps);
   std::string absolute = update(addressOnly);
   EXPECT_LT(relative.size() + 12, absolute.size()) << testing::PrintToString(relative);
+}
+
+// A bar graph falling to nothing: long runs of blanks are erased, not written,
+// wherever they lie in a changed stretch, and the cells after them still land.
+TEST(Renderer, ErasesRunsOfBlanksWhereThatIsShorter) {
+  Capabilities caps = Xterm();
+  Capabilities noErase = caps;
+  noErase.eraseChars.clear();
+  auto update = [&](const Capabilities& c, XtermModel& term) {
+    Renderer renderer(c);
+    renderer.SetTerminalSize(40, 4);
+    auto frame = Frame(40, 4, {"Rx ######################## 1234", "Tx ############## 99", "Er ###",
+                               "  ##################################### "});
+    std::string out;
+    renderer.Render(frame.data(), 40, 4, out);
+    term.Apply(out);
+    auto next = Frame(40, 4, {"Rx                          1235", "Tx ##             98", "Er  x",
+                              "                                      #"});
+    out.clear();
+    renderer.Render(next.data(), 40, 4, out);
+    term.Apply(out);
+    std::string cursor;
+    renderer.PlaceCursor({30, 1}, true, cursor);
+    term.Apply(cursor);
+    out += cursor;
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 40; ++x) EXPECT_EQ(term.At(x, y), static_cast<char32_t>(next[y * 40 + x].ch)) << x << "," << y;
+    EXPECT_EQ(term.x_, 30);  // the cursor's place is known after an erase
+    EXPECT_EQ(term.y_, 1);
+    return out;
+  };
+  XtermModel erasing(40, 4), writing(40, 4);
+  std::string erased = update(caps, erasing);
+  std::string written = update(noErase, writing);
+  EXPECT_EQ(erasing.erases, 3) << testing::PrintToString(erased);  // not the two blanks of row 3
+  EXPECT_EQ(writing.erases, 0);
+  EXPECT_LT(erased.size() + 40, written.size());
 }
 
 TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {

@@ -90,6 +90,7 @@ struct Capabilities {
   std::string acsOn;           // smacs
   std::string acsOff;          // rmacs
   std::string acsEnable;       // enacs
+  std::string eraseChars;      // ech, with its count: blanks cells from the cursor on, not moving it
   // acsc: the byte that the terminal shows in its alternate character set for
   // each VT100 line-drawing character; 0 where it has none.
   unsigned char acs[128] = {};
@@ -114,6 +115,8 @@ struct Capabilities {
   // The shortest relative motion by so many cells (negative: up or left); ""
   // when the terminal has none.
   std::string MoveBy(int dx, int dy) const;
+  // Blanks n cells from the cursor on in the current attributes; "" without ech.
+  std::string EraseChars(int n) const;
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
   // A terminfo string with its padding replaced by what the terminal needs.
@@ -145,6 +148,7 @@ class Renderer {
   // Appends a code page 437 cell's character as the terminal's charset can show it.
   void AppendGlyph(unsigned char ch, std::string& out);
   void LeaveAcs(std::string& out);
+  bool EraseBlanks(const Cell* row, int from, int last, std::string& out);
   const Capabilities& caps_;
   bool acsShown_ = false;  // the terminal is in its alternate character set
   int columns_ = 0, rows_ = 0;
