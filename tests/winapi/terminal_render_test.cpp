@@ -31,6 +31,12 @@ class XtermModel {
         ++i;
         continue;
       }
+      if (b == '\n') {  // a line feed without output processing: down only
+        ++y_;
+        EXPECT_LT(y_, rows_) << "a line feed at the last row scrolls";
+        ++i;
+        continue;
+      }
       char32_t c = b;
       size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
       if (length > 1) c = b & (0x3F >> (length - 1));
@@ -156,6 +162,14 @@ TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
   std::string relative = update(caps);
   std::string absolute = update(addressOnly);
   EXPECT_LT(relative.size() + 12, absolute.size()) << testing::PrintToString(relative);
+  // Where the terminal's line feed moves down only, it is the step to the next row.
+  EXPECT_EQ(relative.find('\n'), std::string::npos) << "a line feed may also return the carriage";
+  Capabilities lineFeed = caps;
+  ASSERT_TRUE(lineFeed.lineFeedDown1);
+  lineFeed.down1 = "\n";
+  std::string fed = update(lineFeed);
+  EXPECT_NE(fed.find('\n'), std::string::npos);
+  EXPECT_LT(fed.size() + 12, relative.size()) << testing::PrintToString(fed);
 }
 
 // A bar graph falling to nothing: long runs of blanks are erased, not written,

@@ -160,6 +160,10 @@ bool Terminal::Open() {
   g_fd = fd_;
   g_terminal = this;
   ApplyMode();
+  // A line feed that only moves down is the shortest step to the row below.
+  termios applied{};
+  if (caps_.lineFeedDown1 && tcgetattr(fd_, &applied) == 0 && (!(applied.c_oflag & OPOST) || !(applied.c_oflag & ONLCR)))
+    caps_.down1 = "\n";
   g_active = 1;
   Write(caps_.keypadOn);
   for (size_t i = 0; i < sizeof kTerminatingSignals / sizeof kTerminatingSignals[0]; ++i)
@@ -186,6 +190,7 @@ void Terminal::ApplyMode() {
   g_raw = g_saved;
   g_raw.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
   g_raw.c_lflag &= ~(ECHO | ECHONL | ICANON | IEXTEN);
+  g_raw.c_oflag &= ~ONLCR;  // a line feed moves down only, as the screen is drawn
   if (interruptKey_)
     g_raw.c_lflag |= ISIG;
   else

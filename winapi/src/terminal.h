@@ -108,8 +108,10 @@ struct Capabilities {
   std::map<std::string, WORD> keys;  // key sequences of this terminal type
   // Relative cursor motions: the one-step strings (cuu1, cud1, cub1, cuf1) and
   // the counted ones (cuu, cud, cub, cuf); a cud1 of "\n" is left out, as the
-  // terminal's output processing may add a carriage return to it.
+  // terminal's output processing may add a carriage return to it (the terminal
+  // puts it back once its output no longer does: lineFeedDown1).
   std::string up1, down1, left1, right1;
+  bool lineFeedDown1 = false;  // cud1 is "\n"
   std::string upN, downN, leftN, rightN;
   std::string MoveTo(int column, int row) const;  // 0-based
   // The shortest relative motion by so many cells (negative: up or left); ""

@@ -132,7 +132,8 @@ bool LoadCapabilities(const char* terminalType, int fd, Capabilities& caps) {
   caps.charset = LocaleCharset();
   caps.up1 = caps.Padded(String("cuu1"));
   caps.down1 = caps.Padded(String("cud1"));
-  if (caps.down1 == "\n") caps.down1.clear();
+  caps.lineFeedDown1 = caps.down1 == "\n";
+  if (caps.lineFeedDown1) caps.down1.clear();
   caps.left1 = caps.Padded(String("cub1"));
   caps.right1 = caps.Padded(String("cuf1"));
   caps.upN = String("cuu");
