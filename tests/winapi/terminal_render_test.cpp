@@ -209,6 +209,33 @@ TEST(Renderer, ErasesRunsOfBlanksWhereThatIsShorter) {
   EXPECT_LT(erased.size() + 40, written.size());
 }
 
+// Fields of one colour changed all over the screen: the colour is sent once,
+// and again only after cells of another colour.
+TEST(Renderer, SendsAnAttributeOnlyWhenItChanges) {
+  Capabilities caps = Xterm();
+  caps.foreground = "<fg%p1%d>";
+  caps.background = "<bg%p1%d>";
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(20, 3);
+  std::vector<Cell> frame = Frame(20, 3, {"a 100      b 200", "c 300      d 400", "e 500"});
+  for (Cell& cell : frame) cell.attr = 0x1E;  // yellow on blue
+  std::string out;
+  renderer.Render(frame.data(), 20, 3, out);
+  for (int i : {4, 15, 24, 35}) frame[i].ch = '9';
+  out.clear();
+  renderer.Render(frame.data(), 20, 3, out);
+  EXPECT_EQ(out.find("<fg"), std::string::npos) << "the terminal is in that colour already: " << out;
+  frame[44].ch = '7';
+  frame[44].attr = 0x07;
+  frame[45].ch = '7';
+  frame[2].ch = '7';
+  out.clear();
+  renderer.Render(frame.data(), 20, 3, out);
+  size_t first = out.find("<fg");
+  ASSERT_NE(first, std::string::npos) << out;
+  EXPECT_EQ(out.find("<fg", first + 1), std::string::npos) << "grey text needs no colour, blue once: " << out;
+}
+
 TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {
   Capabilities caps = Xterm();
   Renderer renderer(caps);
