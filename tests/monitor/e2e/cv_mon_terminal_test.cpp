@@ -204,7 +204,10 @@ TEST_F(CvMonTerminals, AnIdleTurnWaitsOnceAndSendsNothing) {
                      {strace, "-f", "-y", "-ttt", "-e", "trace=poll,ppoll,nanosleep,clock_nanosleep,write", "-o",
                       trace, cvtest::BinPath("cv_mon")});
   ASSERT_TRUE(monitor.Started());
-  ASSERT_TRUE(monitor.ReadUntil("Corvane Monitor Utility", 10000)) << monitor.output;
+  bool drawn = monitor.ReadUntil("Corvane Monitor Utility", 10000);
+  if (!drawn && monitor.output.find("strace: ") != std::string::npos)
+    GTEST_SKIP() << "strace cannot trace here: " << monitor.output;
+  ASSERT_TRUE(drawn) << monitor.output;
   monitor.ReadFor(4000);
   monitor.Type("q");
   ASSERT_EQ(monitor.WaitExit(5000), 0);
