@@ -31,6 +31,12 @@ class XtermModel {
         ++i;
         continue;
       }
+      if (b == '\n') { // a line feed without output processing: down only
+        ++y_;
+        EXPECT_LT(y_, rows_) << "a line feed at the last row scrolls";
+        ++i;
+        continue;
+      }
       char32_t c = b;
       size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
       if (length > 1) c = b & (0x3F >> (length - 1));
@@ -45,6 +51,7 @@ class XtermModel {
   char32_t At(int x, int y) const { return cells_[y * columns_ + x]; }
   int x_ = 0, y_ = 0;
   bool cursorHidden = false;
+  int erases = 0;
 
  private:
   size_t Escape(const std::string &s, size_t i) {
@@ -66,6 +73,11 @@ class XtermModel {
       if (final == 'C') x_ += n;
       if (final == 'D') x_ -= n;
       EXPECT_TRUE(x_ >= 0 && y_ >= 0 && x_ < columns_ && y_ < rows_) << "moved off the screen";
+    } else if (final == 'X') { // erases cells from the cursor on, leaving it where it is
+      int n = params.empty() ? 1 : std::stoi(params);
+      EXPECT_LE(x_ + n, columns_) << "erased past the last column";
+      std::fill_n(cells_.begin() + y_ * columns_ + x_, std::min(n, columns_ - x_), U' ');
+      ++erases;
     } else if (final == 'J') {
       std::fill(cells_.begin(), cells_.end(), U' ');
     } else if (final == 'l' && params == "?25") {
@@ -151,6 +163,81 @@ TEST(Renderer, ReachesChangedFieldsByTheShortestCursorMotion) {
   std::string relative = update(caps);
   std::string absolute = update(addressOnly);
   EXPECT_LT(relative.size() + 12, absolute.size()) << testing::PrintToString(relative);
+  // Where the terminal's line feed moves down only, it is the step to the next row.
+  EXPECT_EQ(relative.find('\n'), std::string::npos) << "a line feed may also return the carriage";
+  Capabilities lineFeed = caps;
+  ASSERT_TRUE(lineFeed.lineFeedDown1);
+  lineFeed.down1 = "\n";
+  std::string fed = update(lineFeed);
+  EXPECT_NE(fed.find('\n'), std::string::npos);
+  EXPECT_LT(fed.size() + 12, relative.size()) << testing::PrintToString(fed);
+}
+
+// A bar graph falling to nothing: long runs of blanks are erased, not written,
+// wherever they lie in a changed stretch, and the cells after them still land.
+TEST(Renderer, ErasesRunsOfBlanksWhereThatIsShorter) {
+  Capabilities caps = Xterm();
+  Capabilities noErase = caps;
+  noErase.eraseChars.clear();
+  auto update = [&](const Capabilities &c, XtermModel &term) {
+    Renderer renderer(c);
+    renderer.SetTerminalSize(40, 4);
+    auto frame = Frame(40, 4,
+                       {"Rx ######################## 1234", "Tx ############## 99", "Er ###",
+                        "  ##################################### "});
+    std::string out;
+    renderer.Render(frame.data(), 40, 4, out);
+    term.Apply(out);
+    auto next = Frame(40, 4,
+                      {"Rx                          1235", "Tx ##             98", "Er  x",
+                       "                                      #"});
+    out.clear();
+    renderer.Render(next.data(), 40, 4, out);
+    term.Apply(out);
+    std::string cursor;
+    renderer.PlaceCursor({30, 1}, true, cursor);
+    term.Apply(cursor);
+    out += cursor;
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 40; ++x)
+        EXPECT_EQ(term.At(x, y), static_cast<char32_t>(next[y * 40 + x].ch)) << x << "," << y;
+    EXPECT_EQ(term.x_, 30); // the cursor's place is known after an erase
+    EXPECT_EQ(term.y_, 1);
+    return out;
+  };
+  XtermModel erasing(40, 4), writing(40, 4);
+  std::string erased = update(caps, erasing);
+  std::string written = update(noErase, writing);
+  EXPECT_EQ(erasing.erases, 3) << testing::PrintToString(erased); // not the two blanks of row 3
+  EXPECT_EQ(writing.erases, 0);
+  EXPECT_LT(erased.size() + 40, written.size());
+}
+
+// Fields of one colour changed all over the screen: the colour is sent once,
+// and again only after cells of another colour.
+TEST(Renderer, SendsAnAttributeOnlyWhenItChanges) {
+  Capabilities caps = Xterm();
+  caps.foreground = "<fg%p1%d>";
+  caps.background = "<bg%p1%d>";
+  Renderer renderer(caps);
+  renderer.SetTerminalSize(20, 3);
+  std::vector<Cell> frame = Frame(20, 3, {"a 100      b 200", "c 300      d 400", "e 500"});
+  for (Cell &cell : frame) cell.attr = 0x1E; // yellow on blue
+  std::string out;
+  renderer.Render(frame.data(), 20, 3, out);
+  for (int i : {4, 15, 24, 35}) frame[i].ch = '9';
+  out.clear();
+  renderer.Render(frame.data(), 20, 3, out);
+  EXPECT_EQ(out.find("<fg"), std::string::npos) << "the terminal is in that colour already: " << out;
+  frame[44].ch = '7';
+  frame[44].attr = 0x07;
+  frame[45].ch = '7';
+  frame[2].ch = '7';
+  out.clear();
+  renderer.Render(frame.data(), 20, 3, out);
+  size_t first = out.find("<fg");
+  ASSERT_NE(first, std::string::npos) << out;
+  EXPECT_EQ(out.find("<fg", first + 1), std::string::npos) << "grey text needs no colour, blue once: " << out;
 }
 
 TEST(Renderer, ClipsAFrameLargerThanTheTerminal) {

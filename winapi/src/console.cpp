@@ -166,19 +166,34 @@ void PresentConsole(bool placeCursor) {
   if (!out.empty()) tty.Write(out);
 }
 
+namespace {
+
+// When the terminal was last found with nothing to read: a look without waiting
+// right after it (a count, then a peek; a peek right after a sleep that watched
+// the terminal) finds nothing new, and the terminal is asked once.
+timespec g_lastLook{};
+
+timespec Now() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now;
+}
+
+long long MicrosecondsBetween(const timespec &from, const timespec &to) {
+  return (to.tv_sec - from.tv_sec) * 1000000LL + (to.tv_nsec - from.tv_nsec) / 1000;
+}
+
+} // namespace
+
 void PumpConsoleInput(int timeoutMs) {
   Console *console = GetConsole();
   if (!console || !console->terminal) return;
-  // A look without waiting right after another (a count, then a peek) finds
-  // nothing new: the terminal is asked once.
-  static timespec lastLook{};
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  timespec now = Now();
   if (timeoutMs == 0) {
-    long long sinceUs = (now.tv_sec - lastLook.tv_sec) * 1000000LL + (now.tv_nsec - lastLook.tv_nsec) / 1000;
+    long long sinceUs = MicrosecondsBetween(g_lastLook, now);
     if (sinceUs >= 0 && sinceUs < 1000) return;
   }
-  lastLook = now;
+  g_lastLook = now;
   std::vector<KEY_EVENT_RECORD> keys;
   console->terminal->ReadKeys(keys, timeoutMs);
   for (KEY_EVENT_RECORD key : keys) {
@@ -317,8 +332,38 @@ extern "C" BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BO
   return FALSE;
 }
 
+namespace winapi {
+
+void SleepWatchingConsole(DWORD milliseconds) {
+  Console *console = State().console.get();
+  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  if (console && console->terminal && !console->terminal->HungUp() && milliseconds > 0 && milliseconds <= 60000) {
+    // The sleep watches the terminal, so that a look for keys right after it
+    // need not ask again: a polling loop's turn costs one wait.
+    timespec start = Now();
+    timespec end = start;
+    end.tv_sec += remaining.tv_sec;
+    end.tv_nsec += remaining.tv_nsec;
+    if (end.tv_nsec >= 1000000000L) {
+      end.tv_sec += 1;
+      end.tv_nsec -= 1000000000L;
+    }
+    if (!console->terminal->WaitReadable(static_cast<int>(milliseconds))) {
+      g_lastLook = end; // the wait was the look
+      return;
+    }
+    // Something came early: the next look reads it, and the rest is slept.
+    g_lastLook = timespec{};
+    long long leftUs = MicrosecondsBetween(Now(), end);
+    if (leftUs <= 0) return;
+    remaining = timespec{static_cast<time_t>(leftUs / 1000000), static_cast<long>(leftUs % 1000000) * 1000L};
+  }
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {}
+}
+
+} // namespace winapi
+
 extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
   winapi::PresentConsole(true); // the program waits: the screen shows where it stands
-  timespec remaining{static_cast<time_t>(dwMilliseconds / 1000), static_cast<long>(dwMilliseconds % 1000) * 1000000L};
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {}
+  winapi::SleepWatchingConsole(dwMilliseconds);
 }

@@ -82,6 +82,9 @@ void PresentConsole(bool placeCursor);
 void ReportNoConsole();
 // Reads what keys the terminal has (waiting up to timeoutMs) into the input buffer.
 void PumpConsoleInput(int timeoutMs);
+// Sleep's wait: on a terminal it watches for input, so that a look without
+// waiting right after it does not ask the terminal again.
+void SleepWatchingConsole(DWORD milliseconds);
 
 // Test hooks (console_test.h).
 void BeginTestConsole(int width, int height, bool stdoutIsConsole);

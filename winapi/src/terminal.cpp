@@ -161,6 +161,11 @@ bool Terminal::Open() {
   g_fd = fd_;
   g_terminal = this;
   ApplyMode();
+  // A line feed that only moves down is the shortest step to the row below.
+  termios applied{};
+  if (caps_.lineFeedDown1 && tcgetattr(fd_, &applied) == 0 &&
+      (!(applied.c_oflag & OPOST) || !(applied.c_oflag & ONLCR)))
+    caps_.down1 = "\n";
   g_active = 1;
   Write(caps_.keypadOn);
   for (size_t i = 0; i < sizeof kTerminatingSignals / sizeof kTerminatingSignals[0]; ++i)
@@ -187,6 +192,7 @@ void Terminal::ApplyMode() {
   g_raw = g_saved;
   g_raw.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
   g_raw.c_lflag &= ~(ECHO | ECHONL | ICANON | IEXTEN);
+  g_raw.c_oflag &= ~ONLCR; // a line feed moves down only, as the screen is drawn
   if (interruptKey_)
     g_raw.c_lflag |= ISIG;
   else
@@ -223,10 +229,11 @@ bool Terminal::IsThisTerminal(int fd) const {
 void Terminal::Write(const std::string &bytes) { WriteAll(fd_, bytes.data(), bytes.size()); }
 
 void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD> &out, int timeoutMs) {
-  auto start = std::chrono::steady_clock::now();
+  // A look without waiting reads no clock: it is made on every turn of a polling loop.
+  auto start = timeoutMs > 0 ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
   size_t before = out.size();
   for (;;) {
-    int wait = timeoutMs < 0 ? -1 : std::max(0, timeoutMs - ElapsedMs(start));
+    int wait = timeoutMs <= 0 ? timeoutMs : std::max(0, timeoutMs - ElapsedMs(start));
     if (decoder_.Pending()) {
       int quiet = kEscapeDelayMs - ElapsedMs(lastByte_);
       if (quiet <= 0) {
@@ -253,9 +260,15 @@ void Terminal::ReadKeys(std::vector<KEY_EVENT_RECORD> &out, int timeoutMs) {
       return;
     }
     if (out.size() > before) return;
-    if (timeoutMs >= 0 && ElapsedMs(start) >= timeoutMs && !decoder_.Pending()) return;
     if (timeoutMs == 0) return;
+    if (timeoutMs > 0 && ElapsedMs(start) >= timeoutMs && !decoder_.Pending()) return;
   }
+}
+
+bool Terminal::WaitReadable(int timeoutMs) {
+  if (decoder_.Pending()) return true; // the rest of a key sequence is due: the caller reads it
+  pollfd p{fd_, POLLIN, 0};
+  return poll(&p, 1, timeoutMs) != 0; // a byte, a hang-up or a signal: the caller looks
 }
 
 void Terminal::SetClearAtRestore(bool clear) { g_clearAtRestore = clear ? 1 : 0; }

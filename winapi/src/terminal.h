@@ -90,6 +90,7 @@ struct Capabilities {
   std::string acsOn;           // smacs
   std::string acsOff;          // rmacs
   std::string acsEnable;       // enacs
+  std::string eraseChars;      // ech, with its count: blanks cells from the cursor on, not moving it
   // acsc: the byte that the terminal shows in its alternate character set for
   // each VT100 line-drawing character; 0 where it has none.
   unsigned char acs[128] = {};
@@ -107,13 +108,17 @@ struct Capabilities {
   std::map<std::string, WORD> keys;          // key sequences of this terminal type
   // Relative cursor motions: the one-step strings (cuu1, cud1, cub1, cuf1) and
   // the counted ones (cuu, cud, cub, cuf); a cud1 of "\n" is left out, as the
-  // terminal's output processing may add a carriage return to it.
+  // terminal's output processing may add a carriage return to it (the terminal
+  // puts it back once its output no longer does: lineFeedDown1).
   std::string up1, down1, left1, right1;
+  bool lineFeedDown1 = false; // cud1 is "\n"
   std::string upN, downN, leftN, rightN;
   std::string MoveTo(int column, int row) const; // 0-based
   // The shortest relative motion by so many cells (negative: up or left); ""
   // when the terminal has none.
   std::string MoveBy(int dx, int dy) const;
+  // Blanks n cells from the cursor on in the current attributes; "" without ech.
+  std::string EraseChars(int n) const;
   std::string Foreground(int ansiColour) const;
   std::string Background(int ansiColour) const;
   // A terminfo string with its padding replaced by what the terminal needs.
@@ -144,6 +149,7 @@ class Renderer {
   // Appends a code page 437 cell's character as the terminal's charset can show it.
   void AppendGlyph(unsigned char ch, std::string &out);
   void LeaveAcs(std::string &out);
+  bool EraseBlanks(const Cell *row, int from, int last, std::string &out);
   const Capabilities &caps_;
   bool acsShown_ = false; // the terminal is in its alternate character set
   int columns_ = 0, rows_ = 0;
@@ -179,6 +185,9 @@ class Terminal {
   // Waits up to timeoutMs (0: not at all; negative: until a key comes) and
   // appends the keys read to out.
   void ReadKeys(std::vector<KEY_EVENT_RECORD> &out, int timeoutMs);
+  // Waits up to timeoutMs for the terminal to have something to read (a byte, a
+  // hang-up), reading nothing; false when the time passed without any.
+  bool WaitReadable(int timeoutMs);
   // The terminal hung up: no key will come again.
   bool HungUp() const { return hungUp_; }
   // Called once when a hang-up or a read error is first seen (the console's

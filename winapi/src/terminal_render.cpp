@@ -86,6 +86,28 @@ void Renderer::AppendGlyph(unsigned char ch, std::string &out) {
     out += substitute ? substitute->ascii : '?';
 }
 
+// A run of blank cells in the terminal's own colours, from `from` to at most
+// `last`, is erased rather than written where that is shorter (a bar graph
+// falling to nothing): the cursor stays where the run begins, and is moved past
+// it only when more cells follow. False when the cells are written instead.
+bool Renderer::EraseBlanks(const Cell *row, int from, int last, std::string &out) {
+  const Cell blank{};
+  int end = from;
+  while (end <= last && row[end] == blank) ++end;
+  int count = end - from;
+  if (count < 2) return false;
+  std::string erase = caps_.EraseChars(count);
+  std::string past = end <= last ? caps_.MoveBy(count, 0) : std::string();
+  if (erase.empty() || (end <= last && past.empty()) || erase.size() + past.size() >= static_cast<size_t>(count))
+    return false;
+  LeaveAcs(out);
+  SetAttribute(blank.attr, out); // erased cells take the current attributes
+  out += erase;
+  out += past;
+  cursorX_ = end <= last ? end : from;
+  return true;
+}
+
 void Renderer::SetTerminalSize(int columns, int rows) {
   if (columns == columns_ && rows == rows_) return;
   columns_ = columns;
@@ -157,14 +179,20 @@ void Renderer::Render(const Cell *cells, int width, int height, std::string &out
       for (int probe = x + 1; probe < rowEnd && probe - last <= kMaxGap + 1; ++probe)
         if (!(shown(probe, y) == wanted(probe, y))) last = probe;
       MoveTo(x, y, out);
+      const Cell *row = &wanted(0, y);
       for (int i = x; i <= last; ++i) {
         const Cell &cell = wanted(i, y);
+        if (cell.ch == ' ' && EraseBlanks(row, i, last, out)) {
+          for (; i <= last && wanted(i, y) == cell; ++i) shown(i, y) = cell;
+          --i;
+          continue;
+        }
         if (cell.attr != attr_) LeaveAcs(out); // the attributes may end it
         SetAttribute(cell.attr, out);
         AppendGlyph(cell.ch, out);
         shown(i, y) = cell;
+        cursorX_ = i + 1;
       }
-      cursorX_ = last + 1;
       if (cursorX_ >= columns_) cursorX_ = -1; // the terminal may hold a pending wrap
       x = last + 1;
     }

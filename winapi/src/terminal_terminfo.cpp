@@ -153,13 +153,15 @@ bool LoadCapabilities(const char *terminalType, int fd, Capabilities &caps) {
   caps.charset = LocaleCharset();
   caps.up1 = caps.Padded(String("cuu1"));
   caps.down1 = caps.Padded(String("cud1"));
-  if (caps.down1 == "\n") caps.down1.clear();
+  caps.lineFeedDown1 = caps.down1 == "\n";
+  if (caps.lineFeedDown1) caps.down1.clear();
   caps.left1 = caps.Padded(String("cub1"));
   caps.right1 = caps.Padded(String("cuf1"));
   caps.upN = String("cuu");
   caps.downN = String("cud");
   caps.leftN = String("cub");
   caps.rightN = String("cuf");
+  caps.eraseChars = String("ech");
   caps.autoMargin = tigetflag("am") > 0;
   caps.eatNewline = tigetflag("xenl") > 0;
   caps.fallbackColumns = tigetnum("cols") > 0 ? tigetnum("cols") : 0;
@@ -176,6 +178,7 @@ bool LoadCapabilities(const char *terminalType, int fd, Capabilities &caps) {
   caps.MoveTo(0, 0);
   caps.MoveBy(1, 1);
   caps.MoveBy(-1, -1);
+  caps.EraseChars(2);
   caps.Foreground(0);
   caps.Background(0);
   return !caps.cursorAddress.empty() && !caps.clearScreen.empty();
@@ -213,6 +216,12 @@ std::string Capabilities::MoveBy(int dx, int dy) const {
   if (dx < 0) horizontal = Steps(*this, left1, leftN, -dx);
   if ((dy != 0 && vertical.empty()) || (dx != 0 && horizontal.empty())) return {};
   return vertical + horizontal;
+}
+
+std::string Capabilities::EraseChars(int n) const {
+  if (eraseChars.empty()) return {};
+  const char *s = tiparm(eraseChars.c_str(), n);
+  return s ? Padded(s) : "";
 }
 
 std::string Capabilities::Foreground(int ansiColour) const {

@@ -45,7 +45,7 @@ class PtyMonitor {
         setenv("TERM", term.c_str(), 1);
       setenv("LC_ALL", locale.c_str(), 1);
       if (!errorFile.empty()) freopen(errorFile.c_str(), "w", stderr);
-      std::string program = cvtest::BinPath(command[0]);
+      std::string program = command[0][0] == '/' ? command[0] : cvtest::BinPath(command[0]);
       std::vector<char *> argv;
       for (const std::string &arg : command) argv.push_back(const_cast<char *>(arg.c_str()));
       argv.push_back(nullptr);
@@ -190,6 +190,50 @@ TEST_F(CvMonTerminals, SayWhyATerminalCannotShowTheStatistics) {
   EXPECT_NE(ReadText(machine.path("stdout.txt")).find("Error - No console to show the statistics on\n"),
             std::string::npos);
   EXPECT_EQ(ReadText(machine.path("stderr.txt")), "cv_mon: no controlling terminal to draw on\n");
+}
+
+// An idle monitor (the adapter frozen, the screen drawn) turns every few
+// milliseconds: each turn waits once on the terminal, which is also its look for
+// keys, and a screen drawn again as it was sends nothing.
+TEST_F(CvMonTerminals, AnIdleTurnWaitsOnceAndSendsNothing) {
+  const std::string strace = "/usr/bin/strace";
+  if (access(strace.c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+  ASSERT_EQ(cvtest::RunProgram("cvsim", {"freeze"}).status, 0);
+  std::string trace = machine.path("trace.txt");
+  PtyMonitor monitor("xterm", "C.UTF-8", "",
+                     {strace, "-f", "-y", "-ttt", "-e", "trace=poll,ppoll,nanosleep,clock_nanosleep,write", "-o", trace,
+                      cvtest::BinPath("cv_mon")});
+  ASSERT_TRUE(monitor.Started());
+  bool drawn = monitor.ReadUntil("Corvane Monitor Utility", 10000);
+  if (!drawn && monitor.output.find("strace: ") != std::string::npos)
+    GTEST_SKIP() << "strace cannot trace here: " << monitor.output;
+  ASSERT_TRUE(drawn) << monitor.output;
+  monitor.ReadFor(4000);
+  monitor.Type("q");
+  // Ended, whatever its status: a sanitizer's leak check cannot run under the tracer.
+  ASSERT_NE(monitor.WaitExit(5000), -1);
+  std::ifstream in(trace);
+  std::vector<std::pair<double, std::string>> calls;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string pid, call;
+    double when = 0;
+    if (fields >> pid >> when >> call) calls.emplace_back(when, call);
+  }
+  if (calls.empty()) GTEST_SKIP() << "strace may not trace here: " << ReadText(trace);
+  // The last two seconds before the key: the first rate passes have drawn
+  // their figures, the frozen counters stay as they are.
+  double end = calls.back().first - 0.2, start = end - 2.0;
+  int waits = 0, sleeps = 0, terminalWrites = 0;
+  for (const auto &[when, call] : calls) {
+    if (when < start || when > end) continue;
+    if (call.rfind("poll(", 0) == 0 || call.rfind("ppoll(", 0) == 0) ++waits;
+    if (call.find("nanosleep(") != std::string::npos) ++sleeps;
+    if (call.rfind("write(", 0) == 0 && call.find("</dev/pts/") != std::string::npos) ++terminalWrites;
+  }
+  EXPECT_GT(waits, 100) << "a turn every few milliseconds";
+  EXPECT_EQ(sleeps, 0) << "the wait on the terminal is the sleep";
+  EXPECT_EQ(terminalWrites, 0) << "an unchanged screen sends nothing";
 }
 
 TEST_F(CvMonTerminals, TheDialogEndsOnHangUpAndSaysWhatTheTerminalLacks) {
