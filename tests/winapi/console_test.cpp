@@ -5,6 +5,7 @@
 #include <winapi/console_test.h>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -177,3 +178,15 @@ TEST(NoConsole, ConsoleCallsFailAsWithoutAConsole) {
 }
 
 } // namespace
+
+// NT ends a sleep on a tick of its clock (15.625 ms apart on a multiprocessor
+// system): a 4 ms sleep lasts until the next tick, so that twenty of them in a
+// row take twenty ticks at least, never the 80 ms the arguments add up to.
+TEST(Sleep, EndsOnATickOfTheSystemClock) {
+  timespec start{}, end{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  for (int i = 0; i < 20; ++i) Sleep(4);
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  long long elapsedUs = (end.tv_sec - start.tv_sec) * 1000000LL + (end.tv_nsec - start.tv_nsec) / 1000;
+  EXPECT_GE(elapsedUs, 19 * 15625) << "each sleep lasts until a tick";
+}
