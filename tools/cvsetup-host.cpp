@@ -83,6 +83,15 @@ static HMODULE LoadSetupLibrary(char *name, size_t nameSize) {
   // Installed, the library lives in lib/, which the program's run path names.
   const char *chosen = getenv("CVSETUP_LIBRARY");
   if (!library && !(chosen && *chosen)) library = LoadLibraryA("cvsetup.dll");
+  // A sanitizer's dlopen runs from its own runtime, whose run path is not the
+  // program's: then the installed place is named in full.
+  if (!library && !(chosen && *chosen)) {
+    std::error_code error;
+    std::filesystem::path installed =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / ".." / "lib" / "libcvsetup.so";
+    if (!error && std::filesystem::exists(installed, error))
+      library = LoadLibraryA(installed.lexically_normal().string().c_str());
+  }
   return library;
 }
 

@@ -44,7 +44,9 @@ static_assert(offsetof(LIST_LINK, IsHead) == 3 * sizeof(void *), "LIST_LINK layo
 static_assert(offsetof(LIST_LINK, Ok) == 3 * sizeof(void *) + 4, "LIST_LINK layout");
 static_assert(offsetof(LIST_LINK, Size) == 3 * sizeof(void *) + 8, "LIST_LINK layout");
 
-typedef LIST_LINK *BLOCK_LIST;
+// A list lives in records that the page heap hands out on 4-byte boundaries
+// (see file_lines.h): a list variable is read where it stands on any host.
+typedef LIST_LINK *BLOCK_LIST __attribute__((aligned(4)));
 
 typedef struct BLOCK_LIST_POOL {
   CRITICAL_SECTION Lock;

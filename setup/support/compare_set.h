@@ -7,6 +7,9 @@
 #include "dir_scan.h"
 #include "file_lines.h"
 
+// The page heap hands out blocks on 4-byte boundaries, as the 32-bit system
+// lays its records out: these records ask for no more on any host.
+#pragma pack(push, 4)
 typedef struct COMPARE_SET {
   DIR_SCAN *FirstScan;
   DIR_SCAN *SecondScan;
@@ -23,6 +26,7 @@ typedef struct COMPARE_ITEM {
   LPSTR Texts[COMPARE_ITEM_TEXTS];
   DWORD OwnRecord; // nonzero: a page-heap record of its own
 } COMPARE_ITEM;
+#pragma pack(pop)
 
 COMPARE_SET *CompareSetNew(void);
 void CompareSetDelete(COMPARE_SET *set);

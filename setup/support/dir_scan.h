@@ -13,6 +13,9 @@
 
 #define DIR_SCAN_ROOT_PATH 256
 
+// The page heap hands out blocks on 4-byte boundaries, as the 32-bit system
+// lays its records out: these records ask for no more on any host.
+#pragma pack(push, 4)
 typedef struct DIR_NODE DIR_NODE;
 
 typedef struct DIR_SCAN {
@@ -23,9 +26,7 @@ typedef struct DIR_SCAN {
 
 static_assert(offsetof(DIR_SCAN, RootPath) == 0, "DIR_SCAN layout: a node's RootPath names its scan");
 static_assert(offsetof(DIR_SCAN, IsFile) == DIR_SCAN_ROOT_PATH, "DIR_SCAN layout");
-static_assert(offsetof(DIR_SCAN, Root) ==
-                  (DIR_SCAN_ROOT_PATH + 4 + alignof(void *) - 1) / alignof(void *) * alignof(void *),
-              "DIR_SCAN layout");
+static_assert(offsetof(DIR_SCAN, Root) == DIR_SCAN_ROOT_PATH + 4, "DIR_SCAN layout");
 
 #define DIR_WALK_FILES 1
 #define DIR_WALK_SUBDIRS 2
@@ -48,6 +49,7 @@ typedef struct FILE_ENTRY {
   LPSTR LocalCopy;  // a 256-byte buffer naming a local copy, or NULL
   DWORD DeleteCopy; // nonzero: releasing the scan deletes the copy
 } FILE_ENTRY;
+#pragma pack(pop)
 
 #define FILE_ENTRY_LOCAL_COPY 256
 

@@ -12,6 +12,9 @@
 #define LINE_OWN_RECORD 0x1 // the record is a page-heap record of its own
 #define LINE_MARK 0x2       // a mark that LineReset clears
 
+// The page heap hands out blocks on 4-byte boundaries, as the 32-bit system
+// lays its records out: these records ask for no more on any host.
+#pragma pack(push, 4)
 typedef struct LINE_RECORD {
   DWORD Flags;
   LPSTR Text;   // the line's bytes up to its first NUL, line end included
@@ -28,6 +31,7 @@ typedef struct LINE_RANGE {
   LINE_RECORD *First;
   LINE_RECORD *Last;
 } LINE_RANGE;
+#pragma pack(pop)
 
 FILE_LINES *FileLinesNew(FILE_ENTRY *entry, BOOL loadNow);
 BLOCK_LIST FileLinesGet(FILE_LINES *fileLines);

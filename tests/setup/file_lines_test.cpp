@@ -121,7 +121,7 @@ TEST_F(FileLines, TestingLinesReadsThemWithoutKeepingThem) {
   };
   seen.clear();
   EXPECT_TRUE(FileLinesAny(lines_, record));
-  EXPECT_EQ(lines_->Lines, nullptr);
+  EXPECT_TRUE(lines_->Lines == nullptr) << "the lines are not kept";
   std::vector<std::string> streamed = seen;
   EXPECT_EQ(streamed,
             (std::vector<std::string>{"x\n", "ab", std::string(512, 'q'), std::string(88, 'q') + "\n", "last"}));
@@ -149,7 +149,7 @@ TEST_F(FileLines, LinesLoadOnceAndAgainAfterADiscard) {
   EXPECT_EQ(FileLinesGet(lines_), list);
   EXPECT_EQ(Read(list), (std::vector<Line>{{"first\n", 1}}));
   FileLinesDiscard(lines_);
-  EXPECT_EQ(lines_->Lines, nullptr);
+  EXPECT_TRUE(lines_->Lines == nullptr) << "the lines are not kept";
   EXPECT_EQ(Read(FileLinesGet(lines_)), (std::vector<Line>{{"changed\n", 1}, {"file\n", 2}}));
 }
 
@@ -170,7 +170,7 @@ TEST_F(FileLines, LoadingShowsTheWaitCursorAndPutsTheOldOneBack) {
   Write("f.txt", "x\n");
   scan_ = DirScanBuild(Path("f.txt").c_str(), TRUE);
   lines_ = FileLinesNew(DirScanFirstFile(scan_), TRUE); // loads at once
-  EXPECT_NE(lines_->Lines, nullptr);
+  EXPECT_TRUE(lines_->Lines != nullptr);
   EXPECT_EQ(SetCursor(arrow), arrow);
 }
 
@@ -226,7 +226,7 @@ TEST_F(FileLines, AComparisonItemGivesBackEverythingItHolds) {
   auto *line = static_cast<LINE_RECORD *>(BlockListFirst(item->FirstLines->Lines));
   line->Flags |= LINE_MARK;
   CompareItemReset(item);
-  EXPECT_EQ(item->Lists[1], nullptr);
+  EXPECT_TRUE(item->Lists[1] == nullptr);
   EXPECT_EQ(line->Flags, 0u);
   CompareItemDelete(item);
 }
