@@ -1,3 +1,5 @@
+/* The page heap: its pages and their unit maps, the table that each heap keeps
+   beside its pages, and the allocation and freeing of blocks. */
 #include "page_heap.h"
 
 #include <stdint.h>
@@ -7,410 +9,410 @@
 HGLOBAL LibraryHeap;
 
 int OutOfMemoryPrompt(void) {
-  int answer = MessageBoxA(NULL, "Memory allocation failed", "Out Of Memory", MB_ABORTRETRYIGNORE | MB_ICONERROR);
-  if (answer == IDABORT) ExitProcess(1);
-  return answer;
+  int Answer = MessageBoxA(NULL, "Memory allocation failed", "Out Of Memory", MB_ABORTRETRYIGNORE | MB_ICONERROR);
+  if (Answer == IDABORT) ExitProcess(1);
+  return Answer;
 }
 
-// GlobalAlloc, asking the user again for as long as they choose Retry.
-static HGLOBAL AllocWithPrompt(SIZE_T bytes) {
+/* GlobalAlloc, asking the user again for as long as they choose Retry. */
+static HGLOBAL AllocWithPrompt(SIZE_T Bytes) {
   for (;;) {
-    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    if (handle) return handle;
+    HGLOBAL Handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, Bytes);
+    if (Handle) return Handle;
     if (OutOfMemoryPrompt() != IDRETRY) return NULL;
   }
 }
 
-// The unit map is read and written 64 units at a time: map word i holds the
-// 32-bit words 2i and 2i+1, which on a little-endian machine is the same bit
-// for the same unit.
+/* The unit map is read and written 64 units at a time: map word i holds the
+   32-bit words 2i and 2i+1, which on a little-endian machine is the same bit
+   for the same unit. */
 #define MAP_WORDS (PAGE_HEAP_UNITS / 64)
 
-static inline uint64_t MapWord(const PAGE_HEADER *page, int i) {
-  uint64_t word;
-  memcpy(&word, &page->UnitMap[2 * i], sizeof(word));
-  return word;
+static inline uint64_t MapWord(const PAGE_HEADER *Page, int i) {
+  uint64_t Word;
+  memcpy(&Word, &Page->UnitMap[2 * i], sizeof(Word));
+  return Word;
 }
 
-static inline void SetMapWord(PAGE_HEADER *page, int i, uint64_t word) {
-  memcpy(&page->UnitMap[2 * i], &word, sizeof(word));
+static inline void SetMapWord(PAGE_HEADER *Page, int i, uint64_t Word) {
+  memcpy(&Page->UnitMap[2 * i], &Word, sizeof(Word));
 }
 
-// The bits of map word i that stand for bits first to end - 1 of the map.
-static inline uint64_t MaskOf(int i, int first, int end) {
-  int from = first > i * 64 ? first - i * 64 : 0;
-  int to = end < (i + 1) * 64 ? end - i * 64 : 64;
-  uint64_t high = to == 64 ? ~(uint64_t)0 : (((uint64_t)1 << to) - 1);
-  return high & ~(((uint64_t)1 << from) - 1);
+/* The bits of map word i that stand for bits First to End - 1 of the map. */
+static inline uint64_t MaskOf(int i, int First, int End) {
+  int From = First > i * 64 ? First - i * 64 : 0;
+  int To = End < (i + 1) * 64 ? End - i * 64 : 64;
+  uint64_t High = To == 64 ? ~(uint64_t)0 : (((uint64_t)1 << To) - 1);
+  return High & ~(((uint64_t)1 << From) - 1);
 }
 
-// Marks count units from first in use; the caller knows them to be free.
-static void TakeUnits(PAGE_HEADER *page, LONG first, LONG count) {
-  int bit = (int)first - 1, end = bit + (int)count;
-  for (int i = bit / 64; i * 64 < end; i++) SetMapWord(page, i, MapWord(page, i) & ~MaskOf(i, bit, end));
+/* Marks Count units from First in use; the caller knows them to be free. */
+static void TakeUnits(PAGE_HEADER *Page, LONG First, LONG Count) {
+  int Bit = (int)First - 1, End = Bit + (int)Count;
+  for (int i = Bit / 64; i * 64 < End; i++) SetMapWord(Page, i, MapWord(Page, i) & ~MaskOf(i, Bit, End));
 }
 
-// Marks count units from first free; the answer is how many of them were in use.
-static LONG GiveUnits(PAGE_HEADER *page, LONG first, LONG count) {
-  int bit = (int)first - 1, end = bit + (int)count;
-  LONG freed = 0;
-  for (int i = bit / 64; i * 64 < end; i++) {
-    uint64_t word = MapWord(page, i), mask = MaskOf(i, bit, end), inUse = mask & ~word;
-    if (inUse == mask) // as it should be: every unit of the block was in use
-      freed += (end < (i + 1) * 64 ? end : (i + 1) * 64) - (bit > i * 64 ? bit : i * 64);
+/* Marks Count units from First free; the answer is how many of them were in use. */
+static LONG GiveUnits(PAGE_HEADER *Page, LONG First, LONG Count) {
+  int Bit = (int)First - 1, End = Bit + (int)Count;
+  LONG Freed = 0;
+  for (int i = Bit / 64; i * 64 < End; i++) {
+    uint64_t Word = MapWord(Page, i), Mask = MaskOf(i, Bit, End), InUse = Mask & ~Word;
+    if (InUse == Mask) /* as it should be: every unit of the block was in use */
+      Freed += (End < (i + 1) * 64 ? End : (i + 1) * 64) - (Bit > i * 64 ? Bit : i * 64);
     else
-      freed += __builtin_popcountll(inUse);
-    SetMapWord(page, i, word | mask);
+      Freed += __builtin_popcountll(InUse);
+    SetMapWord(Page, i, Word | Mask);
   }
-  return freed;
+  return Freed;
 }
 
-// The length of the run of free units that holds units first to first + count - 1
-// (all free): the run reaches from the unit in use below it to the one above.
-static LONG RunAround(const PAGE_HEADER *page, LONG first, LONG count) {
-  int low = (int)first - 1, high = low + (int)count; // bits low to high - 1 are free
-  while (low > 0) {
-    int i = (low - 1) / 64, top = (low - 1) % 64;
-    uint64_t below = ~(MapWord(page, i) << (63 - top)); // bit 63: bit low - 1 of the map
-    int freeBelow = below ? __builtin_clzll(below) : 64;
-    if (freeBelow > top + 1) freeBelow = top + 1;
-    low -= freeBelow;
-    if (freeBelow <= top) break;
+/* The length of the run of free units that holds units First to First + Count - 1
+   (all free): the run reaches from the unit in use below it to the one above. */
+static LONG RunAround(const PAGE_HEADER *Page, LONG First, LONG Count) {
+  int Low = (int)First - 1, High = Low + (int)Count; /* bits Low to High - 1 are free */
+  while (Low > 0) {
+    int i = (Low - 1) / 64, Top = (Low - 1) % 64;
+    uint64_t Below = ~(MapWord(Page, i) << (63 - Top)); /* bit 63: bit Low - 1 of the map */
+    int FreeBelow = Below ? __builtin_clzll(Below) : 64;
+    if (FreeBelow > Top + 1) FreeBelow = Top + 1;
+    Low -= FreeBelow;
+    if (FreeBelow <= Top) break;
   }
-  while (high < PAGE_HEAP_UNITS) {
-    int i = high / 64, bottom = high % 64;
-    uint64_t above = ~(MapWord(page, i) >> bottom); // bit 0: bit high of the map
-    int freeAbove = above ? __builtin_ctzll(above) : 64;
-    if (freeAbove > 64 - bottom) freeAbove = 64 - bottom;
-    high += freeAbove;
-    if (freeAbove < 64 - bottom) break;
+  while (High < PAGE_HEAP_UNITS) {
+    int i = High / 64, Bottom = High % 64;
+    uint64_t Above = ~(MapWord(Page, i) >> Bottom); /* bit 0: bit High of the map */
+    int FreeAbove = Above ? __builtin_ctzll(Above) : 64;
+    if (FreeAbove > 64 - Bottom) FreeAbove = 64 - Bottom;
+    High += FreeAbove;
+    if (FreeAbove < 64 - Bottom) break;
   }
-  return high - low;
+  return High - Low;
 }
 
-static PAGE_HEADER *NewPage(BOOL withLock) {
-  HGLOBAL handle = AllocWithPrompt(PAGE_HEAP_PAGE_SIZE);
-  if (!handle) return NULL;
-  PAGE_HEADER *page = (PAGE_HEADER *)GlobalLock(handle); // never unlocked: the page never moves
-  if (!page) {
-    GlobalFree(handle);
+static PAGE_HEADER *NewPage(BOOL WithLock) {
+  HGLOBAL Handle = AllocWithPrompt(PAGE_HEAP_PAGE_SIZE);
+  if (!Handle) return NULL;
+  PAGE_HEADER *Page = (PAGE_HEADER *)GlobalLock(Handle); /* never unlocked: the page never moves */
+  if (!Page) {
+    GlobalFree(Handle);
     return NULL;
   }
-  page->Handle = handle;
-  if (withLock) InitializeCriticalSection(&page->Lock);
-  page->Next = NULL;
-  memset(page->UnitMap, 0xFF, sizeof(page->UnitMap));
-  TakeUnits(page, 1, PAGE_HEAP_HEADER_UNITS);
-  page->FreeUnits = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
-  page->Place = 0;
-  return page;
+  Page->Handle = Handle;
+  if (WithLock) InitializeCriticalSection(&Page->Lock);
+  Page->Next = NULL;
+  memset(Page->UnitMap, 0xFF, sizeof(Page->UnitMap));
+  TakeUnits(Page, 1, PAGE_HEAP_HEADER_UNITS);
+  Page->FreeUnits = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
+  Page->Place = 0;
+  return Page;
 }
 
-// First fit: the lowest unit that starts a run of count free units, or 0. Words
-// of units all in use are passed over whole; from the first free unit the run
-// is measured up to the next unit in use, a word at a time.
-static LONG FindRun(const PAGE_HEADER *page, LONG count) {
-  int bit = 0;
-  while (bit + count <= PAGE_HEAP_UNITS) {
-    int i = bit / 64;
-    uint64_t free = MapWord(page, i) >> (bit % 64);
-    if (free == 0) {
-      bit = (i + 1) * 64;
+/* First fit: the lowest unit that starts a run of Count free units, or 0. Words
+   of units all in use are passed over whole; from the first free unit the run
+   is measured up to the next unit in use, a word at a time. */
+static LONG FindRun(const PAGE_HEADER *Page, LONG Count) {
+  int Bit = 0;
+  while (Bit + Count <= PAGE_HEAP_UNITS) {
+    int i = Bit / 64;
+    uint64_t Free = MapWord(Page, i) >> (Bit % 64);
+    if (Free == 0) {
+      Bit = (i + 1) * 64;
       continue;
     }
-    bit += __builtin_ctzll(free);
-    int need = bit + (int)count;
-    if (need > PAGE_HEAP_UNITS) return 0;
-    int end = bit; // the first unit in use at or after bit, or need
-    while (end < need) {
-      int j = end / 64;
-      uint64_t used = ~MapWord(page, j) >> (end % 64);
-      if (used == 0) {
-        end = (j + 1) * 64;
+    Bit += __builtin_ctzll(Free);
+    int Need = Bit + (int)Count;
+    if (Need > PAGE_HEAP_UNITS) return 0;
+    int End = Bit; /* the first unit in use at or after Bit, or Need */
+    while (End < Need) {
+      int j = End / 64;
+      uint64_t Used = ~MapWord(Page, j) >> (End % 64);
+      if (Used == 0) {
+        End = (j + 1) * 64;
       } else {
-        end += __builtin_ctzll(used);
+        End += __builtin_ctzll(Used);
         break;
       }
     }
-    if (end >= need) return bit + 1;
-    bit = end + 1; // that unit is in use: go on just after it
+    if (End >= Need) return Bit + 1;
+    Bit = End + 1; /* that unit is in use: go on just after it */
   }
   return 0;
 }
 
-// What a heap keeps beside its pages, so that a walk reads one small array
-// rather than page headers 32 KB apart. Places number the pages in the order
-// they were made (the first page 0); as new pages go directly after the first,
-// the chain visits places 0, Count - 1, Count - 2, ..., 1.
+/* What a heap keeps beside its pages, so that a walk reads one small array
+   rather than page headers 32 KB apart. Places number the pages in the order
+   they were made (the first page 0); as new pages go directly after the first,
+   the chain visits places 0, Count - 1, Count - 2, ..., 1. */
 typedef struct PAGE_TABLE {
   HGLOBAL Heap;
   PAGE_HEADER *First;
-  struct PAGE_TABLE *Next; // the process's next table
+  struct PAGE_TABLE *Next; /* the process's next table */
   LONG Count, Capacity;
   PAGE_HEADER **Pages;
-  WORD *RunBound; // no run of free units of the page is longer than this
-  WORD *Room;     // the smaller of the page's free units and RunBound
-  // Bit k-1 set: free unit k may still hold the prefix of a block given back
-  // (all else of a free unit reads zero), cleared when it is handed out again.
+  WORD *RunBound; /* no run of free units of the page is longer than this */
+  WORD *Room;     /* the smaller of the page's free units and RunBound */
+  /* Bit k-1 set: free unit k may still hold the prefix of a block given back
+     (all else of a free unit reads zero), cleared when it is handed out again. */
   uint64_t (*Prefixes)[MAP_WORDS];
-  // Places 1 to FullBelow - 1 have no run of FullUnits free units. A walk that
-  // found no room anywhere sets it as it adds a page; any free forgets it.
+  /* Places 1 to FullBelow - 1 have no run of FullUnits free units. A walk that
+     found no room anywhere sets it as it adds a page; any free forgets it. */
   LONG FullBelow, FullUnits;
 } PAGE_TABLE;
 
-// Every heap this process has used; tables are never given back.
+/* Every heap this process has used; tables are never given back. */
 static PAGE_TABLE *Tables;
-static PAGE_TABLE *KnownTable; // the table used last
+static PAGE_TABLE *KnownTable; /* the table used last */
 
-static PAGE_TABLE *RegisteredTable(HGLOBAL heap) {
-  PAGE_TABLE *table = __atomic_load_n(&KnownTable, __ATOMIC_ACQUIRE);
-  if (table && table->Heap == heap) return table;
-  for (table = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE); table; table = table->Next)
-    if (table->Heap == heap) return table;
+static PAGE_TABLE *RegisteredTable(HGLOBAL Heap) {
+  PAGE_TABLE *Table = __atomic_load_n(&KnownTable, __ATOMIC_ACQUIRE);
+  if (Table && Table->Heap == Heap) return Table;
+  for (Table = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE); Table; Table = Table->Next)
+    if (Table->Heap == Heap) return Table;
   return NULL;
 }
 
-static void NoteRoom(PAGE_TABLE *table, LONG place) {
-  LONG freeUnits = table->Pages[place]->FreeUnits;
-  LONG bound = table->RunBound[place];
-  table->Room[place] = (WORD)(freeUnits < bound ? (freeUnits < 0 ? 0 : freeUnits) : bound);
+static void NoteRoom(PAGE_TABLE *Table, LONG Place) {
+  LONG FreeUnits = Table->Pages[Place]->FreeUnits;
+  LONG Bound = Table->RunBound[Place];
+  Table->Room[Place] = (WORD)(FreeUnits < Bound ? (FreeUnits < 0 ? 0 : FreeUnits) : Bound);
 }
 
-static BOOL GrowTable(PAGE_TABLE *table, LONG count) {
-  if (count <= table->Capacity) return TRUE;
-  LONG capacity = table->Capacity ? table->Capacity : 16;
-  while (capacity < count) capacity *= 2;
-  PAGE_HEADER **pages = (PAGE_HEADER **)realloc(table->Pages, (size_t)capacity * sizeof(*pages));
-  if (!pages) return FALSE;
-  table->Pages = pages;
-  WORD *bounds = (WORD *)realloc(table->RunBound, (size_t)capacity * sizeof(*bounds));
-  if (!bounds) return FALSE;
-  table->RunBound = bounds;
-  WORD *room = (WORD *)realloc(table->Room, (size_t)capacity * sizeof(*room));
-  if (!room) return FALSE;
-  table->Room = room;
-  uint64_t(*prefixes)[MAP_WORDS] =
-      (uint64_t(*)[MAP_WORDS])realloc(table->Prefixes, (size_t)capacity * sizeof(*prefixes));
-  if (!prefixes) return FALSE;
-  table->Prefixes = prefixes;
-  table->Capacity = capacity;
+static BOOL GrowTable(PAGE_TABLE *Table, LONG Count) {
+  if (Count <= Table->Capacity) return TRUE;
+  LONG Capacity = Table->Capacity ? Table->Capacity : 16;
+  while (Capacity < Count) Capacity *= 2;
+  PAGE_HEADER **Pages = (PAGE_HEADER **)realloc(Table->Pages, (size_t)Capacity * sizeof(*Pages));
+  if (!Pages) return FALSE;
+  Table->Pages = Pages;
+  WORD *Bounds = (WORD *)realloc(Table->RunBound, (size_t)Capacity * sizeof(*Bounds));
+  if (!Bounds) return FALSE;
+  Table->RunBound = Bounds;
+  WORD *Room = (WORD *)realloc(Table->Room, (size_t)Capacity * sizeof(*Room));
+  if (!Room) return FALSE;
+  Table->Room = Room;
+  uint64_t(*Prefixes)[MAP_WORDS] =
+      (uint64_t(*)[MAP_WORDS])realloc(Table->Prefixes, (size_t)Capacity * sizeof(*Prefixes));
+  if (!Prefixes) return FALSE;
+  Table->Prefixes = Prefixes;
+  Table->Capacity = Capacity;
   return TRUE;
 }
 
-static void SetPlace(PAGE_TABLE *table, LONG place, PAGE_HEADER *page) {
-  table->Pages[place] = page;
-  page->Place = (DWORD)place;
-  table->RunBound[place] = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
-  NoteRoom(table, place);
-  memset(table->Prefixes[place], 0, sizeof(table->Prefixes[place]));
+static void SetPlace(PAGE_TABLE *Table, LONG Place, PAGE_HEADER *Page) {
+  Table->Pages[Place] = Page;
+  Page->Place = (DWORD)Place;
+  Table->RunBound[Place] = PAGE_HEAP_UNITS - PAGE_HEAP_HEADER_UNITS;
+  NoteRoom(Table, Place);
+  memset(Table->Prefixes[Place], 0, sizeof(Table->Prefixes[Place]));
 }
 
-// Fills the table from the heap's chain, as it stands.
-static BOOL FillTable(PAGE_TABLE *table) {
-  LONG count = 0;
-  for (PAGE_HEADER *page = table->First; page; page = page->Next) count++;
-  if (!GrowTable(table, count)) return FALSE;
-  table->Count = count;
-  LONG place = 0;
-  for (PAGE_HEADER *page = table->First; page; page = page->Next) {
-    SetPlace(table, place, page);
-    // Pages this table did not see grow may hold a prefix in any free unit.
-    for (int i = 0; i < MAP_WORDS; i++) table->Prefixes[place][i] = MapWord(page, i);
-    place = place == 0 ? count - 1 : place - 1;
+/* Fills the table from the heap's chain, as it stands. */
+static BOOL FillTable(PAGE_TABLE *Table) {
+  LONG Count = 0;
+  for (PAGE_HEADER *Page = Table->First; Page; Page = Page->Next) Count++;
+  if (!GrowTable(Table, Count)) return FALSE;
+  Table->Count = Count;
+  LONG Place = 0;
+  for (PAGE_HEADER *Page = Table->First; Page; Page = Page->Next) {
+    SetPlace(Table, Place, Page);
+    /* Pages this table did not see grow may hold a prefix in any free unit. */
+    for (int i = 0; i < MAP_WORDS; i++) Table->Prefixes[Place][i] = MapWord(Page, i);
+    Place = Place == 0 ? Count - 1 : Place - 1;
   }
-  table->FullBelow = 1;
-  table->FullUnits = 0;
+  Table->FullBelow = 1;
+  Table->FullUnits = 0;
   return TRUE;
 }
 
-// A table for a heap that has none yet: for a new heap (fresh) its one page,
-// else the chain as it stands. NULL when there is no memory for it.
-static PAGE_TABLE *RegisterTable(HGLOBAL heap, PAGE_HEADER *first, BOOL fresh) {
-  PAGE_TABLE *table = (PAGE_TABLE *)calloc(1, sizeof(PAGE_TABLE));
-  if (!table) return NULL;
-  table->Heap = heap;
-  table->First = first;
-  if (fresh ? !GrowTable(table, 1) : !FillTable(table)) {
-    free(table->Pages);
-    free(table->RunBound);
-    free(table->Room);
-    free(table->Prefixes);
-    free(table);
+/* A table for a heap that has none yet: for a new heap (Fresh) its one page,
+   else the chain as it stands. NULL when there is no memory for it. */
+static PAGE_TABLE *RegisterTable(HGLOBAL Heap, PAGE_HEADER *First, BOOL Fresh) {
+  PAGE_TABLE *Table = (PAGE_TABLE *)calloc(1, sizeof(PAGE_TABLE));
+  if (!Table) return NULL;
+  Table->Heap = Heap;
+  Table->First = First;
+  if (Fresh ? !GrowTable(Table, 1) : !FillTable(Table)) {
+    free(Table->Pages);
+    free(Table->RunBound);
+    free(Table->Room);
+    free(Table->Prefixes);
+    free(Table);
     return NULL;
   }
-  if (fresh) {
-    table->Count = 1;
-    SetPlace(table, 0, first);
-    table->FullBelow = 1;
+  if (Fresh) {
+    Table->Count = 1;
+    SetPlace(Table, 0, First);
+    Table->FullBelow = 1;
   }
-  table->Next = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE);
-  while (!__atomic_compare_exchange_n(&Tables, &table->Next, table, FALSE, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {}
-  return table;
+  Table->Next = __atomic_load_n(&Tables, __ATOMIC_ACQUIRE);
+  while (!__atomic_compare_exchange_n(&Tables, &Table->Next, Table, FALSE, __ATOMIC_RELEASE, __ATOMIC_ACQUIRE)) {}
+  return Table;
 }
 
-// The heap's table, with the heap's lock held (none: the lock is not held).
-static PAGE_TABLE *EnterHeap(HGLOBAL heap) {
-  if (!heap) return NULL;
-  PAGE_TABLE *table = RegisteredTable(heap);
-  PAGE_HEADER *first;
-  if (table) {
-    first = table->First;
+/* The heap's table, with the heap's lock held (none: the lock is not held). */
+static PAGE_TABLE *EnterHeap(HGLOBAL Heap) {
+  if (!Heap) return NULL;
+  PAGE_TABLE *Table = RegisteredTable(Heap);
+  PAGE_HEADER *First;
+  if (Table) {
+    First = Table->First;
   } else {
-    // Pages are never unlocked nor given back, so the address found for a
-    // handle holds for as long as the process lives.
-    first = (PAGE_HEADER *)GlobalLock(heap);
-    if (!first) return NULL;
-    GlobalUnlock(heap); // the page stays locked from its creation
+    /* Pages are never unlocked nor given back, so the address found for a
+       handle holds for as long as the process lives. */
+    First = (PAGE_HEADER *)GlobalLock(Heap);
+    if (!First) return NULL;
+    GlobalUnlock(Heap); /* the page stays locked from its creation */
   }
-  EnterCriticalSection(&first->Lock);
-  if (!table && !(table = RegisteredTable(heap)) && !(table = RegisterTable(heap, first, FALSE))) {
-    LeaveCriticalSection(&first->Lock);
+  EnterCriticalSection(&First->Lock);
+  if (!Table && !(Table = RegisteredTable(Heap)) && !(Table = RegisterTable(Heap, First, FALSE))) {
+    LeaveCriticalSection(&First->Lock);
     return NULL;
-  } else if (first->Next != (table->Count > 1 ? table->Pages[table->Count - 1] : NULL) && !FillTable(table)) {
-    // The chain grew behind the table's back (another copy of this code): read it again.
-    LeaveCriticalSection(&first->Lock);
+  } else if (First->Next != (Table->Count > 1 ? Table->Pages[Table->Count - 1] : NULL) && !FillTable(Table)) {
+    /* The chain grew behind the table's back (another copy of this code): read it again. */
+    LeaveCriticalSection(&First->Lock);
     return NULL;
   }
-  __atomic_store_n(&KnownTable, table, __ATOMIC_RELEASE);
-  return table;
+  __atomic_store_n(&KnownTable, Table, __ATOMIC_RELEASE);
+  return Table;
 }
 
 HGLOBAL PageHeapCreate(void) {
-  PAGE_HEADER *page = NewPage(TRUE);
-  if (!page) return NULL;
-  // Without memory for its table now, the heap makes one when it is first used.
-  RegisterTable(page->Handle, page, TRUE);
-  return page->Handle;
+  PAGE_HEADER *Page = NewPage(TRUE);
+  if (!Page) return NULL;
+  /* Without memory for its table now, the heap makes one when it is first used. */
+  RegisterTable(Page->Handle, Page, TRUE);
+  return Page->Handle;
 }
 
-// Takes a run of units from the page at place, or gives 0 when it has none that long.
-static LONG TakeRun(PAGE_TABLE *table, LONG place, LONG units) {
-  PAGE_HEADER *page = table->Pages[place];
-  LONG unit = page->FreeUnits >= units ? FindRun(page, units) : 0;
-  if (unit) {
-    TakeUnits(page, unit, units);
-    page->FreeUnits -= units;
-    // Prefixes of earlier blocks inside the run are all that is not zero.
-    int bit = (int)unit - 1, end = bit + (int)units;
-    uint64_t *prefixes = table->Prefixes[place];
-    for (int i = bit / 64; i * 64 < end; i++) {
-      uint64_t mask = MaskOf(i, bit, end), stale = prefixes[i] & mask;
-      prefixes[i] &= ~mask;
-      for (; stale; stale &= stale - 1)
-        memset((BYTE *)page + (i * 64 + __builtin_ctzll(stale)) * PAGE_HEAP_UNIT_SIZE, 0, PAGE_HEAP_BLOCK_PREFIX);
+/* Takes a run of units from the page at Place, or gives 0 when it has none that long. */
+static LONG TakeRun(PAGE_TABLE *Table, LONG Place, LONG Units) {
+  PAGE_HEADER *Page = Table->Pages[Place];
+  LONG Unit = Page->FreeUnits >= Units ? FindRun(Page, Units) : 0;
+  if (Unit) {
+    TakeUnits(Page, Unit, Units);
+    Page->FreeUnits -= Units;
+    /* Prefixes of earlier blocks inside the run are all that is not zero. */
+    int Bit = (int)Unit - 1, End = Bit + (int)Units;
+    uint64_t *Prefixes = Table->Prefixes[Place];
+    for (int i = Bit / 64; i * 64 < End; i++) {
+      uint64_t Mask = MaskOf(i, Bit, End), Stale = Prefixes[i] & Mask;
+      Prefixes[i] &= ~Mask;
+      for (; Stale; Stale &= Stale - 1)
+        memset((BYTE *)Page + (i * 64 + __builtin_ctzll(Stale)) * PAGE_HEAP_UNIT_SIZE, 0, PAGE_HEAP_BLOCK_PREFIX);
     }
   } else {
-    table->RunBound[place] = (WORD)(units - 1);
+    Table->RunBound[Place] = (WORD)(Units - 1);
   }
-  NoteRoom(table, place);
-  return unit;
+  NoteRoom(Table, Place);
+  return Unit;
 }
 
-// Adds a page directly after the first and takes a run from it: its place, or -1.
-static LONG AddPage(PAGE_TABLE *table, LONG units) {
-  if (!GrowTable(table, table->Count + 1)) return -1;
-  PAGE_HEADER *page = NewPage(FALSE);
-  if (!page) return -1;
-  page->Next = table->First->Next;
-  table->First->Next = page;
-  LONG place = table->Count++;
-  SetPlace(table, place, page);
-  table->FullBelow = place; // the walk before found no room in any other page
-  table->FullUnits = units;
-  TakeRun(table, place, units);
-  return place;
+/* Adds a page directly after the first and takes a run from it: its place, or -1. */
+static LONG AddPage(PAGE_TABLE *Table, LONG Units) {
+  if (!GrowTable(Table, Table->Count + 1)) return -1;
+  PAGE_HEADER *Page = NewPage(FALSE);
+  if (!Page) return -1;
+  Page->Next = Table->First->Next;
+  Table->First->Next = Page;
+  LONG Place = Table->Count++;
+  SetPlace(Table, Place, Page);
+  Table->FullBelow = Place; /* the walk before found no room in any other page */
+  Table->FullUnits = Units;
+  TakeRun(Table, Place, Units);
+  return Place;
 }
 
-LPVOID PageHeapAlloc(HGLOBAL heap, LONG size) {
-  if (size < 1) return NULL;
-  if (size > PAGE_HEAP_LARGEST_SMALL) {
-    HGLOBAL handle = AllocWithPrompt((SIZE_T)size);
-    if (!handle) return NULL;
-    LPVOID large = GlobalLock(handle);
-    if (!large) GlobalFree(handle);
-    return large; // zero-filled by GMEM_ZEROINIT
+LPVOID PageHeapAlloc(HGLOBAL Heap, LONG Size) {
+  if (Size < 1) return NULL;
+  if (Size > PAGE_HEAP_LARGEST_SMALL) {
+    HGLOBAL Handle = AllocWithPrompt((SIZE_T)Size);
+    if (!Handle) return NULL;
+    LPVOID Large = GlobalLock(Handle);
+    if (!Large) GlobalFree(Handle);
+    return Large; /* zero-filled by GMEM_ZEROINIT */
   }
-  PAGE_TABLE *table = EnterHeap(heap);
-  if (!table) return NULL;
-  LONG units = PAGE_HEAP_UNITS_FOR(size);
-  LONG unit = 0;
-  // The chain's order: place 0, then from the newest page back to place 1 (or
-  // to where the rest is known to be full for this many units).
-  LONG stop = units >= table->FullUnits ? table->FullBelow : 1;
-  LONG place = 0;
-  const WORD *room = table->Room;
+  PAGE_TABLE *Table = EnterHeap(Heap);
+  if (!Table) return NULL;
+  LONG Units = PAGE_HEAP_UNITS_FOR(Size);
+  LONG Unit = 0;
+  /* The chain's order: place 0, then from the newest page back to place 1 (or
+     to where the rest is known to be full for this many units). */
+  LONG Stop = Units >= Table->FullUnits ? Table->FullBelow : 1;
+  LONG Place = 0;
+  const WORD *Room = Table->Room;
   for (;;) {
-    if (room[place] >= units && (unit = TakeRun(table, place, units)) != 0) break;
-    place = place == 0 ? table->Count - 1 : place - 1;
-    while (place >= stop && room[place] < units) place--;
-    if (place < stop || place == 0) {
-      place = AddPage(table, units);
-      if (place < 0) {
-        LeaveCriticalSection(&table->First->Lock);
+    if (Room[Place] >= Units && (Unit = TakeRun(Table, Place, Units)) != 0) break;
+    Place = Place == 0 ? Table->Count - 1 : Place - 1;
+    while (Place >= Stop && Room[Place] < Units) Place--;
+    if (Place < Stop || Place == 0) {
+      Place = AddPage(Table, Units);
+      if (Place < 0) {
+        LeaveCriticalSection(&Table->First->Lock);
         return NULL;
       }
-      unit = (LONG)(PAGE_HEAP_HEADER_UNITS + 1);
+      Unit = (LONG)(PAGE_HEAP_HEADER_UNITS + 1);
       break;
     }
   }
-  BYTE *block = (BYTE *)table->Pages[place] + (unit - 1) * PAGE_HEAP_UNIT_SIZE;
-  LeaveCriticalSection(&table->First->Lock);
-  // The units were free, so they read zero: only the prefix is written.
-  DWORD offset = (DWORD)((unit - 1) * PAGE_HEAP_UNIT_SIZE);
-  memcpy(block, &offset, PAGE_HEAP_BLOCK_PREFIX);
-  return block + PAGE_HEAP_BLOCK_PREFIX;
+  BYTE *Block = (BYTE *)Table->Pages[Place] + (Unit - 1) * PAGE_HEAP_UNIT_SIZE;
+  LeaveCriticalSection(&Table->First->Lock);
+  /* The units were free, so they read zero: only the prefix is written. */
+  DWORD Offset = (DWORD)((Unit - 1) * PAGE_HEAP_UNIT_SIZE);
+  memcpy(Block, &Offset, PAGE_HEAP_BLOCK_PREFIX);
+  return Block + PAGE_HEAP_BLOCK_PREFIX;
 }
 
-void PageHeapFree(HGLOBAL heap, LPVOID address, LONG size) {
-  if (size < 1 || !address) return;
-  if (size > PAGE_HEAP_LARGEST_SMALL) {
-    HGLOBAL handle = GlobalHandle(address);
-    if (handle) {
-      GlobalUnlock(handle);
-      GlobalFree(handle);
+void PageHeapFree(HGLOBAL Heap, LPVOID Address, LONG Size) {
+  if (Size < 1 || !Address) return;
+  if (Size > PAGE_HEAP_LARGEST_SMALL) {
+    HGLOBAL Handle = GlobalHandle(Address);
+    if (Handle) {
+      GlobalUnlock(Handle);
+      GlobalFree(Handle);
     }
     return;
   }
-  BYTE *block = (BYTE *)address - PAGE_HEAP_BLOCK_PREFIX;
-  DWORD offset;
-  memcpy(&offset, block, PAGE_HEAP_BLOCK_PREFIX);
-  LONG unit = (LONG)(offset / PAGE_HEAP_UNIT_SIZE) + 1;
-  LONG units = PAGE_HEAP_UNITS_FOR(size);
-  // Only a block that a page could have handed out is taken back; only units in
-  // use are counted, so that a block freed twice cannot inflate the free count.
-  if (offset % PAGE_HEAP_UNIT_SIZE != 0 || unit <= PAGE_HEAP_HEADER_UNITS || unit + units - 1 > PAGE_HEAP_UNITS) return;
-  PAGE_HEADER *page = (PAGE_HEADER *)(block - offset);
-  PAGE_TABLE *table = EnterHeap(heap);
-  if (!table) return;
-  table->FullBelow = 1;
-  LONG freed = GiveUnits(page, unit, units);
-  page->FreeUnits += freed;
-  LONG place = (LONG)page->Place;
-  if (freed) {
-    // Free units read zero but for the prefixes of blocks given back, which
-    // are cleared when their unit is handed out again.
-    memset(block + PAGE_HEAP_BLOCK_PREFIX, 0, (size_t)units * PAGE_HEAP_UNIT_SIZE - PAGE_HEAP_BLOCK_PREFIX);
-    if (place < table->Count && table->Pages[place] == page) {
-      table->Prefixes[place][(unit - 1) / 64] |= (uint64_t)1 << ((unit - 1) % 64);
-      // Freeing makes one run longer (joined with its neighbours); no other changes.
-      LONG run = RunAround(page, unit, units);
-      if (run > table->RunBound[place]) table->RunBound[place] = (WORD)run;
-      NoteRoom(table, place);
+  BYTE *Block = (BYTE *)Address - PAGE_HEAP_BLOCK_PREFIX;
+  DWORD Offset;
+  memcpy(&Offset, Block, PAGE_HEAP_BLOCK_PREFIX);
+  LONG Unit = (LONG)(Offset / PAGE_HEAP_UNIT_SIZE) + 1;
+  LONG Units = PAGE_HEAP_UNITS_FOR(Size);
+  /* Only a block that a page could have handed out is taken back; only units in
+     use are counted, so that a block freed twice cannot inflate the free count. */
+  if (Offset % PAGE_HEAP_UNIT_SIZE != 0 || Unit <= PAGE_HEAP_HEADER_UNITS || Unit + Units - 1 > PAGE_HEAP_UNITS) return;
+  PAGE_HEADER *Page = (PAGE_HEADER *)(Block - Offset);
+  PAGE_TABLE *Table = EnterHeap(Heap);
+  if (!Table) return;
+  Table->FullBelow = 1;
+  LONG Freed = GiveUnits(Page, Unit, Units);
+  Page->FreeUnits += Freed;
+  LONG Place = (LONG)Page->Place;
+  if (Freed) {
+    /* Free units read zero but for the prefixes of blocks given back, which
+       are cleared when their unit is handed out again. */
+    memset(Block + PAGE_HEAP_BLOCK_PREFIX, 0, (size_t)Units * PAGE_HEAP_UNIT_SIZE - PAGE_HEAP_BLOCK_PREFIX);
+    if (Place < Table->Count && Table->Pages[Place] == Page) {
+      Table->Prefixes[Place][(Unit - 1) / 64] |= (uint64_t)1 << ((Unit - 1) % 64);
+      /* Freeing makes one run longer (joined with its neighbours); no other changes. */
+      LONG Run = RunAround(Page, Unit, Units);
+      if (Run > Table->RunBound[Place]) Table->RunBound[Place] = (WORD)Run;
+      NoteRoom(Table, Place);
     } else {
-      memset(block, 0, PAGE_HEAP_BLOCK_PREFIX); // a page of another heap
+      memset(Block, 0, PAGE_HEAP_BLOCK_PREFIX); /* a page of another heap */
     }
   }
-  LeaveCriticalSection(&table->First->Lock);
+  LeaveCriticalSection(&Table->First->Lock);
 }
 
-LPSTR PageHeapCopyString(HGLOBAL heap, LPCSTR text) {
-  if (!text) return NULL;
-  LONG length = (LONG)strlen(text);
-  LPSTR copy = (LPSTR)PageHeapAlloc(heap, length + 1);
-  if (copy) memcpy(copy, text, (size_t)length + 1);
-  return copy;
+LPSTR PageHeapCopyString(HGLOBAL Heap, LPCSTR Text) {
+  if (!Text) return NULL;
+  LONG Length = (LONG)strlen(Text);
+  LPSTR Copy = (LPSTR)PageHeapAlloc(Heap, Length + 1);
+  if (Copy) memcpy(Copy, Text, (size_t)Length + 1);
+  return Copy;
 }
 
-void PageHeapFreeString(HGLOBAL heap, LPSTR text) {
-  if (text) PageHeapFree(heap, text, (LONG)strlen(text) + 1);
+void PageHeapFreeString(HGLOBAL Heap, LPSTR Text) {
+  if (Text) PageHeapFree(Heap, Text, (LONG)strlen(Text) + 1);
 }
