@@ -1,140 +1,140 @@
-// Lines of a scanned file and ranges over them.
+/* Lines of a scanned file and ranges over them. */
 #include "file_lines.h"
 
 #include <string.h>
 
 #include "page_heap.h"
 
-LINE_RECORD *LineNew(LPCSTR text, DWORD length, DWORD number, BLOCK_LIST list) {
-  LINE_RECORD *line = list ? (LINE_RECORD *)BlockListAppendNew(&ScanPool, list, sizeof(LINE_RECORD))
+LINE_RECORD *LineNew(LPCSTR Text, DWORD Length, DWORD Number, BLOCK_LIST List) {
+  LINE_RECORD *Line = List ? (LINE_RECORD *)BlockListAppendNew(&ScanPool, List, sizeof(LINE_RECORD))
                            : (LINE_RECORD *)PageHeapAlloc(LibraryHeap, sizeof(LINE_RECORD));
-  if (!line) return NULL;
-  // The text ends at the line's first NUL byte; it is allocated at that length,
-  // so that freeing it by its length gives back exactly what was taken.
-  const char *nul = (const char *)memchr(text, '\0', length);
-  DWORD stored = nul ? (DWORD)(nul - text) : length;
-  LPSTR copy = (LPSTR)PageHeapAlloc(LibraryHeap, (LONG)stored + 1);
-  if (!copy) {
-    if (list)
-      BlockListRemove(&ScanPool, line);
+  if (!Line) return NULL;
+  /* The text ends at the line's first NUL byte; it is allocated at that length,
+     so that freeing it by its length gives back exactly what was taken. */
+  const char *Nul = (const char *)memchr(Text, '\0', Length);
+  DWORD Stored = Nul ? (DWORD)(Nul - Text) : Length;
+  LPSTR Copy = (LPSTR)PageHeapAlloc(LibraryHeap, (LONG)Stored + 1);
+  if (!Copy) {
+    if (List)
+      BlockListRemove(&ScanPool, Line);
     else
-      PageHeapFree(LibraryHeap, line, sizeof(LINE_RECORD));
+      PageHeapFree(LibraryHeap, Line, sizeof(LINE_RECORD));
     return NULL;
   }
-  memcpy(copy, text, stored);
-  line->Flags = list ? 0 : LINE_OWN_RECORD;
-  line->Text = copy;
-  line->Link = 0;
-  line->Number = number;
-  return line;
+  memcpy(Copy, Text, Stored);
+  Line->Flags = List ? 0 : LINE_OWN_RECORD;
+  Line->Text = Copy;
+  Line->Link = 0;
+  Line->Number = Number;
+  return Line;
 }
 
-void LineDelete(LINE_RECORD *line) {
-  if (!line) return;
-  PageHeapFreeString(LibraryHeap, line->Text);
-  line->Text = NULL;
-  if (line->Flags & LINE_OWN_RECORD) PageHeapFree(LibraryHeap, line, sizeof(LINE_RECORD));
+void LineDelete(LINE_RECORD *Line) {
+  if (!Line) return;
+  PageHeapFreeString(LibraryHeap, Line->Text);
+  Line->Text = NULL;
+  if (Line->Flags & LINE_OWN_RECORD) PageHeapFree(LibraryHeap, Line, sizeof(LINE_RECORD));
 }
 
-void LineReset(LINE_RECORD *line) {
-  if (!line) return;
-  line->Link = 0;
-  line->Flags &= ~(DWORD)LINE_MARK;
+void LineReset(LINE_RECORD *Line) {
+  if (!Line) return;
+  Line->Link = 0;
+  Line->Flags &= ~(DWORD)LINE_MARK;
 }
 
-LPSTR LineText(LINE_RECORD *line) { return line ? line->Text : NULL; }
+LPSTR LineText(LINE_RECORD *Line) { return Line ? Line->Text : NULL; }
 
-// Reads the object's file line by line. Without a test every line is kept in a
-// new list of the object; with one, each line's text is only handed to the
-// test, until it answers TRUE. The answer is whether it did.
-static BOOL ReadLines(FILE_LINES *fileLines, BOOL (*test)(LPCSTR text)) {
-  BOOL found = FALSE;
-  HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
-  HFILE file = FileEntryOpen(fileLines->Entry);
-  if (file != HFILE_ERROR) {
-    LINE_READER *reader = LineReaderOpen(file);
-    if (!reader) {
-      _lclose(file);
-    } else if (test) {
-      CHAR text[LINE_READER_BUFFER + 1]; // the text as a record would hold it
-      DWORD length;
-      for (LPSTR line; !found && (line = LineReaderNext(reader, &length)) != NULL;) {
-        memcpy(text, line, length);
-        text[length] = '\0';
-        found = test(text);
+/* Reads the object's file line by line. Without a test every line is kept in a
+   new list of the object; with one, each line's text is only handed to the
+   test, until it answers TRUE. The answer is whether it did. */
+static BOOL ReadLines(FILE_LINES *FileLines, BOOL (*Test)(LPCSTR Text)) {
+  BOOL Found = FALSE;
+  HCURSOR Previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+  HFILE File = FileEntryOpen(FileLines->Entry);
+  if (File != HFILE_ERROR) {
+    LINE_READER *Reader = LineReaderOpen(File);
+    if (!Reader) {
+      _lclose(File);
+    } else if (Test) {
+      CHAR Text[LINE_READER_BUFFER + 1]; /* the text as a record would hold it */
+      DWORD Length;
+      for (LPSTR Line; !Found && (Line = LineReaderNext(Reader, &Length)) != NULL;) {
+        memcpy(Text, Line, Length);
+        Text[Length] = '\0';
+        Found = Test(Text);
       }
-      LineReaderClose(reader); // closes the file
+      LineReaderClose(Reader); /* closes the file */
     } else {
-      fileLines->Lines = BlockListCreate(&ScanPool);
-      if (fileLines->Lines) {
-        DWORD length;
-        DWORD number = 1;
-        // A line whose record cannot be made is missing; its number is skipped.
-        for (LPSTR text; (text = LineReaderNext(reader, &length)) != NULL; number++)
-          LineNew(text, length, number, fileLines->Lines);
+      FileLines->Lines = BlockListCreate(&ScanPool);
+      if (FileLines->Lines) {
+        DWORD Length;
+        DWORD Number = 1;
+        /* A line whose record cannot be made is missing; its number is skipped. */
+        for (LPSTR Text; (Text = LineReaderNext(Reader, &Length)) != NULL; Number++)
+          LineNew(Text, Length, Number, FileLines->Lines);
       }
-      LineReaderClose(reader); // closes the file
+      LineReaderClose(Reader); /* closes the file */
     }
   }
-  SetCursor(previous);
-  return found;
+  SetCursor(Previous);
+  return Found;
 }
 
-static void LoadLines(FILE_LINES *fileLines) { ReadLines(fileLines, NULL); }
+static void LoadLines(FILE_LINES *FileLines) { ReadLines(FileLines, NULL); }
 
-BOOL FileLinesAny(FILE_LINES *fileLines, BOOL (*test)(LPCSTR text)) {
-  if (!fileLines || !test) return FALSE;
-  if (!fileLines->Lines) return ReadLines(fileLines, test);
-  for (LINE_RECORD *line = (LINE_RECORD *)BlockListFirst(fileLines->Lines); line;
-       line = (LINE_RECORD *)BlockListNext(line))
-    if (test(line->Text)) return TRUE;
+BOOL FileLinesAny(FILE_LINES *FileLines, BOOL (*Test)(LPCSTR Text)) {
+  if (!FileLines || !Test) return FALSE;
+  if (!FileLines->Lines) return ReadLines(FileLines, Test);
+  for (LINE_RECORD *Line = (LINE_RECORD *)BlockListFirst(FileLines->Lines); Line;
+       Line = (LINE_RECORD *)BlockListNext(Line))
+    if (Test(Line->Text)) return TRUE;
   return FALSE;
 }
 
-FILE_LINES *FileLinesNew(FILE_ENTRY *entry, BOOL loadNow) {
-  FILE_LINES *fileLines = (FILE_LINES *)PageHeapAlloc(LibraryHeap, sizeof(FILE_LINES));
-  if (!fileLines) return NULL;
-  fileLines->Entry = entry;
-  fileLines->Lines = NULL;
-  if (loadNow) LoadLines(fileLines);
-  return fileLines;
+FILE_LINES *FileLinesNew(FILE_ENTRY *Entry, BOOL LoadNow) {
+  FILE_LINES *FileLines = (FILE_LINES *)PageHeapAlloc(LibraryHeap, sizeof(FILE_LINES));
+  if (!FileLines) return NULL;
+  FileLines->Entry = Entry;
+  FileLines->Lines = NULL;
+  if (LoadNow) LoadLines(FileLines);
+  return FileLines;
 }
 
-BLOCK_LIST FileLinesGet(FILE_LINES *fileLines) {
-  if (!fileLines) return NULL;
-  if (!fileLines->Lines) LoadLines(fileLines);
-  return fileLines->Lines;
+BLOCK_LIST FileLinesGet(FILE_LINES *FileLines) {
+  if (!FileLines) return NULL;
+  if (!FileLines->Lines) LoadLines(FileLines);
+  return FileLines->Lines;
 }
 
-void FileLinesDiscard(FILE_LINES *fileLines) {
-  if (!fileLines || !fileLines->Lines) return;
-  for (LINE_RECORD *line = (LINE_RECORD *)BlockListFirst(fileLines->Lines); line;
-       line = (LINE_RECORD *)BlockListNext(line))
-    LineDelete(line);
-  BlockListDestroy(&ScanPool, &fileLines->Lines);
+void FileLinesDiscard(FILE_LINES *FileLines) {
+  if (!FileLines || !FileLines->Lines) return;
+  for (LINE_RECORD *Line = (LINE_RECORD *)BlockListFirst(FileLines->Lines); Line;
+       Line = (LINE_RECORD *)BlockListNext(Line))
+    LineDelete(Line);
+  BlockListDestroy(&ScanPool, &FileLines->Lines);
 }
 
-void FileLinesReset(FILE_LINES *fileLines) {
-  if (!fileLines) return;
-  for (LINE_RECORD *line = (LINE_RECORD *)BlockListFirst(fileLines->Lines); line;
-       line = (LINE_RECORD *)BlockListNext(line))
-    LineReset(line);
+void FileLinesReset(FILE_LINES *FileLines) {
+  if (!FileLines) return;
+  for (LINE_RECORD *Line = (LINE_RECORD *)BlockListFirst(FileLines->Lines); Line;
+       Line = (LINE_RECORD *)BlockListNext(Line))
+    LineReset(Line);
 }
 
-void FileLinesDelete(FILE_LINES *fileLines) {
-  if (!fileLines) return;
-  FileLinesDiscard(fileLines);
-  PageHeapFree(LibraryHeap, fileLines, sizeof(FILE_LINES));
+void FileLinesDelete(FILE_LINES *FileLines) {
+  if (!FileLines) return;
+  FileLinesDiscard(FileLines);
+  PageHeapFree(LibraryHeap, FileLines, sizeof(FILE_LINES));
 }
 
-LINE_RANGE *LineRangeNew(LINE_RECORD *first, LINE_RECORD *last, BLOCK_LIST list) {
-  LINE_RANGE *range = list ? (LINE_RANGE *)BlockListAppendNew(&ScanPool, list, sizeof(LINE_RANGE))
+LINE_RANGE *LineRangeNew(LINE_RECORD *First, LINE_RECORD *Last, BLOCK_LIST List) {
+  LINE_RANGE *Range = List ? (LINE_RANGE *)BlockListAppendNew(&ScanPool, List, sizeof(LINE_RANGE))
                            : (LINE_RANGE *)PageHeapAlloc(LibraryHeap, sizeof(LINE_RANGE));
-  if (!range) return NULL;
-  range->First = first;
-  range->Last = last;
-  return range;
+  if (!Range) return NULL;
+  Range->First = First;
+  Range->Last = Last;
+  return Range;
 }
 
-LINE_RECORD *LineRangeFirst(LINE_RANGE *range) { return range ? range->First : NULL; }
-LINE_RECORD *LineRangeLast(LINE_RANGE *range) { return range ? range->Last : NULL; }
+LINE_RECORD *LineRangeFirst(LINE_RANGE *Range) { return Range ? Range->First : NULL; }
+LINE_RECORD *LineRangeLast(LINE_RANGE *Range) { return Range ? Range->Last : NULL; }
