@@ -14,9 +14,13 @@ program writes to the terminal and the CPU time it (and what it ran) used.
 builds are compared in one run): on a live station adapter, the bytes a second
 sent to the terminal after the first screen and the write calls a second to the
 terminal (counted with strace in a run of its own); on a frozen adapter, the
-share of one core that it uses.
+share of one core that it uses once its first screen is drawn, beside the same
+share for a program that does nothing but wait for the terminal until the next
+tick of a 15.625 ms clock, as often as an idle cv_mon wakes: what the waking
+alone costs on this machine.
 """
 import argparse
+import shutil
 import fcntl
 import os
 import pty
@@ -31,8 +35,20 @@ import termios
 import time
 
 
-def run_on_pty(argv, env, seconds, quit_key=None, after=0.0):
-    """Bytes written after `after` seconds, and the CPU seconds used."""
+def cpu_seconds_so_far(pid):
+    """The time the process has run on a CPU, to the nanosecond (schedstat)."""
+    try:
+        with open(f"/proc/{pid}/schedstat") as stat:
+            return int(stat.read().split()[0]) / 1e9
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+def run_on_pty(argv, env, seconds, quit_key=None, after=0.0, steady=None):
+    """Bytes written after `after` seconds, and the CPU seconds used.
+
+    With `steady` (a list), the CPU seconds used from `after` seconds to the end
+    are appended to it: the start-up and the first screen left out."""
     pid, fd = pty.fork()
     if pid == 0:
         os.execvpe(argv[0], argv, env)
@@ -40,10 +56,17 @@ def run_on_pty(argv, env, seconds, quit_key=None, after=0.0):
     written = 0
     start = time.monotonic()
     end = start + seconds
+    cpu_at_after = None
     while True:
-        left = end - time.monotonic()
+        now = time.monotonic()
+        left = end - now
         if left <= 0:
             break
+        if steady is not None and cpu_at_after is None:
+            if now - start >= after:
+                cpu_at_after = cpu_seconds_so_far(pid)
+            else:
+                left = min(left, start + after - now)
         ready, _, _ = select.select([fd], [], [], left)
         if ready:
             try:
@@ -54,6 +77,10 @@ def run_on_pty(argv, env, seconds, quit_key=None, after=0.0):
                 break
             if time.monotonic() - start >= after:
                 written += len(data)
+    if steady is not None:
+        cpu_at_end = cpu_seconds_so_far(pid)
+        if cpu_at_after is not None and cpu_at_end is not None:
+            steady.append(cpu_at_end - cpu_at_after)
     if quit_key:
         os.write(fd, quit_key)
     else:
@@ -95,6 +122,46 @@ def terminal_writes(argv, env, seconds, after):
     return len(counted) / (seconds - after)
 
 
+# Waits on the terminal for input until the next 15.625 ms tick of the
+# monotonic clock, turn after turn, and does nothing else.
+TICK_WAITER = r"""
+#define _GNU_SOURCE
+#include <poll.h>
+#include <time.h>
+int main(void) {
+  const long long Tick = 15625000;
+  struct pollfd Terminal = {0, POLLIN, 0};
+  for (;;) {
+    struct timespec Now, Left;
+    clock_gettime(CLOCK_MONOTONIC, &Now);
+    long long Wait = Tick - (Now.tv_sec * 1000000000LL + Now.tv_nsec) % Tick;
+    Left.tv_sec = 0;
+    Left.tv_nsec = Wait;
+    if (ppoll(&Terminal, 1, &Left, NULL) > 0) return 0;
+  }
+}
+"""
+
+
+def build_tick_waiter(folder):
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    if not compiler:
+        return None
+    source = os.path.join(folder, "tick_waiter.c")
+    program = os.path.join(folder, "tick_waiter")
+    with open(source, "w") as out:
+        out.write(TICK_WAITER)
+    subprocess.run([compiler, "-O2", "-o", program, source], check=True)
+    return program
+
+
+def idle_share(argv, env, seconds, warmup, quit_key=None):
+    """Share of one core, in per cent, from `warmup` seconds to the end."""
+    steady = []
+    run_on_pty(argv, env, seconds, quit_key, after=warmup, steady=steady)
+    return 100.0 * steady[0] / (seconds - warmup) if steady else float("nan")
+
+
 def measure_terminal(build, seconds, warmup):
     bin_dir = os.path.abspath(os.path.join(build, "bin"))
     cv_mon = [os.path.join(bin_dir, "cv_mon")]
@@ -105,8 +172,8 @@ def measure_terminal(build, seconds, warmup):
         written, _ = run_on_pty(cv_mon, env, seconds, b"q", after=warmup)
         writes = terminal_writes(cv_mon, env, seconds, warmup)
         subprocess.run([cvsim, "freeze"], env=env, check=True, stdout=subprocess.DEVNULL)
-        _, cpu = run_on_pty(cv_mon, env, seconds, b"q")
-    return written / (seconds - warmup), writes, 100.0 * cpu / seconds
+        cpu = idle_share(cv_mon, env, seconds, warmup, b"q")
+    return written / (seconds - warmup), writes, cpu
 
 
 def main():
@@ -123,6 +190,11 @@ def main():
         for build in builds:
             rate, writes, cpu = measure_terminal(build, args.seconds, args.warmup)
             print(f"{build:40} {rate:14.1f} {writes:15.1f} {cpu:14.2f}")
+        with tempfile.TemporaryDirectory(prefix="cv_mon-bench-") as folder:
+            waiter = build_tick_waiter(folder)
+            if waiter:
+                cpu = idle_share([waiter], dict(os.environ, TERM="xterm"), args.seconds, args.warmup)
+                print(f"{'a wait to each 15.625 ms tick, only':40} {'':>14} {'':>15} {cpu:14.2f}")
         return 0
     bin_dir = os.path.abspath(os.path.join(builds[0], "bin"))
     with tempfile.TemporaryDirectory(prefix="cv_mon-bench-") as root:
