@@ -28,7 +28,13 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/cvscreens.XXXXXX")
 socket=cvscreens-$$
 cleanup() {
   tmux -L "$socket" kill-server 2>/dev/null || true
-  rm -rf "$scratch"
+  # A cv_mon that the hang-up ends still removes its device name as it goes:
+  # the scratch folder may take a moment to empty. Never the script's status.
+  for _ in 1 2 3 4 5; do
+    rm -rf "$scratch" 2>/dev/null && break
+    sleep 1
+  done
+  return 0
 }
 trap cleanup EXIT
 
@@ -39,7 +45,7 @@ capture() {
   # shellcheck disable=SC2086
   "$bin/cvsim" --root "$root" init --frozen $init >/dev/null
   tmux -L "$socket" new-session -d -s "$name" -x 80 -y 25 \
-    "cd '$root' && env LANG=C.UTF-8 LC_ALL=C.UTF-8 CVLAN_SYSROOT='$root' '$bin/cv_mon' $args; sleep 600"
+    "cd '$root' && env LANG=C.UTF-8 LC_ALL=C.UTF-8 CVLAN_SYSROOT='$root' '$bin/cv_mon' $args; : >'$root.ended'; sleep 600"
   # The rates and the table need some three seconds of passes to settle.
   local previous='' screen='' expected=''
   ! $check || expected=$(cat "$out/$name.txt")
@@ -56,6 +62,11 @@ capture() {
   done
   tmux -L "$socket" send-keys -t "$name" q
   printf '%s\n' "$screen" >"$scratch/$name.txt"
+  # cv_mon has ended (and left its machine alone) before its folder is removed.
+  for _ in $(seq 50); do
+    [ -e "$root.ended" ] && break
+    sleep 0.1
+  done
 }
 
 # One tmux server for the three terminals, which draw at the same time.
